@@ -1,0 +1,72 @@
+#include "foundation/XQRC.h"
+
+XQRC::XQRC(int c, int secondary, XQRC::domainType d)
+    : code(c), secondaryCode(secondary), isWarningFlag(0), domain(d) {}
+
+void XQRC::Reset() { *this = XQRC(0, 0, WhsSrv); }
+
+void XQRC::SetXQMessage(const XQSTRING& t1, const XQSTRING& t2, const XQSTRING& t3, const XQSTRING& t4,
+                        const XQSTRING& t5, const XQSTRING& t6, const XQSTRING& t7, const XQSTRING& t8,
+                        const XQSTRING& t9, const XQSTRING& t10) {
+    messageToken1 = t1;
+    messageToken2 = t2;
+    messageToken3 = t3;
+    messageToken4 = t4;
+    messageToken5 = t5;
+    messageToken6 = t6;
+    messageToken7 = t7;
+    messageToken8 = t8;
+    messageToken9 = t9;
+    messageToken10 = t10;
+}
+
+void XQRC::GetXQMessage(XQSTRING& t1, XQSTRING& t2, XQSTRING& t3, XQSTRING& t4, XQSTRING& t5, XQSTRING& t6,
+                        XQSTRING& t7, XQSTRING& t8, XQSTRING& t9, XQSTRING& t10) const {
+    t1 = messageToken1;
+    t2 = messageToken2;
+    t3 = messageToken3;
+    t4 = messageToken4;
+    t5 = messageToken5;
+    t6 = messageToken6;
+    t7 = messageToken7;
+    t8 = messageToken8;
+    t9 = messageToken9;
+    t10 = messageToken10;
+}
+
+XQRC XQRC::AddComment(const XQSTRING& text) {
+    if (!comment.empty()) comment += L'\n';
+    comment += text;
+    return *this;
+}
+
+XQRC XQRC::SetComment(const XQSTRING& text) {
+    comment = text;
+    return *this;
+}
+
+XQSTRING XQRC::domainTypeToString(const XQRC::domainType d) {
+    switch (static_cast<int>(d)) {
+        case Windows: return L"Windows";
+        case ODBC: return L"ODBC";
+        case WhsDDD: return L"WhsDDD";
+        case WhsSrv: return L"WhsSrv";
+        case WhsClnt: return L"WhsClnt";
+        case Sockets: return L"Sockets";
+        default: return L"WhsInvDom";
+    }
+}
+
+XQRC::domainType XQRC::domainTypeFromString(const XQSTRING& s) {
+    static const wchar_t* const names[] = {L"Windows", L"ODBC", L"WhsDDD", L"WhsSrv", L"WhsClnt", L"Sockets"};
+    for (int i = 0; i < 6; ++i)
+        if (s == names[i]) return static_cast<domainType>(i);
+    return static_cast<domainType>(-1);
+}
+
+void formatXQRC(XQRC& rc, const XQSTRING& methodName, const XQSTRING& systemMessage, int code, int secondaryCode) {
+    rc.methodName = methodName;
+    rc.systemMessage = systemMessage;
+    rc.code = code;
+    rc.secondaryCode = secondaryCode;
+}

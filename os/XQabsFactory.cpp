@@ -1,0 +1,30 @@
+#include "os/XQabsFactory.h"
+
+#include <mutex>
+#include <new>
+
+#include "os/XQNTEventSemaphore.h"
+#include "os/XQNTMutexSemaphore.h"
+
+XQabsFactory* XQabsFactory::instance = nullptr;
+
+XQabsFactory* XQabsFactory::Instance() {
+    // The first call may come from any thread. A factory installed in
+    // instance before that call (a test's wrapper, say) is kept.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (instance == nullptr) instance = new XQNTFactory();
+    });
+    return instance;
+}
+
+XQabsMutexSemaphore* XQabsFactory::CreateMutexSemaphore(const XQSTRING&) const { return nullptr; }
+XQabsEventSemaphore* XQabsFactory::CreateEventSemaphore(const XQSTRING&) const { return nullptr; }
+
+XQabsMutexSemaphore* XQNTFactory::CreateMutexSemaphore(const XQSTRING& name) const {
+    return new (std::nothrow) XQNTMutexSemaphore(name);
+}
+
+XQabsEventSemaphore* XQNTFactory::CreateEventSemaphore(const XQSTRING& name) const {
+    return new (std::nothrow) XQNTEventSemaphore(name);
+}

@@ -1,0 +1,33 @@
+#ifndef TCORE_OS_XQABSFACTORY_H
+#define TCORE_OS_XQABSFACTORY_H
+
+#include "foundation/Export.h"
+#include "foundation/XQString.h"
+
+class XQabsMutexSemaphore;
+class XQabsEventSemaphore;
+
+// The one source of operating-system objects. Every Create... returns a heap
+// object that the caller owns and deletes through its abstract class, or null
+// when it cannot be made; a semaphore comes back already created, and the
+// caller checks its state. The abstract factory makes nothing.
+class TCORE_EXPORT XQabsFactory {
+public:
+    virtual ~XQabsFactory() = default;
+    virtual XQabsMutexSemaphore* CreateMutexSemaphore(const XQSTRING& name) const;
+    virtual XQabsEventSemaphore* CreateEventSemaphore(const XQSTRING& name) const;
+
+    // The process-wide factory, made on first use and never destroyed. The
+    // result belongs to the library and must never be deleted.
+    static XQabsFactory* Instance();
+    static XQabsFactory* instance;
+};
+
+// The POSIX factory.
+class TCORE_EXPORT XQNTFactory : public XQabsFactory {
+public:
+    XQabsMutexSemaphore* CreateMutexSemaphore(const XQSTRING& name) const override;
+    XQabsEventSemaphore* CreateEventSemaphore(const XQSTRING& name) const override;
+};
+
+#endif
