@@ -246,6 +246,8 @@ std::string printConnectStr(const XQSTRING& connect) {
             start = a + 4;
         else
             start = b + 7;
+        // A quoted value is masked inside its quotes.
+        if (start < s.size() && s[start] == '"') ++start;
         std::string::size_type end = s.find(';', start);
         if (end == std::string::npos) end = s.find('"', start);
         if (end == std::string::npos) end = s.find(' ', start);

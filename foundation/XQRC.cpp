@@ -3,6 +3,44 @@
 XQRC::XQRC(int c, int secondary, XQRC::domainType d)
     : code(c), secondaryCode(secondary), isWarningFlag(0), domain(d) {}
 
+namespace {
+
+// Most codes travel with most texts empty: copying only the texts that hold
+// something makes copying a success value a handful of stores.
+#define XQRC_TEXT_FIELDS(X)                                                                              \
+    X(methodName) X(executableName) X(systemMessage) X(comment) X(hostName) X(auxText) X(messageToken1) \
+    X(messageToken2) X(messageToken3) X(messageToken4) X(messageToken5) X(messageToken6)               \
+    X(messageToken7) X(messageToken8) X(messageToken9) X(messageToken10)
+
+inline void copyText(XQSTRING& to, const XQSTRING& from) {
+    if (from.empty())
+        to.clear();
+    else
+        to = from;
+}
+
+}  // namespace
+
+XQRC::XQRC(const XQRC& other)
+    : code(other.code), secondaryCode(other.secondaryCode), isWarningFlag(other.isWarningFlag), domain(other.domain) {
+#define XQRC_COPY(f) \
+    if (!other.f.empty()) f = other.f;
+    XQRC_TEXT_FIELDS(XQRC_COPY)
+#undef XQRC_COPY
+}
+
+XQRC& XQRC::operator=(const XQRC& other) {
+    if (this == &other) return *this;
+    code = other.code;
+    secondaryCode = other.secondaryCode;
+    isWarningFlag = other.isWarningFlag;
+    domain = other.domain;
+#define XQRC_ASSIGN(f) copyText(f, other.f);
+    XQRC_TEXT_FIELDS(XQRC_ASSIGN)
+#undef XQRC_ASSIGN
+    return *this;
+}
+
 void XQRC::Reset() { *this = XQRC(0, 0, WhsSrv); }
 
 void XQRC::SetXQMessage(const XQSTRING& t1, const XQSTRING& t2, const XQSTRING& t3, const XQSTRING& t4,

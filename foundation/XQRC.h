@@ -13,9 +13,9 @@ public:
     enum domainType { Windows = 0, ODBC = 1, WhsDDD = 2, WhsSrv = 3, WhsClnt = 4, Sockets = 5 };
 
     XQRC(int code, int secondaryCode, XQRC::domainType domain);
-    XQRC(const XQRC&) = default;
+    XQRC(const XQRC& other);
     XQRC(XQRC&&) noexcept = default;
-    XQRC& operator=(const XQRC&) = default;
+    XQRC& operator=(const XQRC& other);
     XQRC& operator=(XQRC&&) noexcept = default;
     ~XQRC() = default;
 

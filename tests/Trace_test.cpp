@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/TimeStamp.h"
+#include "foundation/Trace.h"
+#include "os/XQabsMutexSemaphore.h"
+
+namespace {
+
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStdout;
+
+class TraceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        getTraceLock();
+        getTraceTS();
+        setenv("TZ", "UTC0", 1);
+        tzset();
+    }
+    void TearDown() override { setDebugTcore(0); }
+};
+
+std::string bytes(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += static_cast<char>('A' + i % 26);
+    return s;
+}
+
+void tracedMethod() { XQ_TRACE_METHOD("XQTest::Method()"); }
+
+TEST_F(TraceTest, MethodLinesOnlyFromLevelFour) {
+    setDebugTcore(3);
+    CaptureStdout();
+    tracedMethod();
+    EXPECT_EQ(GetCapturedStdout(), "");
+
+    setDebugTcore(4);
+    CaptureStdout();
+    tracedMethod();
+    std::string out = GetCapturedStdout();
+    std::regex re(
+        "tcore: ts=\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{1,2}:\\d{1,2}: tid=\\d+: enter method XQTest::Method\\(\\)\n"
+        "tcore: ts=\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{1,2}:\\d{1,2}: tid=\\d+: exit method XQTest::Method\\(\\)\n");
+    EXPECT_TRUE(std::regex_match(out, re)) << out;
+}
+
+TEST_F(TraceTest, LevelLinesAndUnconditionalLines) {
+    setDebugTcore(2);
+    CaptureStdout();
+    XQ_TRACE(3, "hidden " << 1);
+    XQ_TRACE(2, "MsgLen = " << 42 << " " << std::wstring(L"wide"));
+    XQ_TRACE_ALWAYS("XQMessageQ::Receive: mutex->Acquire != XQ_OK");
+    setDebugTcore(0);
+    XQ_TRACE_ALWAYS("still written");
+    std::string out = GetCapturedStdout();
+    EXPECT_TRUE(std::regex_match(out, std::regex("tcore: ts=[0-9/: ]+: tid=\\d+: MsgLen = 42 wide\n"
+                                                 "XQTrace: ts=[0-9/: ]+: tid=\\d+: XQMessageQ::Receive: "
+                                                 "mutex->Acquire != XQ_OK\n"
+                                                 "XQTrace: ts=[0-9/: ]+: tid=\\d+: still written\n")))
+        << out;
+}
+
+TEST_F(TraceTest, DumpOfSeventeenBytesHasOneFullRowAndOneByteRemainder) {
+    std::string buf = bytes(17);
+    CaptureStdout();
+    trace(buf.data(), 17, "Title", "Sub");
+    EXPECT_EQ(GetCapturedStdout(),
+              "Title: \n"
+              "Sub\n"
+              "00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n"
+              "Caution: the following is dumped character by character, in OS byte order\n"
+              "00000010 51" + std::string(30, ' ') + "  - Q\n");
+}
+
+TEST_F(TraceTest, DumpOfSixteenBytesIsOnlyTheRemainderForm) {
+    std::string buf = bytes(16);
+    CaptureStdout();
+    trace(buf.data(), 16, 0, nullptr);
+    EXPECT_EQ(GetCapturedStdout(),
+              "Caution: the following is dumped character by character, in OS byte order\n"
+              "00000000 41424344 45464748 494A4B4C 4D4E4F50   - ABCDEFGHIJKLMNOP\n");
+}
+
+TEST_F(TraceTest, DumpOfThirtyTwoBytesEndsWithASixteenByteRemainder) {
+    std::string buf = bytes(32);
+    CaptureStdout();
+    trace(buf.data(), 32, 4711, "T");
+    EXPECT_EQ(GetCapturedStdout(),
+              "--------------------- From Process id 4711---------------------\n"
+              "T\n"
+              "00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n"
+              "Caution: the following is dumped character by character, in OS byte order\n"
+              "00000010 51525354 55565758 595A4142 43444546   - QRSTUVWXYZABCDEF\n");
+}
+
+TEST_F(TraceTest, DumpShowsNonPrintableAndHighBytesAsDots) {
+    const char buf[6] = {'a', '\t', static_cast<char>(0x80), static_cast<char>(0xFF), ' ', '~'};
+    CaptureStdout();
+    trace(buf, 6, nullptr, nullptr);
+    EXPECT_EQ(GetCapturedStdout(),
+              "Caution: the following is dumped character by character, in OS byte order\n"
+              "00000000 610980FF 207E" + std::string(20, ' ') + "  - a... ~\n");
+}
+
+TEST_F(TraceTest, HexTraceHeadersAndEmptyBuffer) {
+    CaptureStdout();
+    hexTrace("", 0, "Title", "Sub");
+    std::string out = GetCapturedStdout();
+    EXPECT_TRUE(std::regex_match(
+        out, std::regex("tcore: tid=\\d+: enter method vmglobal::hexTrace\\(\\): Title: \nSub\nBuffer length = 0\n")))
+        << out;
+
+    std::string buf = bytes(4);
+    CaptureStdout();
+    hexTrace(buf.data(), 4, 321, "Dump");
+    EXPECT_EQ(GetCapturedStdout(),
+              "tcore: tid=321: enter method vmglobal::hexTrace():Dump\n"
+              "Buffer length = 4\n"
+              "Caution: the following is dumped character by character, in OS byte order\n"
+              "00000000 41424344 " + std::string(24, ' ') + "  - ABCD\n");
+}
+
+TEST_F(TraceTest, XqdFamily) {
+    XQRC ok(0, 0, XQRC::WhsSrv);
+    XQRC bad(6105, 111, XQRC::Windows);
+    bad.systemMessage = L"Connection refused";
+    bad.methodName = L"XQSocket::Send";
+    bad.executableName = L"kernel";
+    CaptureStdout();
+    trace(TRACE_ENTER, "open", ok, "extra");
+    trace(TRACE_EXIT, "open", ok);
+    trace(TRACE_CALL, "connect", bad);
+    trace(TRACE_TEXT, "hello", ok, "ctx");
+    trace(TRACE_TEXT, "plain", ok);
+    trace(static_cast<TRACE_TYPE>(9), "nothing", ok);
+    std::string out = GetCapturedStdout();
+    std::string p = "xqd  : ts=[0-9/: ]+: tid=\\d+";
+    EXPECT_TRUE(std::regex_match(out, std::regex(p + ": ENTER: open -- extra\n" + p + ": EXIT : open, rc = 0\n" + p +
+                                                 ": CALL : connect, rc = 6105\n"
+                                                 "Secondary Code  = 111\n"
+                                                 "System Message  = Connection refused\n"
+                                                 "Method Name     = XQSocket::Send\n"
+                                                 "Executable Name = kernel\n" +
+                                                 p + ": ctx: hello\n" + p + ": plain\n")))
+        << out;
+}
+
+TEST_F(TraceTest, NameValueLines) {
+    CaptureStdout();
+    trace("count", 5L, "size", 0UL);
+    trace("count", -5L, "size", 7UL);
+    trace(nullptr, 1, nullptr, 2);
+    EXPECT_EQ(GetCapturedStdout(), "count: 5\ncount: -5, size: 7\n0: 1, 0: 2\n");
+}
+
+TEST_F(TraceTest, MaskaStringKeepsLengthAndClasses) {
+    char text[] = "aZ9_ é";
+    MaskaString(text);
+    EXPECT_EQ(std::string(text), "xXN----");  // é is two bytes in UTF-8 source
+    char empty[] = "";
+    EXPECT_EQ(MaskaString(empty), empty);
+}
+
+TEST_F(TraceTest, ConnectStringMasking) {
+    EXPECT_EQ(printConnectStr(L"DSN=ctl;pwd=Secret9;UID=me"), "DSN=ctl;pwd=XxxxxxN;UID=me");
+    EXPECT_EQ(printConnectStr(L"DSN=ctl;pwd=Secret9;UID=me").find("Secret"), std::string::npos);
+    EXPECT_EQ(printConnectStr(L"DSN=x;PWD=Ab1;UID=u"), "DSN=x;PWD=XxN;UID=u");
+    EXPECT_EQ(printConnectStr(L"PWD=ab cd"), "PWD=xx cd");               // ends at a blank
+    EXPECT_EQ(printConnectStr(L"PWD=\"ab\" x"), "PWD=\"xx\" x");         // quote before blank
+    EXPECT_EQ(printConnectStr(L"DSN=a;UID=b;PWD=tail9"), "DSN=a;UID=b;PWD=xxxxN");  // at the end
+    EXPECT_EQ(printConnectStr(L"PASSWD=Zz1;DSN=a"), "PASSWD=XxN;DSN=a");
+    // Both keywords, in either order, every occurrence.
+    EXPECT_EQ(printConnectStr(L"PASSWD=aa;PWD=bb;passwd=CC;pwd=dd"), "PASSWD=xx;PWD=xx;passwd=XX;pwd=xx");
+    EXPECT_EQ(printConnectStr(L"PWD=;DSN=a"), "PWD=;DSN=a");  // empty value skipped
+    EXPECT_EQ(printConnectStr(L"DSN=a"), "DSN=a");
+    EXPECT_EQ(printConnectStr(L""), "");
+}
+
+TEST_F(TraceTest, LogDirectoryChoice) {
+    char tmpl[] = "/tmp/tcore-logdir-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    setenv("XQS_LOGGING", tmpl, 1);
+    EXPECT_EQ(setupLogDir(), xqFromMultibyte(std::string(tmpl) + "/"));
+    setenv("XQS_LOGGING", (std::string(tmpl) + "/").c_str(), 1);
+    EXPECT_EQ(setupLogDir(), xqFromMultibyte(std::string(tmpl) + "/"));
+    setenv("XQS_LOGGING", "/nonexistent/tcore/dir", 1);
+    XQSTRING fallback = setupLogDir();
+    EXPECT_TRUE(fallback == L"/var/ORV/" || fallback == L"/tmp/");
+    unsetenv("XQS_LOGGING");
+    rmdir(tmpl);
+}
+
+TEST_F(TraceTest, ThreadHelpers) {
+    CaptureStdout();
+    tracesub1();
+    std::string out = GetCapturedStdout();
+    EXPECT_TRUE(std::regex_match(out, std::regex("trsub1: process id=\\d+; thread id= \\d+\n"))) << out;
+    XQSTRING t = tracesub2();
+    EXPECT_EQ(t.rfind(L": tid=", 0), 0u);
+}
+
+TEST_F(TraceTest, LinesFromManyThreadsStayWhole) {
+    setDebugTcore(3);
+    CaptureStdout();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < 200; ++i) XQ_TRACE(3, "thread " << t << " line " << i << " end");
+        });
+    for (auto& th : threads) th.join();
+    setDebugTcore(0);
+    std::string out = GetCapturedStdout();
+    std::regex line("tcore: ts=[0-9/: ]+: tid=\\d+: thread \\d line \\d+ end");
+    size_t count = 0, pos = 0;
+    while (pos < out.size()) {
+        size_t nl = out.find('\n', pos);
+        ASSERT_NE(nl, std::string::npos);
+        ASSERT_TRUE(std::regex_match(out.substr(pos, nl - pos), line)) << out.substr(pos, nl - pos);
+        ++count;
+        pos = nl + 1;
+    }
+    EXPECT_EQ(count, 1600u);
+}
+
+TEST_F(TraceTest, SingletonsAreMadeOnce) {
+    EXPECT_EQ(getTraceLock(), getTraceLock());
+    EXPECT_EQ(getTraceLock(), pTraceLock);
+    EXPECT_EQ(getTraceTS(), pTraceTS);
+    EXPECT_EQ(pTraceLock->name, L"tracelock");
+    EXPECT_EQ(connectRetryCount, -1);
+    EXPECT_EQ(traceIsOn, 0);
+}
+
+}  // namespace
