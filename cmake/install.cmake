@@ -22,5 +22,8 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/tcoreConfigVersion.
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tcoreConfig.cmake ${CMAKE_CURRENT_BINARY_DIR}/tcoreConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tcore)
 
+# The pkg-config file finds the prefix from its own place, so an installed
+# tree can be moved.
+file(RELATIVE_PATH TCORE_PC_TO_PREFIX "/p/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/p")
 configure_file(${CMAKE_CURRENT_SOURCE_DIR}/cmake/tcore.pc.in ${CMAKE_CURRENT_BINARY_DIR}/tcore.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/tcore.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
