@@ -342,7 +342,7 @@ TYPED_TEST(OdbcTest, ExecutionFailureCarriesTheDriverDiagnostics) {
     XQOdbcCursor* c = this->conn->getCursor(1, rc);
     ASSERT_NE(nullptr, c);
     // PostgreSQL reports the missing table at execution, SQLite already at prepare.
-    rc = c->prepare(L"SELECT nothing FROM tcore_missing_table");
+    rc = c->prepare(L"SELECT missing_col FROM tcore_missing_table");
     const unsigned before = XQOdbcCursor::executeCount.load();
     if (TypeParam::isPostgres()) {
         ASSERT_EQ(0, rc.code);
@@ -359,7 +359,7 @@ TYPED_TEST(OdbcTest, ExecutionFailureCarriesTheDriverDiagnostics) {
     EXPECT_EQ(XQRC::ODBC, rc.domain);
     EXPECT_EQ(TypeParam::isPostgres() ? L"42P01" : L"HY000", rc.auxText);
     EXPECT_NE(0, rc.secondaryCode);
-    EXPECT_NE(XQSTRING::npos, xqFindNoCase(rc.systemMessage, L"tcore_missing_table"));
+    EXPECT_NE(XQSTRING::npos, xqFindNoCase(rc.systemMessage, L"tcore_missing_table")) << xqToMultibyte(rc.systemMessage);
     EXPECT_EQ(L"odbc_test", rc.executableName);
     EXPECT_FALSE(rc.hostName.empty());
     c->free();
