@@ -1,0 +1,55 @@
+#ifndef TCORE_TESTS_SUPPORT_DBTESTENV_H
+#define TCORE_TESTS_SUPPORT_DBTESTENV_H
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+// The databases of a test program: a private PostgreSQL cluster (initdb in a
+// temporary directory, 127.0.0.1, a free port; stopped at the end, or by its
+// watchdog when the program dies) and a SQLite file, both reachable through
+// an odbc.ini written into the same temporary directory. ODBCSYSINI points
+// at the project's etc/ and ODBCINI at that file, before any ODBC call.
+//
+// A child process started by a test inherits the set-up (environment
+// variables) and starts nothing of its own.
+class DbTestEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Whether the PostgreSQL cluster runs; when not, why.
+    static bool postgresUp();
+    static const std::string& postgresProblem();
+    static std::string workDir();
+};
+
+// The backends the behaviour tests run against.
+struct SQLiteBackend {
+    static const wchar_t* dsn() { return L"tcore_sqlite"; }
+    static const char* name() { return "SQLite"; }
+    static bool isPostgres() { return false; }
+};
+struct PostgresBackend {
+    static const wchar_t* dsn() { return L"tcore_pg"; }
+    static const char* name() { return "PostgreSQL"; }
+    static bool isPostgres() { return true; }
+};
+
+// User and password of the PostgreSQL role the tests use; the DSN carries
+// them as well, for implicit logins.
+extern const wchar_t* const kPgUser;
+extern const wchar_t* const kPgPassword;
+
+// Fails the current test when the backend is PostgreSQL and it is not up.
+#define TCORE_REQUIRE_BACKEND(Backend)                                                         \
+    do {                                                                                       \
+        if (Backend::isPostgres() && !DbTestEnvironment::postgresUp())                         \
+            FAIL() << "PostgreSQL cluster not running: " << DbTestEnvironment::postgresProblem(); \
+    } while (0)
+
+// Runs this test program again with the given gtest filter and extra
+// environment; returns its exit status (0 when all its tests passed).
+int runChildTest(const std::string& filter, const std::string& envName, const std::string& envValue);
+
+#endif

@@ -1,0 +1,57 @@
+#!/bin/sh
+# A private PostgreSQL 15 cluster for one test program.
+#   pg_cluster.sh start DIR PORT WATCHPID   initdb in DIR/data, serve 127.0.0.1:PORT,
+#                                           create role, database and schema "tcore";
+#                                           stop it when process WATCHPID ends
+#   pg_cluster.sh stop DIR                  stop the cluster and remove DIR
+# Run as root, the server runs as the unprivileged user postgres.
+set -eu
+BIN=${TCORE_PG_BIN:-/usr/lib/postgresql/15/bin}
+cmd=$1
+dir=$2
+
+as_owner() {
+    if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+}
+
+stop_cluster() {
+    if [ -f "$dir/data/postmaster.pid" ]; then
+        as_owner "$BIN/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1 || true
+    fi
+    rm -rf "$dir"
+}
+
+case "$cmd" in
+start)
+    port=$3
+    watch=$4
+    [ -x "$BIN/initdb" ] || { echo "pg_cluster: $BIN/initdb not found (Debian package postgresql)" >&2; exit 2; }
+    if [ "$(id -u)" = 0 ]; then chown postgres:postgres "$dir"; fi
+    chmod 700 "$dir"
+    printf '%s\n' tcore-pw > "$dir/pwfile"
+    if [ "$(id -u)" = 0 ]; then chown postgres:postgres "$dir/pwfile"; fi
+    as_owner "$BIN/initdb" -D "$dir/data" -U tcore --pwfile="$dir/pwfile" --auth-local=trust \
+        --auth-host=scram-sha-256 -E UTF8 --no-locale >"$dir/initdb.log" 2>&1 \
+        || { cat "$dir/initdb.log" >&2; exit 3; }
+    as_owner "$BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+        -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$dir -c fsync=off -c max_connections=40" \
+        start >/dev/null 2>&1 || { cat "$dir/server.log" >&2; exit 4; }
+    as_owner "$BIN/psql" -X -q -h "$dir" -p "$port" -U tcore -d postgres \
+        -c "CREATE DATABASE tcore" >/dev/null
+    as_owner "$BIN/psql" -X -q -h "$dir" -p "$port" -U tcore -d tcore \
+        -c "CREATE SCHEMA tcore" >/dev/null
+    # Whatever happens to the test program, the cluster goes with it.
+    (
+        i=0
+        while kill -0 "$watch" 2>/dev/null && [ $i -lt 21600 ]; do sleep 1; i=$((i + 1)); done
+        stop_cluster
+    ) </dev/null >/dev/null 2>&1 &
+    ;;
+stop)
+    stop_cluster
+    ;;
+*)
+    echo "usage: $0 start DIR PORT WATCHPID | stop DIR" >&2
+    exit 1
+    ;;
+esac
