@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <ctime>
 #include <mutex>
 
 namespace {
@@ -146,7 +147,10 @@ std::shared_ptr<const MoCatalogue> loadMoCatalogue(const std::string& path, bool
     FileIdentity id;
     if (!readFile(path, bytes, id)) return nullptr;
     auto catalogue = MoCatalogue::parse(bytes);
-    if (useCache) {
+    // A file changed within the last moments could change again inside one
+    // tick of the file system's clock without a visible difference; such a
+    // file is read again next time rather than trusted.
+    if (useCache && std::time(nullptr) - id.mtimeSec > 2) {
         std::lock_guard<std::mutex> guard(cacheLock);
         if (cache().size() >= kMaxCachedFiles) cache().clear();
         cache()[path] = CacheEntry{id, catalogue};
