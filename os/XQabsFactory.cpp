@@ -5,6 +5,7 @@
 
 #include "os/XQNTEventSemaphore.h"
 #include "os/XQNTMutexSemaphore.h"
+#include "os/XQNTProcess.h"
 
 XQabsFactory* XQabsFactory::instance = nullptr;
 
@@ -18,8 +19,16 @@ XQabsFactory* XQabsFactory::Instance() {
     return instance;
 }
 
+XQabsProcess* XQabsFactory::CreateProcess(const XQSTRING&, const XQSTRING&, const XQSTRING&, int) const {
+    return nullptr;
+}
 XQabsMutexSemaphore* XQabsFactory::CreateMutexSemaphore(const XQSTRING&) const { return nullptr; }
 XQabsEventSemaphore* XQabsFactory::CreateEventSemaphore(const XQSTRING&) const { return nullptr; }
+
+XQabsProcess* XQNTFactory::CreateProcess(const XQSTRING& program, const XQSTRING& directory,
+                                         const XQSTRING& arguments, int option) const {
+    return new (std::nothrow) XQNTProcess(program, directory, arguments, option);
+}
 
 XQabsMutexSemaphore* XQNTFactory::CreateMutexSemaphore(const XQSTRING& name) const {
     return new (std::nothrow) XQNTMutexSemaphore(name);

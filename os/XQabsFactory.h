@@ -4,6 +4,7 @@
 #include "foundation/Export.h"
 #include "foundation/XQString.h"
 
+class XQabsProcess;
 class XQabsMutexSemaphore;
 class XQabsEventSemaphore;
 
@@ -14,6 +15,10 @@ class XQabsEventSemaphore;
 class TCORE_EXPORT XQabsFactory {
 public:
     virtual ~XQabsFactory() = default;
+    // A process object for program (in directory) with its argument text;
+    // nothing is started until StartProcess.
+    virtual XQabsProcess* CreateProcess(const XQSTRING& program, const XQSTRING& directory,
+                                        const XQSTRING& arguments, int option) const;
     virtual XQabsMutexSemaphore* CreateMutexSemaphore(const XQSTRING& name) const;
     virtual XQabsEventSemaphore* CreateEventSemaphore(const XQSTRING& name) const;
 
@@ -26,6 +31,8 @@ public:
 // The POSIX factory.
 class TCORE_EXPORT XQNTFactory : public XQabsFactory {
 public:
+    XQabsProcess* CreateProcess(const XQSTRING& program, const XQSTRING& directory, const XQSTRING& arguments,
+                                int option) const override;
     XQabsMutexSemaphore* CreateMutexSemaphore(const XQSTRING& name) const override;
     XQabsEventSemaphore* CreateEventSemaphore(const XQSTRING& name) const override;
 };

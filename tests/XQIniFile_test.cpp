@@ -1,0 +1,257 @@
+#include "db/XQIniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "security/PasswordScramble.h"
+
+namespace {
+
+class IniFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/tcore-ini-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+        setenv("XQS_LOGGING", dir_.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("XQS_LOGGING");
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        int ignored = std::system(cmd.c_str());
+        (void)ignored;
+    }
+    std::string path() const { return dir_ + "/tcore.ini"; }
+    std::string content() const {
+        std::ifstream in(path(), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    void put(const std::string& text) const {
+        std::ofstream out(path(), std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    std::set<std::string> files() const {
+        std::set<std::string> names;
+        DIR* d = opendir(dir_.c_str());
+        while (struct dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.insert(e->d_name);
+        closedir(d);
+        return names;
+    }
+
+    std::string dir_;
+};
+
+XQIniFile filled() {
+    XQIniFile ini;
+    ini.databaseName = L"warehouse";
+    ini.qualifier = L"IWH";
+    ini.userid = L"db2admin";
+    ini.password = L"s3cret!";
+    ini.instanceName = L"DB2";
+    return ini;
+}
+
+}  // namespace
+
+TEST_F(IniFile, WriteAndReadBack) {
+    XQIniFile ini = filled();
+    ASSERT_EQ(ini.Write().code, 0);
+    EXPECT_EQ(ini.databaseName, L"WAREHOUSE");
+    EXPECT_EQ(ini.password, L"s3cret!") << "the object keeps the clear password";
+
+    XQIniFile back;
+    back.instanceName = L"kept";
+    XQRC rc = back.Read();
+    ASSERT_EQ(rc.code, 0);
+    EXPECT_EQ(back.databaseName, L"WAREHOUSE");
+    EXPECT_EQ(back.qualifier, L"IWH");
+    EXPECT_EQ(back.userid, L"db2admin");
+    EXPECT_EQ(back.password, L"s3cret!");
+    EXPECT_EQ(back.instanceName, L"kept") << "InstanceName is not read";
+    EXPECT_EQ(back.logDirectory, xqFromMultibyte(dir_) + L"/");
+    XQSTRING instance;
+    ASSERT_EQ(back.ReadRegValue(L"InstanceName", instance).code, 0);
+    EXPECT_EQ(instance, L"DB2");
+}
+
+TEST_F(IniFile, FileIsPrivateAtomicAndHoldsNoClearPassword) {
+    mode_t old = umask(0);
+    XQIniFile ini = filled();
+    ASSERT_EQ(ini.Write().code, 0);
+    umask(old);
+    struct stat st;
+    ASSERT_EQ(stat(path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(files(), std::set<std::string>{"tcore.ini"}) << "no temporary file is left behind";
+    std::string text = content();
+    EXPECT_EQ(text.find("s3cret"), std::string::npos);
+    EXPECT_NE(text.find("DatabaseName=WAREHOUSE\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Password:hex=16:"), std::string::npos) << "7 characters: 16 scrambled bytes; " << text;
+    std::vector<unsigned char> expected;
+    ASSERT_EQ(scramblePassword(L"s3cret!", expected).code, 0);
+    char hex[3];
+    std::string digits;
+    for (unsigned char b : expected) {
+        std::snprintf(hex, sizeof hex, "%02x", b);
+        digits += hex;
+    }
+    EXPECT_NE(text.find("Password:hex=16:" + digits + "\n"), std::string::npos);
+}
+
+TEST_F(IniFile, DatabaseNameRules) {
+    XQIniFile quoted = filled();
+    quoted.databaseName = L"\"warehouse\"";
+    ASSERT_EQ(quoted.Write().code, 0);
+    EXPECT_EQ(quoted.databaseName, L"\"warehouse\"") << "a quoted name keeps its case";
+
+    ASSERT_EQ(quoted.DeleteReg(nullptr).code, 0);
+    EXPECT_TRUE(files().empty());
+    XQIniFile special = filled();
+    special.databaseName = L"&&&";
+    ASSERT_EQ(special.Write().code, 0);
+    EXPECT_EQ(content().find("Qualifier"), std::string::npos) << "no qualifier with &&&";
+    XQIniFile back;
+    back.qualifier = L"untouched";
+    ASSERT_EQ(back.Read().code, 0);
+    EXPECT_EQ(back.databaseName, L"&&&");
+    EXPECT_EQ(back.qualifier, L"untouched");
+}
+
+TEST_F(IniFile, ReadWithoutFileChangesNothing) {
+    XQIniFile ini = filled();
+    XQRC rc = ini.Read();
+    EXPECT_EQ(rc.code, 0);
+    EXPECT_EQ(rc.domain, XQRC::WhsSrv);
+    EXPECT_EQ(ini.databaseName, L"warehouse");
+    EXPECT_EQ(ini.password, L"s3cret!");
+    EXPECT_EQ(ini.logDirectory, xqFromMultibyte(dir_) + L"/");
+}
+
+TEST_F(IniFile, EmptyPasswordIsStoredAsItIs) {
+    XQIniFile ini = filled();
+    ini.password.clear();
+    ASSERT_EQ(ini.Write().code, 0);
+    EXPECT_NE(content().find("Password:hex=0:\n"), std::string::npos) << content();
+    XQIniFile back;
+    back.password = L"old";
+    ASSERT_EQ(back.Read().code, 0);
+    EXPECT_EQ(back.password, L"");
+}
+
+TEST_F(IniFile, ScrambledPasswordWithZeroBytes) {
+    // Find a password whose scrambled form holds a zero byte: the stored
+    // length, not the first zero, must bound it.
+    XQSTRING chosen;
+    for (int i = 0; i < 2000 && chosen.empty(); ++i) {
+        XQSTRING candidate = L"pw" + std::to_wstring(i) + L"-abcdefghijklmnop";
+        std::vector<unsigned char> s;
+        ASSERT_EQ(scramblePassword(candidate, s).code, 0);
+        for (size_t k = 0; k + 1 < s.size(); ++k)
+            if (s[k] == 0) chosen = candidate;
+    }
+    ASSERT_FALSE(chosen.empty());
+    XQIniFile ini = filled();
+    ini.password = chosen;
+    ASSERT_EQ(ini.Write().code, 0);
+    XQIniFile back;
+    ASSERT_EQ(back.Read().code, 0);
+    EXPECT_EQ(back.password, chosen);
+}
+
+TEST_F(IniFile, RegistryStyleValues) {
+    XQIniFile ini;
+    const XQSTRING text = L"line one\nback\\slash \u00e4\u20ac = : #";
+    ASSERT_EQ(ini.WriteRegValue(L"Text", text).code, 0);
+    XQSTRING bin;
+    for (int b = 0; b < 256; ++b) bin += static_cast<wchar_t>(b);
+    ASSERT_EQ(ini.WriteRegBinValue(L"Blob", bin).code, 0);
+    ASSERT_EQ(ini.WriteRegValue2(L"Short", L"ab", 1).code, 0);
+    XQSTRING got;
+    ASSERT_EQ(ini.ReadRegValue(L"text", got).code, 0) << "names compare ignoring case";
+    EXPECT_EQ(got, text);
+    ASSERT_EQ(ini.ReadRegBinValue(L"Blob", got).code, 0);
+    EXPECT_EQ(got, bin);
+    ASSERT_EQ(ini.ReadRegValue2(L"Short", got, 1).code, 0);
+    EXPECT_EQ(got, L"ab");
+    got = L"same";
+    ASSERT_EQ(ini.ReadRegValue(L"Missing", got).code, 0);
+    EXPECT_EQ(got, L"same");
+    ASSERT_EQ(ini.WriteRegValue(L"TEXT", L"second").code, 0);
+    ASSERT_EQ(ini.ReadRegValue(L"Text", got).code, 0);
+    EXPECT_EQ(got, L"second");
+    EXPECT_EQ(ini.WriteRegBinValue(L"Wide", L"\u0100").code, 9166) << "a binary value holds bytes only";
+    EXPECT_EQ(ini.WriteRegValue(L"Bad=Name", L"x").code, 9166);
+    EXPECT_EQ(ini.WriteRegValue(L"", L"x").code, 9166);
+    ASSERT_EQ(ini.DeleteReg(L"text").code, 0);
+    got = L"gone";
+    ASSERT_EQ(ini.ReadRegValue(L"Text", got).code, 0);
+    EXPECT_EQ(got, L"gone");
+    ASSERT_EQ(ini.ReadRegBinValue(L"Blob", got).code, 0);
+    EXPECT_EQ(got, bin) << "the other values stay";
+}
+
+TEST_F(IniFile, DamagedFilesReadAsAbsent) {
+    const char* damaged[] = {
+        "DatabaseName=A\ngarbage line\n",
+        "DatabaseName=A\nPassword:hex=4:0102\n",
+        "Password:hex=2:zz00\n",
+        "Password:hex=99999999:00\n",
+        "DatabaseName=A\nDatabaseName=B\n",
+        "DatabaseName=A",
+        "DatabaseName=bad \\q escape\n",
+        "DatabaseName=\xff\xfe\n",
+        "=value\n",
+    };
+    for (const char* text : damaged) {
+        put(text);
+        XQIniFile ini = filled();
+        XQRC rc = ini.Read();
+        EXPECT_EQ(rc.code, 9165) << text;
+        EXPECT_EQ(ini.databaseName, L"warehouse") << text;
+        EXPECT_EQ(ini.password, L"s3cret!") << text;
+        EXPECT_FALSE(rc.comment.empty());
+    }
+    put(std::string("DatabaseName=A\0B\n", 17));
+    XQIniFile ini = filled();
+    EXPECT_EQ(ini.Read().code, 9165);
+    // A write sets the damaged file aside and starts anew.
+    ASSERT_EQ(ini.Write().code, 0);
+    EXPECT_EQ(files(), (std::set<std::string>{"tcore.ini", "tcore.ini.damaged"}));
+    XQIniFile back;
+    ASSERT_EQ(back.Read().code, 0);
+    EXPECT_EQ(back.databaseName, L"WAREHOUSE");
+    EXPECT_EQ(back.password, L"s3cret!");
+}
+
+TEST_F(IniFile, FileOfAnotherUserIsNotTrusted) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file away";
+    put("DatabaseName=PLANTED\n");
+    ASSERT_EQ(chown(path().c_str(), 65534, 65534), 0);
+    XQIniFile ini = filled();
+    EXPECT_EQ(ini.Read().code, 9165);
+    EXPECT_EQ(ini.databaseName, L"warehouse");
+}
+
+TEST_F(IniFile, WriteFailureIsReported) {
+    put("garbage\n");
+    // The damaged file cannot be set aside: a non-empty directory is in the way.
+    ASSERT_EQ(mkdir((path() + ".damaged").c_str(), 0700), 0);
+    std::ofstream((path() + ".damaged/x").c_str()) << "x";
+    XQIniFile ini = filled();
+    XQRC rc = ini.Write();
+    EXPECT_EQ(rc.code, 9166);
+    EXPECT_NE(rc.secondaryCode, 0);
+    EXPECT_EQ(content(), "garbage\n") << "nothing was half-written";
+}

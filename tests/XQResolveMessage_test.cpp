@@ -1,0 +1,288 @@
+#include "foundation/XQResolveMessage.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/DbClient.h"
+#include "foundation/XQCodes.h"
+#include "support/MoWriter.h"
+
+namespace {
+
+class Catalogue : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The catalogue of this build tree, whatever is installed.
+        if (const char* bin = std::getenv("TCORE_BINARY_DIR")) setenv("TCORE_MSGDIR", bin, 1);
+        char tmpl[] = "/tmp/tcore-catalogue-XXXXXX";
+        dir_ = mkdtemp(tmpl);
+    }
+    void TearDown() override {
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        int ignored = std::system(cmd.c_str());
+        (void)ignored;
+    }
+    std::string file(const std::string& name) const { return dir_ + "/" + name; }
+    XQSTRING wfile(const std::string& name) const { return xqFromMultibyte(file(name)); }
+
+    std::string dir_;
+};
+
+XQRC withTokens(int code, XQRC::domainType domain) {
+    XQRC rc(code, 0, domain);
+    rc.SetXQMessage(L"t1", L"t2", L"t3", L"t4", L"t5", L"t6", L"t7", L"t8", L"t9", L"t10");
+    return rc;
+}
+
+}  // namespace
+
+TEST_F(Catalogue, NameRule) {
+    EXPECT_EQ(XQResolveMessage(L"").catalogueName, L"ql7orx.mo");
+    EXPECT_EQ(XQResolveMessage().catalogueName, L"ql7orx.mo");
+    EXPECT_EQ(XQResolveMessage(L"orv2msg.dll").catalogueName, L"ql7orx.mo");
+    EXPECT_EQ(XQResolveMessage(L"ORV2MSG.DLL").catalogueName, L"ql7orx.mo");
+    EXPECT_EQ(XQResolveMessage(L"other.mo").catalogueName, L"other.mo");
+    EXPECT_EQ(XQResolveMessage(L"ORV2MSG.DLLX").catalogueName, L"ORV2MSG.DLLX");
+}
+
+TEST_F(Catalogue, EveryLibraryCodeHasAText) {
+    ASSERT_FALSE(dbCataloguePath("ql7orx.mo").empty()) << "the build did not make ql7orx.mo";
+    XQResolveMessage r;
+    for (int code : xqLibraryCodes()) {
+        XQSTRING text;
+        ASSERT_EQ(r.ResolveEvent(static_cast<unsigned>(code), text).code, 0);
+        EXPECT_GT(text.size(), 10u) << code;
+    }
+    for (int code : xqSocketErrorCodes()) {
+        XQSTRING text;
+        r.ResolveEvent(static_cast<unsigned>(code), text);
+        EXPECT_FALSE(text.empty()) << code;
+    }
+    XQSTRING none = L"x";
+    EXPECT_EQ(r.ResolveEvent(1, none).code, 0);
+    EXPECT_EQ(none, L"") << "a code without a text gives an empty text";
+}
+
+TEST_F(Catalogue, InsertsInOrder) {
+    writeBytes(file("m.mo"), makeMoBytes({{"", "Content-Type: text/plain; charset=UTF-8\n"},
+                                          {"77", "%1|%2|%3|%4|%5|%6|%7|%8|%9|%10|%11|%12|%%|%0|%13|%"}}));
+    XQResolveMessage r(wfile("m.mo"));
+    XQRC rc = withTokens(77, XQRC::WhsSrv);
+    rc.systemMessage = L"system text";
+    XQSTRING secondary, primary;
+    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"extra", 42).code, 0);
+    EXPECT_EQ(primary, L"t1|t2|t3|t4|t5|t6|t7|extra|42|t8|t9|t10|%|%0|t13|%");
+    EXPECT_EQ(secondary, L"system text") << "WhsSrv: the return code's system message, no lookup";
+
+    XQRC empty(77, 0, XQRC::WhsDDD);
+    ASSERT_EQ(r.ResolveMsgs(empty, secondary, primary, L"", 4294967295u).code, 0);
+    EXPECT_EQ(primary, L"?|?|?|?|?|?|?|?|-1|?|?|?|%|%0|?3|%") << "empty inserts read as ?";
+}
+
+TEST_F(Catalogue, SecondaryTextByDomain) {
+    writeBytes(file("d.mo"), makeMoBytes({{"6105", "connect %1"}, {"111", "refused %8"}}));
+    XQResolveMessage r(wfile("d.mo"));
+    XQRC rc(6105, 111, XQRC::Sockets);
+    rc.SetXQMessage(L"4000", L"", L"", L"", L"", L"", L"", L"", L"", L"");
+    rc.systemMessage = L"not used";
+    XQSTRING secondary, primary;
+    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"x", 0).code, 0);
+    EXPECT_EQ(primary, L"connect 4000");
+    EXPECT_EQ(secondary, L"refused x") << "Sockets: the secondary code's catalogue text, same inserts";
+
+    rc.domain = XQRC::Windows;
+    secondary = L"old";
+    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"x", 0).code, 0);
+    EXPECT_EQ(secondary, L"") << "Windows: the system's text, empty here";
+
+    rc.domain = XQRC::ODBC;
+    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"x", 0).code, 0);
+    EXPECT_EQ(secondary, L"not used");
+}
+
+TEST_F(Catalogue, RealCatalogueSocketText) {
+    XQResolveMessage r;
+    XQRC rc(6105, 111, XQRC::Sockets);
+    rc.SetXQMessage(L"4000", L"2", L"1000", L"", L"", L"", L"", L"", L"", L"");
+    XQSTRING secondary, primary;
+    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"", 0).code, 0);
+    EXPECT_EQ(primary, L"Connecting to port 4000 failed at attempt 2 (retry delay 1000 ms).");
+    EXPECT_EQ(secondary, L"Connection refused.");
+}
+
+TEST_F(Catalogue, InsertCuts) {
+    writeBytes(file("c.mo"), makeMoBytes({{"5", "[%1]"}}));
+    XQResolveMessage r(wfile("c.mo"));
+    XQSTRING fileName;
+    XQSTRING longText(600, L'a');
+    const wchar_t* inserts[12] = {longText.c_str()};
+    void* text = nullptr;
+    ASSERT_EQ(r.LookupFileMsg(fileName, 5, &text, inserts).code, 0);
+    EXPECT_EQ(fileName, wfile("c.mo")) << "an empty file name becomes the catalogue name";
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), L"[" + XQSTRING(512, L'a') + L"]");
+    std::free(text);
+
+    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    // Three characters of three bytes each: cut to six bytes, two characters.
+    const wchar_t* euros[12] = {L"\u20ac\u20ac\u20ac"};
+    ASSERT_EQ(r.LookupFileMsg(5, &text, euros).code, 0);
+    EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), L"[\u20ac\u20ac]");
+    std::free(text);
+    // Two-byte characters fit exactly.
+    const wchar_t* umlauts[12] = {L"\u00e4\u00f6\u00fc"};
+    ASSERT_EQ(r.LookupFileMsg(5, &text, umlauts).code, 0);
+    EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), L"[\u00e4\u00f6\u00fc]");
+    std::free(text);
+    std::setlocale(LC_ALL, "C");
+    // A character the C locale cannot express reaches the formatter as "?".
+    ASSERT_EQ(r.LookupFileMsg(5, &text, umlauts).code, 0);
+    EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), L"[???]");
+    std::free(text);
+}
+
+TEST_F(Catalogue, BadCataloguesGiveEmptyTextAndSuccess) {
+    std::string good = makeMoBytes({{"5", "five"}, {"6", "six"}});
+    writeBytes(file("good.mo"), good);
+    writeBytes(file("truncated.mo"), good.substr(0, good.size() - 6));
+    writeBytes(file("header.mo"), good.substr(0, 20));
+    writeBytes(file("empty.mo"), "");
+    writeBytes(file("text.mo"), "msgid \"5\"\nmsgstr \"five\"\n");
+    std::string wild = good;
+    wild[12] = '\xff';  // table offset far past the end
+    writeBytes(file("wild.mo"), wild);
+    std::string badRevision = good;
+    badRevision[6] = 2;
+    writeBytes(file("revision.mo"), badRevision);
+    mkdir(file("dir.mo").c_str(), 0700);
+    for (const char* name : {"truncated.mo", "header.mo", "empty.mo", "text.mo", "wild.mo", "revision.mo",
+                             "dir.mo", "missing.mo"}) {
+        XQResolveMessage r(wfile(name));
+        XQSTRING text = L"old";
+        EXPECT_EQ(r.ResolveEvent(5, text).code, 0) << name;
+        EXPECT_EQ(text, L"") << name;
+    }
+    XQResolveMessage bare(L"tcore-no-such-catalogue.mo");
+    XQSTRING text = L"old";
+    EXPECT_EQ(bare.ResolveEvent(5, text).code, 0);
+    EXPECT_EQ(text, L"");
+    XQResolveMessage r(wfile("good.mo"));
+    EXPECT_EQ(r.ResolveEvent(6, text).code, 0);
+    EXPECT_EQ(text, L"six");
+    writeBytes(file("big.mo"), makeMoBytes({{"5", "big-endian five"}}, true));
+    XQResolveMessage big(wfile("big.mo"));
+    EXPECT_EQ(big.ResolveEvent(5, text).code, 0);
+    EXPECT_EQ(text, L"big-endian five");
+}
+
+TEST_F(Catalogue, ChangedFileIsReadAgain) {
+    writeBytes(file("v.mo"), makeMoBytes({{"5", "first"}}));
+    XQResolveMessage r(wfile("v.mo"));
+    XQSTRING text;
+    r.ResolveEvent(5, text);
+    EXPECT_EQ(text, L"first");
+    writeBytes(file("v.mo"), makeMoBytes({{"5", "second text"}}));
+    r.ResolveEvent(5, text);
+    EXPECT_EQ(text, L"second text");
+    unlink(file("v.mo").c_str());
+    r.ResolveEvent(5, text);
+    EXPECT_EQ(text, L"");
+}
+
+TEST_F(Catalogue, LookUpOrder) {
+    writeBytes(file("ql7orx.mo"), makeMoBytes({{"9004", "private text"}}));
+    setenv("TCORE_MSGDIR", dir_.c_str(), 1);
+    XQResolveMessage r;
+    XQSTRING text;
+    r.ResolveEvent(9004, text);
+    EXPECT_EQ(text, L"private text");
+    EXPECT_EQ(dbCataloguePath("ql7orx.mo"), file("ql7orx.mo"));
+    EXPECT_EQ(dbCataloguePath("./no/such.mo"), "") << "a name with / is used as given";
+    unsetenv("TCORE_MSGDIR");
+}
+
+TEST_F(Catalogue, ClientContexts) {
+    EXPECT_EQ(dbInitAppData(DB_APPDATA_MAGIC), DB_NO_CONTEXT);
+    EXPECT_EQ(dbInitAppData(1), DB_BAD_MAGIC);
+    dbContext ctx = {};
+    int status = -1;
+    ASSERT_EQ(dbBeginContext(&ctx, 0, 0, &status), 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(dbInitAppData(DB_APPDATA_MAGIC), 0u);
+    EXPECT_EQ(dbBeginContext(&ctx, 0, 0, &status), 1) << "one context per thread";
+    std::thread([] { EXPECT_EQ(dbInitAppData(DB_APPDATA_MAGIC), DB_NO_CONTEXT); }).join();
+    // A lookup on a thread that has a context leaves it in place.
+    XQResolveMessage r;
+    XQSTRING text;
+    r.ResolveEvent(9005, text);
+    EXPECT_EQ(dbInitAppData(DB_APPDATA_MAGIC), 0u);
+    ASSERT_EQ(dbEndContext(&ctx, 0, 0, &status), 0);
+    EXPECT_EQ(dbInitAppData(DB_APPDATA_MAGIC), DB_NO_CONTEXT);
+    EXPECT_EQ(dbEndContext(&ctx, 0, 0, &status), 1);
+    // One begun by a lookup is ended by it.
+    r.ResolveEvent(9005, text);
+    EXPECT_EQ(dbInitAppData(DB_APPDATA_MAGIC), DB_NO_CONTEXT);
+}
+
+TEST_F(Catalogue, FormatterBounds) {
+    writeBytes(file("f.mo"), makeMoBytes({{"5", "abc%1def"}}));
+    std::string path = file("f.mo");
+    dbMessageToken tokens[12] = {};
+    tokens[0] = {3, "XYZ--not part of it"};
+    char out[6];
+    int status = -1;
+    EXPECT_EQ(dbFormatMessage(path.c_str(), 5, tokens, out, sizeof out, &status), 0);
+    EXPECT_STREQ(out, "abcXY") << "cut to the output size, terminated";
+    char big[64];
+    EXPECT_EQ(dbFormatMessage(path.c_str(), 5, tokens, big, sizeof big, &status), 0);
+    EXPECT_STREQ(big, "abcXYZdef");
+    EXPECT_EQ(dbFormatMessage(path.c_str(), 5, nullptr, big, sizeof big, &status), 0);
+    EXPECT_STREQ(big, "abcdef");
+    EXPECT_EQ(dbFormatMessage(path.c_str(), 6, tokens, big, sizeof big, &status), 1);
+    EXPECT_STREQ(big, "");
+    EXPECT_EQ(status, 1);
+}
+
+TEST_F(Catalogue, SharedObjectOnManyThreads) {
+    XQResolveMessage r;
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&r, &failures, t] {
+            for (int i = 0; i < 200; ++i) {
+                XQRC rc(6113, 0, XQRC::WhsSrv);
+                rc.SetXQMessage(L"host" + std::to_wstring(t), L"", L"", L"", L"", L"", L"", L"", L"", L"");
+                XQSTRING secondary, primary;
+                r.ResolveMsgs(rc, secondary, primary, L"", 0);
+                if (primary != L"The host name host" + std::to_wstring(t) + L" could not be resolved.") ++failures[t];
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int f : failures) EXPECT_EQ(f, 0);
+}
+
+TEST_F(Catalogue, EventLogOnlyTraces) {
+    XQResolveMessage r;
+    XQRC rc(9004, 0, XQRC::WhsSrv);
+    EXPECT_EQ(r.OpenNTEventLog(L"source").code, 0);
+    EXPECT_EQ(r.LogNTEventError(rc, L"t", 1).code, 0);
+    EXPECT_EQ(r.LogNTEventWarning(rc, L"t", 1).code, 0);
+    EXPECT_EQ(r.LogNTEventInfo(3).code, 0);
+    EXPECT_EQ(r.LogNTEvent(rc, 1, L"t", 2).code, 0);
+    EXPECT_EQ(r.CloseNTEventLog().code, 0);
+    void* text = nullptr;
+    EXPECT_EQ(r.LookupSysMsg(111, &text).code, 0);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(*static_cast<wchar_t*>(text), L'\0');
+    std::free(text);
+}
