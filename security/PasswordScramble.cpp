@@ -71,7 +71,7 @@ XQRC postprocessencstring(unsigned long* length, char* buffer) {
         delete[] converted;
     }
     std::memset(buffer, 0, (units + 1) * 4);
-    std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), units) * 4);
+    if (!text.empty()) std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), units) * 4);
     *length = units * 4;
     return success();
 }
@@ -95,7 +95,7 @@ XQRC unscramblePassword(const std::vector<unsigned char>& scrambled, XQSTRING& p
     unsigned long length = scrambled.size();
     std::vector<wchar_t> buffer(length / 2 + 2, L'\0');
     unsigned char* bytes = reinterpret_cast<unsigned char*>(buffer.data());
-    std::memcpy(bytes, scrambled.data(), length);
+    if (length) std::memcpy(bytes, scrambled.data(), length);
     unsigned long ktab[64];
     initktab(key, ktab);
     encstring(0, ktab, chain, length, bytes);
