@@ -1,0 +1,58 @@
+#include "support/ToolSupport.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <vector>
+
+#include "foundation/XQResolveMessage.h"
+
+namespace tools {
+
+void initProgram() { std::setlocale(LC_ALL, ""); }
+
+std::string describe(const XQRC& rc) {
+    XQRC copy(rc);
+    XQSTRING primary, secondary;
+    XQResolveMessage resolver;
+    resolver.ResolveMsgs(copy, secondary, primary, XQSTRING(), 0);
+    std::string out = std::to_string(rc.code) + "/" + std::to_string(rc.secondaryCode) + " (" +
+                      xqToMultibyte(XQRC::domainTypeToString(rc.domain)) + ")";
+    if (!primary.empty()) out += ": " + xqToMultibyte(primary);
+    if (!secondary.empty() && secondary != primary) out += "; " + xqToMultibyte(secondary);
+    if (!rc.methodName.empty()) out += " [" + xqToMultibyte(rc.methodName) + "]";
+    if (!rc.comment.empty()) out += " -- " + xqToMultibyte(rc.comment);
+    return out;
+}
+
+bool parseUnsigned(const std::string& text, unsigned long max, unsigned long& value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    errno = 0;
+    unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno != 0 || v > max) return false;
+    value = static_cast<unsigned long>(v);
+    return true;
+}
+
+std::string programDir() {
+    std::vector<char> buf(4096);
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0) return ".";
+    std::string path(buf.data(), static_cast<size_t>(n));
+    std::string::size_type slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+void defaultOdbcSysIni() {
+    if (std::getenv("ODBCSYSINI") != nullptr) return;
+    struct stat st;
+    const char* dir = TCORE_SOURCE_ETC;
+    std::string ini = std::string(dir) + "/odbcinst.ini";
+    if (stat(ini.c_str(), &st) != 0) dir = TCORE_INSTALLED_ETC;
+    setenv("ODBCSYSINI", dir, 1);
+}
+
+}  // namespace tools

@@ -1,0 +1,29 @@
+#ifndef TCORE_TOOLS_SUPPORT_TOOLSUPPORT_H
+#define TCORE_TOOLS_SUPPORT_TOOLSUPPORT_H
+
+#include <string>
+
+#include "foundation/XQRC.h"
+
+namespace tools {
+
+// Sets the locale from the environment once, as every program does first.
+void initProgram();
+
+// "code/secondary (domain): catalogue text[; secondary text][ -- comment]",
+// so an operator reads a sentence, not a number.
+std::string describe(const XQRC& rc);
+
+// Parses a decimal number; false when text is not one (or out of range).
+bool parseUnsigned(const std::string& text, unsigned long max, unsigned long& value);
+
+// The directory of the running program (from /proc/self/exe).
+std::string programDir();
+
+// Points unixODBC at the project's driver definitions (ODBCSYSINI) unless the
+// environment already does; must run before the first ODBC call.
+void defaultOdbcSysIni();
+
+}  // namespace tools
+
+#endif
