@@ -128,19 +128,16 @@ int writeFull(int fd, const unsigned char* buf, size_t n, const Deadline& deadli
 int awaitReceiverClose(int fd, const Deadline& deadline) {
     unsigned char scratch[256];
     for (;;) {
+        // The receiver has hardly had time to read yet: wait before asking.
+        int err = waitReady(fd, POLLIN, deadline);
+        if (err != 0) return err;
         ssize_t r = recv(fd, scratch, sizeof scratch, MSG_DONTWAIT);
         if (r == 0) break;
         if (r > 0) continue;  // nothing is expected back; ignore it
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
-        int err = waitReady(fd, POLLIN, deadline);
-        if (err != 0) return err;
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return errno;
     }
     int pending = 0;
     if (ioctl(fd, SIOCOUTQ, &pending) == 0 && pending != 0) return ECONNRESET;
-    int soError = 0;
-    socklen_t len = sizeof soError;
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) == 0 && soError != 0) return soError;
     return 0;
 }
 
@@ -655,6 +652,8 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
 XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) {
     XQ_TRACE_METHOD("XQSocket::InitializeReceive()");
     XQRC rc(0, 0, XQRC::WhsSrv);
+    unsigned int previous = listenSocket.exchange(XQ_NONE);
+    if (previous != XQ_NONE) closesocket(previous);
     std::memset(&receiveAddress, 0, sizeof receiveAddress);
     receiveAddress.sin_family = AF_INET;
     receiveAddress.sin_addr.s_addr = htonl(INADDR_ANY);
