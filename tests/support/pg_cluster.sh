@@ -31,7 +31,7 @@ start)
     printf '%s\n' tcore-pw > "$dir/pwfile"
     if [ "$(id -u)" = 0 ]; then chown postgres:postgres "$dir/pwfile"; fi
     as_owner "$BIN/initdb" -D "$dir/data" -U tcore --pwfile="$dir/pwfile" --auth-local=trust \
-        --auth-host=scram-sha-256 -E UTF8 --no-locale >"$dir/initdb.log" 2>&1 \
+        --auth-host=scram-sha-256 -E UTF8 --no-locale --no-sync >"$dir/initdb.log" 2>&1 \
         || { cat "$dir/initdb.log" >&2; exit 3; }
     as_owner "$BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
         -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$dir -c fsync=off -c max_connections=40" \
