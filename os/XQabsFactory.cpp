@@ -5,6 +5,8 @@
 
 #include "os/XQNTEventSemaphore.h"
 #include "os/XQNTMutexSemaphore.h"
+#include "os/XQNTThread.h"
+#include "os/XQNTThreadControl.h"
 
 XQabsFactory* XQabsFactory::instance = nullptr;
 
@@ -18,8 +20,14 @@ XQabsFactory* XQabsFactory::Instance() {
     return instance;
 }
 
+XQabsThread* XQabsFactory::CreateThread(void* (*)(void*), void*) const { return nullptr; }
 XQabsMutexSemaphore* XQabsFactory::CreateMutexSemaphore(const XQSTRING&) const { return nullptr; }
 XQabsEventSemaphore* XQabsFactory::CreateEventSemaphore(const XQSTRING&) const { return nullptr; }
+XQabsThreadControl* XQabsFactory::CreateThreadControl() const { return nullptr; }
+
+XQabsThread* XQNTFactory::CreateThread(void* (*startRoutine)(void*), void* argument) const {
+    return new (std::nothrow) XQNTThread(startRoutine, argument);
+}
 
 XQabsMutexSemaphore* XQNTFactory::CreateMutexSemaphore(const XQSTRING& name) const {
     return new (std::nothrow) XQNTMutexSemaphore(name);
@@ -28,3 +36,5 @@ XQabsMutexSemaphore* XQNTFactory::CreateMutexSemaphore(const XQSTRING& name) con
 XQabsEventSemaphore* XQNTFactory::CreateEventSemaphore(const XQSTRING& name) const {
     return new (std::nothrow) XQNTEventSemaphore(name);
 }
+
+XQabsThreadControl* XQNTFactory::CreateThreadControl() const { return new (std::nothrow) XQNTThreadControl(); }

@@ -6,6 +6,8 @@
 
 class XQabsMutexSemaphore;
 class XQabsEventSemaphore;
+class XQabsThread;
+class XQabsThreadControl;
 
 // The one source of operating-system objects. Every Create... returns a heap
 // object that the caller owns and deletes through its abstract class, or null
@@ -14,8 +16,11 @@ class XQabsEventSemaphore;
 class TCORE_EXPORT XQabsFactory {
 public:
     virtual ~XQabsFactory() = default;
+    // A thread that is made but not started.
+    virtual XQabsThread* CreateThread(void* (*startRoutine)(void*), void* argument) const;
     virtual XQabsMutexSemaphore* CreateMutexSemaphore(const XQSTRING& name) const;
     virtual XQabsEventSemaphore* CreateEventSemaphore(const XQSTRING& name) const;
+    virtual XQabsThreadControl* CreateThreadControl() const;
 
     // The process-wide factory, made on first use and never destroyed. The
     // result belongs to the library and must never be deleted.
@@ -26,8 +31,10 @@ public:
 // The POSIX factory.
 class TCORE_EXPORT XQNTFactory : public XQabsFactory {
 public:
+    XQabsThread* CreateThread(void* (*startRoutine)(void*), void* argument) const override;
     XQabsMutexSemaphore* CreateMutexSemaphore(const XQSTRING& name) const override;
     XQabsEventSemaphore* CreateEventSemaphore(const XQSTRING& name) const override;
+    XQabsThreadControl* CreateThreadControl() const override;
 };
 
 #endif
