@@ -1,0 +1,365 @@
+// Code-set conversion between packed wide buffers and the UCS-2 wire form.
+// The program is run once per locale (see Conversion.cmake); each run checks
+// the codes that locale must give.
+
+#include <gtest/gtest.h>
+
+#include <langinfo.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/Conversion.h"
+#include "foundation/Trace.h"
+
+namespace {
+
+enum class Codeset { Ascii, Utf8, Latin1, Other };
+
+// The code set the library settles on; asked through a first conversion.
+Codeset libraryCodeset() {
+    setConvDesc();
+    if (std::strcmp(currentCCSID, "UTF-8") == 0) return Codeset::Utf8;
+    if (std::strcmp(currentCCSID, "ANSI_X3.4-1968") == 0) return Codeset::Ascii;
+    if (std::strcmp(currentCCSID, "ISO-8859-1") == 0) return Codeset::Latin1;
+    return Codeset::Other;
+}
+
+// A run registered for a locale that could not be made is skipped.
+class Conversion : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* want = std::getenv("TCORE_EXPECT_CODESET");
+        codeset_ = libraryCodeset();
+        if (want != nullptr && std::strcmp(want, currentCCSID) != 0)
+            GTEST_SKIP() << "locale with code set " << want << " is not available here (got " << currentCCSID
+                         << ")";
+        xqSetConversionFastPath(true);
+    }
+    void TearDown() override {
+        xqSetConversionFastPath(true);
+        setDebugTcore(0);
+    }
+    Codeset codeset_ = Codeset::Other;
+};
+
+std::vector<wchar_t> packed(const std::wstring& text, size_t chars) {
+    std::vector<wchar_t> v(chars, L'\0');
+    std::copy(text.begin(), text.end(), v.begin());
+    return v;
+}
+
+std::vector<unsigned char> ucs2Of(const std::wstring& text, size_t bytes) {
+    std::vector<unsigned char> v(bytes, 0);
+    for (size_t i = 0; i < text.size(); ++i) {
+        v[2 * i] = static_cast<unsigned char>(text[i] >> 8);
+        v[2 * i + 1] = static_cast<unsigned char>(text[i]);
+    }
+    return v;
+}
+
+struct WideResult {
+    int code;
+    int secondary;
+    std::wstring method;
+    std::wstring text;
+    std::vector<unsigned char> bytes;
+};
+
+WideResult toUnicode(std::vector<wchar_t> in, unsigned int length, bool fast) {
+    xqSetConversionFastPath(fast);
+    XQRC rc = ConvertWideToUnicode(in.data(), length);
+    xqSetConversionFastPath(true);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(in.data());
+    return {rc.code, rc.secondaryCode, rc.methodName, rc.systemMessage, std::vector<unsigned char>(p, p + length)};
+}
+
+WideResult toWide(const std::vector<unsigned char>& in, int length, bool fast) {
+    unsigned char* buf = new unsigned char[in.size() + 1];
+    std::memcpy(buf, in.data(), in.size());
+    unsigned char* const original = buf;
+    int len = length;
+    xqSetConversionFastPath(fast);
+    XQRC rc = ConvertUnicodeToWide(buf, len);
+    xqSetConversionFastPath(true);
+    WideResult r{rc.code, rc.secondaryCode, rc.methodName, rc.systemMessage, {}};
+    if (rc.code == 0) {
+        EXPECT_EQ(len, 2 * length);
+        EXPECT_NE(buf, original);
+        r.bytes.assign(buf, buf + len);
+    } else {
+        EXPECT_EQ(buf, original) << "a failed conversion keeps the caller's buffer";
+        EXPECT_EQ(len, length);
+    }
+    delete[] buf;
+    return r;
+}
+
+TEST_F(Conversion, AsciiMessageTravelsAsHalfTheBytesAndComesBack) {
+    const std::wstring text = L"XQBase    U     5 00005hello";
+    std::vector<wchar_t> buf = packed(text, 64);
+    const unsigned int length = 64 * 4;
+    for (bool fast : {true, false}) {
+        WideResult r = toUnicode(buf, length, fast);
+        ASSERT_EQ(r.code, 0) << "fast=" << fast;
+        EXPECT_EQ(r.bytes, ucs2Of(text, length)) << "fast=" << fast;
+
+        WideResult back = toWide(r.bytes, length, fast);
+        ASSERT_EQ(back.code, 0);
+        ASSERT_EQ(back.bytes.size(), 2u * length);
+        std::vector<wchar_t> expect = packed(text, 128);
+        EXPECT_EQ(0, std::memcmp(back.bytes.data(), expect.data(), back.bytes.size())) << "fast=" << fast;
+    }
+}
+
+TEST_F(Conversion, TextBeforeTheEyeCatcherIsDropped) {
+    const std::wstring text = L"aX QXQBase  rest";
+    std::vector<wchar_t> buf = packed(text, 32);
+    for (bool fast : {true, false}) {
+        WideResult r = toUnicode(buf, 128, fast);
+        ASSERT_EQ(r.code, 0);
+        EXPECT_EQ(r.bytes, ucs2Of(L"XQBase  rest", 128)) << "fast=" << fast;
+    }
+    // Without an eye catcher the text starts at 0; a NUL ends it.
+    std::vector<wchar_t> control = packed(L"STOP RECEIVING", 20);
+    control[16] = L'Z';
+    for (bool fast : {true, false}) {
+        WideResult r = toUnicode(control, 80, fast);
+        ASSERT_EQ(r.code, 0);
+        EXPECT_EQ(r.bytes, ucs2Of(L"STOP RECEIVING", 80)) << "fast=" << fast;
+    }
+}
+
+TEST_F(Conversion, CodesOfCharactersTheWireOrLocaleCannotCarry) {
+    std::vector<wchar_t> latin = packed(L"XQ caf\xE9", 16);
+    std::vector<wchar_t> astral = packed(L"XQ \x1F600", 16);
+    for (bool fast : {true, false}) {
+        WideResult l = toUnicode(latin, 64, fast);
+        WideResult a = toUnicode(astral, 64, fast);
+        EXPECT_EQ(a.method, L"VCAUTIL::ConvertWideToUnicode");
+        if (codeset_ == Codeset::Ascii) {
+            EXPECT_EQ(l.code, 8462);
+            EXPECT_EQ(l.secondary, -1);
+            EXPECT_EQ(l.text, L"Failed to convert wide char to multi-byte char");
+            EXPECT_EQ(a.code, 8462);
+        } else {
+            EXPECT_EQ(l.code, 0);
+            EXPECT_EQ(l.bytes, ucs2Of(L"XQ caf\xE9", 64));
+        }
+        if (codeset_ == Codeset::Utf8) {
+            EXPECT_EQ(a.code, 8461);
+            EXPECT_EQ(a.secondary, -1);
+            EXPECT_EQ(a.text, L"iconv error");
+        }
+        if (codeset_ == Codeset::Latin1) {
+            EXPECT_EQ(a.code, 8462);
+        }
+    }
+    // A surrogate in UCS-2 is no character in any locale.
+    std::vector<unsigned char> bad = ucs2Of(L"XQ", 16);
+    bad[6] = 0xD8;
+    for (bool fast : {true, false}) {
+        WideResult r = toWide(bad, 16, fast);
+        EXPECT_EQ(r.code, 8461);
+        EXPECT_EQ(r.secondary, -1);
+        EXPECT_EQ(r.method, L"VCAUTIL::ConvertUnicodeToWide");
+        EXPECT_EQ(r.text, L"iconv error");
+    }
+}
+
+// Random wide characters drawn from a class, with NULs sprinkled in.
+wchar_t drawWide(std::mt19937& rng, int cls) {
+    switch (cls) {
+    case 0: return static_cast<wchar_t>(0x20 + rng() % 0x5F);
+    case 1: return static_cast<wchar_t>(0x20 + rng() % 0xE0);
+    case 2: return static_cast<wchar_t>(0x4E00 + rng() % 0x5000);
+    case 3: return static_cast<wchar_t>(0x10000 + rng() % 0x100000);
+    case 4: return static_cast<wchar_t>(0xD800 + rng() % 0x800);
+    case 5: return static_cast<wchar_t>(rng());
+    default: return static_cast<wchar_t>(1 + rng() % 0xFFFF);
+    }
+}
+
+TEST_F(Conversion, DirectPathGivesTheStagedPathsBytesAndCodes) {
+    std::mt19937 rng(20261205);
+    int compared = 0;
+    int succeeded = 0;
+    for (int round = 0; round < 1500; ++round) {
+        size_t chars = rng() % 200;
+        int mainClass = static_cast<int>(rng() % 7);
+        int rareClass = static_cast<int>(rng() % 7);
+        std::vector<wchar_t> buf(chars + 1, L'\0');
+        for (size_t i = 0; i < chars; ++i) {
+            unsigned pick = rng() % 1000;
+            if (pick < 3) buf[i] = L'\0';
+            else if (pick < 20) buf[i] = drawWide(rng, rareClass);
+            else buf[i] = drawWide(rng, mainClass);
+        }
+        if (chars >= 2 && rng() % 2) {
+            buf[0] = L'X';
+            buf[1] = L'Q';
+        }
+        unsigned int length = static_cast<unsigned int>(chars * 4);
+        if (round % 10 == 0 && length > 0) length -= 1 + rng() % 3;  // ragged lengths
+        WideResult fast = toUnicode(buf, length, true);
+        WideResult staged = toUnicode(buf, length, false);
+        ASSERT_EQ(fast.code, staged.code) << "round " << round;
+        ASSERT_EQ(fast.secondary, staged.secondary) << "round " << round;
+        ASSERT_EQ(fast.bytes, staged.bytes) << "round " << round;
+        ++compared;
+        succeeded += fast.code == 0;
+    }
+    for (int round = 0; round < 1500; ++round) {
+        size_t units = rng() % 300;
+        int mode = static_cast<int>(rng() % 5);
+        std::vector<unsigned char> buf(2 * units + 1, 0);
+        for (size_t i = 0; i < units; ++i) {
+            unsigned u;
+            unsigned pick = rng() % 1000;
+            if (pick < 5) u = 0;
+            else if (mode == 0) u = 0x20 + rng() % 0x5F;
+            else if (mode == 1) u = pick < 30 ? 0xD800 + rng() % 0x800 : 0x20 + rng() % 0xE0;
+            else if (mode == 2) u = 0x800 + rng() % 0xD000;  // three bytes each in UTF-8
+            else if (mode == 3) u = rng() % 0x10000;
+            else u = i < units / 2 ? 0x4E00 + rng() % 0x5000 : 0;  // a real frame: text then zeros
+            buf[2 * i] = static_cast<unsigned char>(u >> 8);
+            buf[2 * i + 1] = static_cast<unsigned char>(u);
+        }
+        int length = static_cast<int>(2 * units);
+        if (round % 10 == 0) length += 1;  // a stray odd byte
+        buf.resize(static_cast<size_t>(length));
+        WideResult fast = toWide(buf, length, true);
+        WideResult staged = toWide(buf, length, false);
+        ASSERT_EQ(fast.code, staged.code) << "round " << round;
+        ASSERT_EQ(fast.secondary, staged.secondary) << "round " << round;
+        ASSERT_EQ(fast.bytes, staged.bytes) << "round " << round;
+        ++compared;
+        succeeded += fast.code == 0;
+    }
+    EXPECT_EQ(compared, 3000);
+    EXPECT_GT(succeeded, 300) << "too few inputs converted to compare the paths on success";
+}
+
+TEST_F(Conversion, LargeFrameOfEveryKindRoundTrips) {
+    // 1 MB of mixed text: ASCII, Latin-1 and, where the locale has them, CJK.
+    std::mt19937 rng(7);
+    const size_t chars = 1 << 18;
+    std::vector<wchar_t> buf(chars, L'\0');
+    std::wstring text = L"XQBase    ";
+    while (text.size() < chars / 2) {
+        wchar_t c = drawWide(rng, 0);
+        if (codeset_ != Codeset::Ascii && rng() % 8 == 0) c = drawWide(rng, 1);
+        if (codeset_ == Codeset::Utf8 && rng() % 8 == 0) c = drawWide(rng, 2);
+        text += c;
+    }
+    std::copy(text.begin(), text.end(), buf.begin());
+    for (bool fast : {true, false}) {
+        WideResult r = toUnicode(buf, chars * 4, fast);
+        ASSERT_EQ(r.code, 0);
+        ASSERT_EQ(r.bytes, ucs2Of(text, chars * 4));
+        WideResult back = toWide(r.bytes, static_cast<int>(chars * 4), fast);
+        ASSERT_EQ(back.code, 0);
+        ASSERT_EQ(0, std::memcmp(back.bytes.data(), buf.data(), chars * 4));
+    }
+}
+
+TEST_F(Conversion, ThreadsConvertAtOnceWithTheirOwnDescriptors) {
+    xqSetConversionFastPath(false);
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &failures] {
+            std::wstring text = L"XQBase    thread " + std::to_wstring(t);
+            for (int i = 0; i < 200; ++i) {
+                std::vector<wchar_t> buf = packed(text + L" " + std::to_wstring(i), 64);
+                if (ConvertWideToUnicode(buf.data(), 256).code != 0) ++failures[t];
+                unsigned char* bytes = new unsigned char[256];
+                std::memcpy(bytes, buf.data(), 256);
+                int len = 256;
+                XQRC rc = ConvertUnicodeToWide(bytes, len);
+                std::vector<wchar_t> expect = packed(text + L" " + std::to_wstring(i), 128);
+                if (rc.code != 0 || len != 512 || std::memcmp(bytes, expect.data(), 512) != 0) ++failures[t];
+                delete[] bytes;
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int t = 0; t < 4; ++t) EXPECT_EQ(failures[t], 0) << "thread " << t;
+}
+
+TEST_F(Conversion, CodeSetNamesTranslateThroughTheTable) {
+    char name[XQ_CODESET_NAME_MAX];
+    std::strcpy(name, "ISO8859-1");
+    EXPECT_EQ(GetIconvCodeset(name), 1);
+    EXPECT_STREQ(name, "8859-1");
+    std::strcpy(name, "8859-1");
+    EXPECT_EQ(GetIconvCodeset(name), 1);
+    EXPECT_STREQ(name, "8859-1");
+    std::strcpy(name, "BIG5");
+    EXPECT_EQ(GetIconvCodeset(name), 1);
+    EXPECT_STREQ(name, "zh_TW-big5");
+    for (const char* glibc : {"ANSI_X3.4-1968", "UTF-8", "ISO-8859-15", "EUC-JP"}) {
+        std::strcpy(name, glibc);
+        EXPECT_EQ(GetIconvCodeset(name), 1) << glibc;
+        EXPECT_STREQ(name, glibc);
+    }
+    std::strcpy(name, "NONE");
+    EXPECT_EQ(GetIconvCodeset(name), 0);
+
+    unsetenv("XQA_LOCALE_TABLE");
+    std::strcpy(name, "MADE-UP-9");
+    EXPECT_EQ(GetIconvCodeset(name), 0);
+    setenv("XQA_LOCALE_TABLE", "ISO-8859-2", 1);
+    EXPECT_EQ(GetIconvCodeset(name), 1);
+    EXPECT_STREQ(name, "ISO-8859-2");
+    std::string tooLong(XQ_CODESET_NAME_MAX, 'A');
+    setenv("XQA_LOCALE_TABLE", tooLong.c_str(), 1);
+    std::strcpy(name, "MADE-UP-9");
+    EXPECT_EQ(GetIconvCodeset(name), 0);
+    EXPECT_STREQ(name, "MADE-UP-9");
+    unsetenv("XQA_LOCALE_TABLE");
+}
+
+TEST_F(Conversion, CodeSetDetailIsTracedAtLevelFive) {
+    std::vector<wchar_t> buf = packed(L"XQBase", 8);
+    setDebugTcore(5);
+    testing::internal::CaptureStdout();
+    XQRC rc = ConvertWideToUnicode(buf.data(), 32);
+    setDebugTcore(0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc.code, 0);
+    EXPECT_NE(out.find(": enter method GetIconvCodeset()"), std::string::npos) << out;
+    EXPECT_NE(out.find("The value of i after searching for matching codeset from first column="), std::string::npos);
+    EXPECT_NE(out.find(" and then to UCS-2"), std::string::npos);
+    EXPECT_NE(out.find("Buffer converted to unicode :"), std::string::npos);
+    EXPECT_NE(out.find("Return code for SUN first stage conversion is 0"), std::string::npos);
+    EXPECT_EQ(ucs2Of(L"XQBase", 32),
+              std::vector<unsigned char>(reinterpret_cast<unsigned char*>(buf.data()),
+                                         reinterpret_cast<unsigned char*>(buf.data()) + 32));
+
+    setDebugTcore(3);
+    testing::internal::CaptureStdout();
+    buf = packed(L"XQBase", 8);
+    ConvertWideToUnicode(buf.data(), 32);
+    setDebugTcore(0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
+TEST_F(Conversion, SetlocaleIsRunOnlyOnce) {
+    std::string before = std::setlocale(LC_MONETARY, nullptr);
+    const char* first = mySetlocale(LC_MONETARY, "C");
+    ASSERT_NE(first, nullptr);
+    std::string kept = first;
+    const char* second = mySetlocale(LC_MONETARY, "C.UTF-8");
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(kept, second);
+    EXPECT_STREQ(std::setlocale(LC_MONETARY, nullptr), "C");
+    std::setlocale(LC_MONETARY, before.c_str());
+}
+
+}  // namespace

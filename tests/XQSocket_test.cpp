@@ -1,0 +1,583 @@
+// XQSocket over real loopback connections: frames, faults of raw peers,
+// confirmed delivery, connect retries, listening and return codes.
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/Trace.h"
+#include "transport/XQSocket.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+XQSTRING token(const XQRC& rc, int n) {
+    XQSTRING t[10];
+    rc.GetXQMessage(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
+    return t[n - 1];
+}
+
+// A packed payload of `bytes` bytes: "XQ" then a repeating pattern of
+// printable characters.
+std::vector<wchar_t> payload(size_t bytes) {
+    std::vector<wchar_t> v(bytes / 4);
+    for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<wchar_t>(L'A' + i % 26);
+    if (v.size() > 0) v[0] = L'X';
+    if (v.size() > 1) v[1] = L'Q';
+    return v;
+}
+
+XQRC sendPayload(const std::vector<wchar_t>& p, unsigned int port, unsigned int timeoutMs = 5000,
+                 const XQSTRING& host = L"127.0.0.1") {
+    XQSocket s;
+    s.SetTimeout(timeoutMs);
+    unsigned char* data = nullptr;
+    XQRC rc = s.InitializeSend(&data, static_cast<int>(p.size() * 4));
+    if (rc.code != 0) return rc;
+    std::memcpy(data, p.data(), p.size() * 4);
+    return s.Send(host, port);
+}
+
+struct Received {
+    XQRC rc{0, 0, XQRC::WhsSrv};
+    std::vector<unsigned char> bytes;
+};
+
+Received receiveOne(XQSocket& rx) {
+    Received r;
+    unsigned char* data = nullptr;
+    int size = 0;
+    r.rc = rx.Receive(&data, &size);
+    if (r.rc.code == 0) {
+        r.bytes.assign(data, data + size);
+        delete[] data;
+    }
+    return r;
+}
+
+// A listening XQSocket on a port chosen by the system.
+struct Listener {
+    XQSocket socket;
+    unsigned int port = 0;
+    explicit Listener(unsigned int timeoutMs = 5000) {
+        socket.SetTimeout(timeoutMs);
+        XQRC rc = socket.InitializeReceive(0, 64);
+        EXPECT_EQ(rc.code, 0);
+        EXPECT_EQ(socket.GetReceivePort(port).code, 0);
+    }
+};
+
+int rawConnect(unsigned int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void writeAll(int fd, const void* p, size_t n) {
+    const char* c = static_cast<const char*>(p);
+    while (n > 0) {
+        ssize_t w = send(fd, c, n, MSG_NOSIGNAL);
+        if (w <= 0) return;
+        c += w;
+        n -= static_cast<size_t>(w);
+    }
+}
+
+void writeCount(int fd, uint32_t count) {
+    unsigned char b[4] = {static_cast<unsigned char>(count >> 24), static_cast<unsigned char>(count >> 16),
+                          static_cast<unsigned char>(count >> 8), static_cast<unsigned char>(count)};
+    writeAll(fd, b, 4);
+}
+
+// A plain listening socket on a port chosen by the system.
+int rawListen(unsigned int& port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd, 16) != 0) {
+        close(fd);
+        return -1;
+    }
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
+// A port on which nobody listens (just released by the system).
+unsigned int freePort() {
+    unsigned int port = 0;
+    int fd = rawListen(port);
+    close(fd);
+    return port;
+}
+
+void expectWideFrame(const Received& r, const std::vector<wchar_t>& sent) {
+    ASSERT_EQ(r.rc.code, 0);
+    const size_t bytes = sent.size() * 4;
+    ASSERT_EQ(r.bytes.size(), 2 * bytes) << "the wide payload is twice the wire payload";
+    ASSERT_EQ(0, std::memcmp(r.bytes.data(), sent.data(), bytes));
+    for (size_t i = bytes; i < r.bytes.size(); ++i) ASSERT_EQ(r.bytes[i], 0) << "at " << i;
+}
+
+TEST(XQSocket, FramesOfEverySizeArriveWhole) {
+    Listener rx;
+    for (size_t bytes : {size_t{4}, size_t{8}, size_t{400}, size_t{4096}, size_t{65536}, size_t{1} << 20,
+                         size_t{XQ_MAX_FRAME_PAYLOAD}}) {
+        std::vector<wchar_t> p = payload(bytes);
+        Received got;
+        std::thread receiver([&] { got = receiveOne(rx.socket); });
+        XQRC sent = sendPayload(p, rx.port);
+        receiver.join();
+        EXPECT_EQ(sent.code, 0) << bytes;
+        expectWideFrame(got, p);
+    }
+}
+
+TEST(XQSocket, PayloadAboveTheLimitIsRefused) {
+    XQSocket s;
+    unsigned char* data = nullptr;
+    EXPECT_EQ(s.InitializeSend(&data, XQ_MAX_FRAME_PAYLOAD).code, 0);
+    XQSocket t;
+    XQRC rc = t.InitializeSend(&data, XQ_MAX_FRAME_PAYLOAD + 1);
+    EXPECT_EQ(rc.code, 6005);
+    EXPECT_EQ(rc.domain, XQRC::WhsSrv);
+    EXPECT_EQ(token(rc, 1), L"4194300");
+    EXPECT_EQ(token(rc, 2), L"4194301");
+    EXPECT_EQ(rc.methodName, L"XQSocket::InitializeSend");
+    EXPECT_EQ(t.InitializeSend(&data, -1).code, 6005);
+}
+
+TEST(XQSocket, SendFrameIsCountThenZeroFilledPayload) {
+    XQSocket s;
+    unsigned char* data = nullptr;
+    ASSERT_EQ(s.InitializeSend(&data, 0x010203).code, 0);
+    const unsigned char* frame = data - 4;
+    EXPECT_EQ(frame[0], 0x00);
+    EXPECT_EQ(frame[1], 0x01);
+    EXPECT_EQ(frame[2], 0x02);
+    EXPECT_EQ(frame[3], 0x03);
+    EXPECT_EQ(s.sendByteCount, 0x010203 + 4);
+    for (int i = 0; i < 0x010203; ++i) ASSERT_EQ(data[i], 0);
+}
+
+TEST(XQSocket, OperationsOutOfOrderGiveTheirCodes) {
+    XQSocket s;
+    unsigned int port = 1;
+    EXPECT_EQ(s.GetReceivePort(port).code, 6001);
+    EXPECT_EQ(port, 1u);
+    unsigned char* data = nullptr;
+    int size = 0;
+    EXPECT_EQ(s.Receive(&data, &size).code, 6001);
+    EXPECT_EQ(s.HaltReceive().code, 6001);
+    XQRC rc = s.Send(L"127.0.0.1", 9);
+    EXPECT_EQ(rc.code, 6003);
+    EXPECT_EQ(rc.methodName, L"XQSocket::Send");
+}
+
+TEST(XQSocket, RawPeerFaultsAreDroppedAndTheListenerServesTheNext) {
+    Listener rx(600);
+
+    int fd = rawConnect(rx.port);
+    writeCount(fd, 0);
+    close(fd);
+    Received r = receiveOne(rx.socket);
+    EXPECT_EQ(r.rc.code, 6109) << "count 0";
+    EXPECT_EQ(token(r.rc, 1), L"0");
+
+    fd = rawConnect(rx.port);
+    writeCount(fd, 0xFFFFFFFFu);
+    close(fd);
+    r = receiveOne(rx.socket);
+    EXPECT_EQ(r.rc.code, 6109) << "count above the limit";
+    EXPECT_EQ(r.rc.secondaryCode, EMSGSIZE);
+
+    fd = rawConnect(rx.port);
+    writeCount(fd, XQ_MAX_FRAME_PAYLOAD + 1);
+    close(fd);
+    EXPECT_EQ(receiveOne(rx.socket).rc.code, 6109) << "one byte above the limit";
+
+    fd = rawConnect(rx.port);
+    writeCount(fd, 100);
+    writeAll(fd, "0123456789", 10);
+    close(fd);
+    r = receiveOne(rx.socket);
+    EXPECT_EQ(r.rc.code, 6109) << "fewer bytes than announced";
+    EXPECT_EQ(token(r.rc, 1), L"100");
+
+    fd = rawConnect(rx.port);
+    writeAll(fd, "\0\0", 2);
+    close(fd);
+    EXPECT_EQ(receiveOne(rx.socket).rc.code, 6108) << "half a count";
+
+    // A peer that connects and says nothing is dropped after the timeout.
+    fd = rawConnect(rx.port);
+    auto start = Clock::now();
+    r = receiveOne(rx.socket);
+    double waited = secondsSince(start);
+    close(fd);
+    EXPECT_EQ(r.rc.code, 6108);
+    EXPECT_EQ(r.rc.secondaryCode, ETIMEDOUT);
+    EXPECT_EQ(r.rc.domain, XQRC::Sockets);
+    EXPECT_GE(waited, 0.5);
+    EXPECT_LT(waited, 10.0);
+
+    // So is one that stalls in the middle of its payload.
+    fd = rawConnect(rx.port);
+    writeCount(fd, 100);
+    writeAll(fd, "0123456789", 10);
+    start = Clock::now();
+    r = receiveOne(rx.socket);
+    waited = secondsSince(start);
+    close(fd);
+    EXPECT_EQ(r.rc.code, 6109);
+    EXPECT_EQ(r.rc.secondaryCode, ETIMEDOUT);
+    EXPECT_GE(waited, 0.5);
+    EXPECT_LT(waited, 10.0);
+
+    // A payload that is no UCS-2 (an odd count) keeps the conversion's code.
+    fd = rawConnect(rx.port);
+    writeCount(fd, 3);
+    writeAll(fd, "\0X\0", 3);
+    r = receiveOne(rx.socket);
+    close(fd);
+    EXPECT_EQ(r.rc.code, 8461);
+
+    std::vector<wchar_t> p = payload(1024);
+    Received good;
+    std::thread receiver([&] { good = receiveOne(rx.socket); });
+    EXPECT_EQ(sendPayload(p, rx.port).code, 0);
+    receiver.join();
+    expectWideFrame(good, p);
+}
+
+TEST(XQSocket, SendFailsWhenTheReceiverDoesNotReadTheFrame) {
+    unsigned int port = 0;
+    int ls = rawListen(port);
+    ASSERT_GE(ls, 0);
+
+    // Accepts, lets the frame arrive, closes without reading it.
+    std::thread closer([ls] {
+        int c = accept(ls, nullptr, nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        close(c);
+    });
+    XQRC rc = sendPayload(payload(4096), port);
+    closer.join();
+    EXPECT_EQ(rc.code, 6110);
+    EXPECT_EQ(token(rc, 1), xqNumber(port));
+    EXPECT_EQ(token(rc, 2), L"4100");
+
+    // Accepts and closes at once, before the frame is there.
+    std::thread quick([ls] { close(accept(ls, nullptr, nullptr)); });
+    rc = sendPayload(payload(4096), port);
+    quick.join();
+    EXPECT_EQ(rc.code, 6110);
+
+    // Accepts and never answers: the sender gives up after its timeout.
+    std::atomic<int> held{-1};
+    std::thread silent([ls, &held] { held = accept(ls, nullptr, nullptr); });
+    auto start = Clock::now();
+    rc = sendPayload(payload(4096), port, 500);
+    double waited = secondsSince(start);
+    silent.join();
+    close(held);
+    EXPECT_EQ(rc.code, 6110);
+    EXPECT_EQ(rc.secondaryCode, ETIMEDOUT);
+    EXPECT_GE(waited, 0.4);
+    EXPECT_LT(waited, 10.0);
+    close(ls);
+}
+
+int countTimeWait(unsigned int port, bool senderSide) {
+    FILE* p = popen("ss -Htan state time-wait 2>/dev/null", "r");
+    if (p == nullptr) return -1;
+    int n = 0;
+    char line[512];
+    const std::string suffix = ":" + std::to_string(port);
+    while (std::fgets(line, sizeof line, p) != nullptr) {
+        std::istringstream in(line);
+        std::string recvq, sendq, local, peer;
+        in >> recvq >> sendq >> local >> peer;
+        const std::string& which = senderSide ? peer : local;
+        if (which.size() > suffix.size() && which.compare(which.size() - suffix.size(), suffix.size(), suffix) == 0)
+            ++n;
+    }
+    pclose(p);
+    return n;
+}
+
+TEST(XQSocket, ManySendsLeaveNoTimeWaitWithTheSender) {
+    if (std::system("ss -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "ss (iproute2) is not installed";
+    Listener rx;
+    const int frames = 500;
+    std::atomic<int> received{0};
+    std::thread receiver([&] {
+        for (int i = 0; i < frames; ++i)
+            if (receiveOne(rx.socket).rc.code == 0) ++received;
+    });
+    std::vector<wchar_t> p = payload(1024);
+    int sent = 0;
+    for (int i = 0; i < frames; ++i) sent += sendPayload(p, rx.port).code == 0;
+    receiver.join();
+    EXPECT_EQ(sent, frames);
+    EXPECT_EQ(received.load(), frames);
+    EXPECT_EQ(countTimeWait(rx.port, true), 0) << "TIME_WAIT sockets on the sending side";
+    EXPECT_GT(countTimeWait(rx.port, false), 0) << "the receiver closes first and keeps TIME_WAIT";
+}
+
+TEST(XQSocket, ConnectRetriesAfterRefusals) {
+    // Refused throughout: five attempts a second apart, then 6106.
+    const unsigned int deadPort = freePort();
+    XQRC refused(0, 0, XQRC::WhsSrv);
+    double refusedFor = 0;
+    std::thread throughout([&] {
+        auto start = Clock::now();
+        refused = sendPayload(payload(64), deadPort);
+        refusedFor = secondsSince(start);
+    });
+
+    // Refused four times, then a listener appears.
+    const unsigned int latePort = freePort();
+    std::vector<wchar_t> p = payload(256);
+    Received got;
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        XQSocket rx;
+        XQRC rc = rx.InitializeReceive(latePort, 8);
+        EXPECT_EQ(rc.code, 0);
+        if (rc.code == 0) got = receiveOne(rx);
+    });
+    auto start = Clock::now();
+    XQRC rc = sendPayload(p, latePort);
+    double took = secondsSince(start);
+    late.join();
+    throughout.join();
+
+    EXPECT_EQ(rc.code, 0);
+    EXPECT_GE(took, 3.5);
+    EXPECT_LT(took, 12.0);
+    expectWideFrame(got, p);
+
+    EXPECT_EQ(refused.code, 6106);
+    EXPECT_EQ(refused.secondaryCode, ECONNREFUSED);
+    EXPECT_EQ(refused.domain, XQRC::Sockets);
+    EXPECT_EQ(token(refused, 1), xqNumber(deadPort));
+    EXPECT_EQ(token(refused, 2), L"5");
+    EXPECT_EQ(token(refused, 3), L"1000");
+    EXPECT_GE(refusedFor, 4.5);
+    EXPECT_LT(refusedFor, 15.0);
+}
+
+TEST(XQSocket, OtherConnectErrorsFailAtOnce) {
+    // A multicast address cannot take a TCP connection: no retry.
+    auto start = Clock::now();
+    XQRC rc = sendPayload(payload(64), 9, 5000, L"224.0.0.1");
+    EXPECT_LT(secondsSince(start), 0.9);
+    EXPECT_EQ(rc.code, 6105);
+    EXPECT_EQ(rc.secondaryCode, ENETUNREACH);
+    EXPECT_EQ(rc.domain, XQRC::Sockets);
+    EXPECT_EQ(token(rc, 1), L"9");
+    EXPECT_EQ(token(rc, 2), L"0");
+    EXPECT_EQ(token(rc, 3), L"1000");
+}
+
+TEST(XQSocket, HaltReceiveEndsAWaitingReceive) {
+    Listener rx;
+    XQRC waited(0, 0, XQRC::WhsSrv);
+    std::thread receiver([&] { waited = receiveOne(rx.socket).rc; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    auto start = Clock::now();
+    EXPECT_EQ(rx.socket.HaltReceive().code, 0);
+    receiver.join();
+    EXPECT_LT(secondsSince(start), 5.0);
+    EXPECT_EQ(waited.code, 6107);
+    // The port stays known; a later Receive fails in accept, not for want of a port.
+    EXPECT_EQ(receiveOne(rx.socket).rc.code, 6107);
+    unsigned int port = 0;
+    EXPECT_EQ(rx.socket.GetReceivePort(port).code, 0);
+    EXPECT_EQ(port, rx.port);
+}
+
+TEST(XQSocket, BusyPortIsReportedAndLogged) {
+    char dir[] = "/tmp/tcore-socket-log-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    setenv("XQS_LOGGING", dir, 1);
+    unsigned int port = 0;
+    int holder = rawListen(port);
+    ASSERT_GE(holder, 0);
+
+    XQSocket s;
+    XQRC rc = s.InitializeReceive(port, 7);
+    EXPECT_EQ(rc.code, 6104);
+    EXPECT_EQ(rc.secondaryCode, EADDRINUSE);
+    EXPECT_EQ(token(rc, 1), L"7");
+    unsigned int none = 0;
+    EXPECT_EQ(s.GetReceivePort(none).code, 6001);
+
+    std::string log = std::string(dir) + "/ORV2LOGC.LOG";
+    std::ifstream in(log);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("Time="), std::string::npos);
+    EXPECT_NE(text.str().find(">>>> vsbase:: FireWall enable\n>>>> vsbase:: ORX_MIN=0\n>>>> vsbase:: ORX_MAX=0\n"
+                              ">>>> vsbase:: Out Of Socket\n"),
+              std::string::npos)
+        << text.str();
+    close(holder);
+    unsetenv("XQS_LOGGING");
+    std::remove(log.c_str());
+    rmdir(dir);
+
+    // A port that only TIME_WAIT connections use is free to listen on again.
+    Listener first;
+    unsigned int reused = first.port;
+    Received got;
+    std::thread receiver([&] { got = receiveOne(first.socket); });
+    EXPECT_EQ(sendPayload(payload(64), reused).code, 0);
+    receiver.join();
+    first.socket.HaltReceive();
+    XQSocket again;
+    EXPECT_EQ(again.InitializeReceive(reused, 4).code, 0);
+}
+
+TEST(XQSocket, ReturnCodesCarryDomainContextAndTokens) {
+    setenv("EXEC_NAME", "sockettest --flag", 1);
+    XQSocket s;
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    s.FormatXQRC(rc, L"Here::There", 0, 6001);
+    EXPECT_EQ(rc.domain, XQRC::WhsSrv);
+    s.FormatXQRC(rc, L"Here::There", 94, 6105, L"a", L"b", L"c", L"d");
+    EXPECT_EQ(rc.domain, XQRC::Windows);
+    EXPECT_EQ(rc.code, 6105);
+    EXPECT_EQ(rc.secondaryCode, 94);
+    EXPECT_EQ(token(rc, 1), L"a");
+    EXPECT_EQ(token(rc, 4), L"d");
+    EXPECT_EQ(token(rc, 5), L"");
+    EXPECT_EQ(rc.methodName, L"Here::There");
+    EXPECT_EQ(rc.executableName, L"sockettest --flag");
+    XQSTRING host;
+    ASSERT_EQ(s.GetHostName(host).code, 0);
+    EXPECT_EQ(rc.hostName, host);
+    s.FormatXQRC(rc, L"Here::There", 95, 6105);
+    EXPECT_EQ(rc.domain, XQRC::Sockets);
+    unsetenv("EXEC_NAME");
+}
+
+TEST(XQSocket, LocalHostNameAddressAndServices) {
+    XQSocket s;
+    EXPECT_EQ(s.GetSetupError().code, 0);
+    XQSTRING host;
+    ASSERT_EQ(s.GetHostName(host).code, 0);
+    if (std::getenv("NVHOSTNAME") == nullptr) {
+        char name[256] = {};
+        gethostname(name, 255);
+        EXPECT_EQ(host, xqFromMultibyte(name));
+    }
+    XQSTRING address;
+    XQRC rc = s.GetInetAddr(address);
+    if (rc.code == 0) {
+        in_addr a{};
+        EXPECT_EQ(inet_pton(AF_INET, xqToMultibyte(address).c_str(), &a), 1) << xqToMultibyte(address);
+        EXPECT_EQ(s.localInetAddress, a.s_addr);
+    } else {
+        EXPECT_EQ(rc.code, 6113);
+    }
+
+    unsigned int port = 0;
+    rc = s.GetPortByName(L"tcore-no-such-service", port);
+    EXPECT_EQ(rc.code, 6115);
+    EXPECT_EQ(token(rc, 1), L"tcore-no-such-service");
+    if (s.GetPortByName(L"ssh", port).code == 0) {
+        EXPECT_EQ(port, 22u);
+    }
+    // Without "ORX_MIN"/"ORX_MAX" in the services database there is no range.
+    if (s.GetPortByName(L"ORX_MIN", port).code != 0) {
+        EXPECT_EQ(FireWallStatus.load(), 2);
+    }
+}
+
+TEST(XQSocket, SendersOnSeveralThreadsReachOneReceiver) {
+    Listener rx;
+    const int threads = 4;
+    const int each = 40;
+    std::atomic<int> good{0};
+    std::thread receiver([&] {
+        for (int i = 0; i < threads * each; ++i) {
+            Received r = receiveOne(rx.socket);
+            if (r.rc.code == 0 && r.bytes.size() >= 8 && r.bytes[0] == 'X') ++good;
+        }
+    });
+    std::vector<std::thread> senders;
+    std::atomic<int> sent{0};
+    for (int t = 0; t < threads; ++t)
+        senders.emplace_back([&, t] {
+            std::vector<wchar_t> p = payload(512 + 64 * static_cast<size_t>(t));
+            for (int i = 0; i < each; ++i) sent += sendPayload(p, rx.port).code == 0;
+        });
+    for (auto& s : senders) s.join();
+    receiver.join();
+    EXPECT_EQ(sent.load(), threads * each);
+    EXPECT_EQ(good.load(), threads * each);
+}
+
+TEST(XQSocket, SummariesAtLevelThreeAndMethodLinesAtFour) {
+    Listener rx;
+    std::vector<wchar_t> p = payload(1024);
+    Received got;
+    getTraceLock();
+    getTraceTS();
+    setDebugTcore(3);
+    testing::internal::CaptureStdout();
+    std::thread receiver([&] { got = receiveOne(rx.socket); });
+    XQRC rc = sendPayload(p, rx.port);
+    receiver.join();
+    setDebugTcore(0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc.code, 0);
+    EXPECT_NE(out.find("XQSocket::Send (200) Message: XQCDEFGHIJ"), std::string::npos) << out;
+    EXPECT_NE(out.find("XQSocket::Recieve MsgLen = 1024"), std::string::npos) << out;
+    EXPECT_NE(out.find("XQSocket::Receive (200) Message: XQCDEFGHIJ"), std::string::npos) << out;
+    EXPECT_EQ(out.find("enter method"), std::string::npos);
+
+    setDebugTcore(4);
+    testing::internal::CaptureStdout();
+    std::thread receiver2([&] { got = receiveOne(rx.socket); });
+    rc = sendPayload(payload(64), rx.port);
+    receiver2.join();
+    setDebugTcore(0);
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find(": enter method XQSocket::Send()"), std::string::npos);
+    EXPECT_NE(out.find(": exit method XQSocket::Receive()"), std::string::npos);
+    EXPECT_NE(out.find(" Sending message in unicode"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,895 @@
+#include "transport/XQSocket.h"
+
+#include <arpa/inet.h>
+#include <linux/sockios.h>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "foundation/Conversion.h"
+#include "foundation/ProcessInfo.h"
+#include "foundation/TimeStamp.h"
+#include "foundation/Trace.h"
+#include "transport/UniqueFd.h"
+
+std::atomic<int> FireWallStatus{0};
+std::atomic<unsigned int> FireWallMinPort{0};
+std::atomic<unsigned int> FireWallMaxPort{0};
+std::atomic<unsigned int> FireWallNPorts{0};
+std::atomic<unsigned int> FireWallLastPort{0};
+
+namespace {
+
+const wchar_t* const kConstructor = L"XQSocket::XQSocket";
+const wchar_t* const kDestructor = L"XQSocket::~XQSocket";
+const wchar_t* const kInitializeReceive = L"XQSocket::InitializeReceive";
+const wchar_t* const kGetReceivePort = L"XQSocket::GetReceivePort";
+const wchar_t* const kReceive = L"XQSocket::Receive";
+const wchar_t* const kHaltReceive = L"XQSocket::HaltReceive";
+const wchar_t* const kInitializeSend = L"XQSocket::InitializeSend";
+const wchar_t* const kSend = L"XQSocket::Send";
+const wchar_t* const kGetHostName = L"XQSocket::GetHostName";
+const wchar_t* const kGetInetAddr = L"XQSocket::GetInetAddr";
+const wchar_t* const kGetPortByName = L"XQSocket::GetPortByName";
+const wchar_t* const kCloseSocket = L"XQSocket::xqCloseSocket";
+
+const int kConnectAttempts = 5;
+const int kRefusedDelayMs = 1000;
+const int kResolverBuffer = 4096;
+
+std::atomic<unsigned int> defaultTimeoutMs{30000};
+
+using Clock = std::chrono::steady_clock;
+
+// A point by which an operation must be done; XQ_NONE means never.
+class Deadline {
+public:
+    explicit Deadline(unsigned int ms) : unlimited_(ms == XQ_NONE), at_(Clock::now() + std::chrono::milliseconds(ms)) {}
+    // Milliseconds left for poll: -1 without limit, 0 once passed.
+    int remaining() const {
+        if (unlimited_) return -1;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at_ - Clock::now()).count();
+        if (left <= 0) return 0;
+        return left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left);
+    }
+
+private:
+    bool unlimited_;
+    Clock::time_point at_;
+};
+
+// Waits until fd is ready for events. Returns 0, or the error (ETIMEDOUT
+// when the deadline passes first).
+int waitReady(int fd, short events, const Deadline& deadline) {
+    for (;;) {
+        pollfd p{fd, events, 0};
+        int r = poll(&p, 1, deadline.remaining());
+        if (r > 0) return 0;
+        if (r == 0) return ETIMEDOUT;
+        if (errno != EINTR) return errno;
+    }
+}
+
+// Reads exactly n bytes. Returns 0, or the error; a peer that closes early
+// gives ECONNRESET. got receives the bytes read.
+int readFull(int fd, unsigned char* buf, size_t n, const Deadline& deadline, size_t& got, bool dumpChunks) {
+    got = 0;
+    while (got < n) {
+        ssize_t r = recv(fd, buf + got, n - got, MSG_DONTWAIT);
+        if (r > 0) {
+            if (dumpChunks && traceOn(4))
+                hexTrace(reinterpret_cast<const char*>(buf + got), static_cast<unsigned long>(r),
+                         "Block of unicode data received from socket:", nullptr);
+            got += static_cast<size_t>(r);
+            continue;
+        }
+        if (r == 0) return ECONNRESET;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
+        int err = waitReady(fd, POLLIN, deadline);
+        if (err != 0) return err;
+    }
+    return 0;
+}
+
+// Writes all n bytes, however many each send takes.
+int writeFull(int fd, const unsigned char* buf, size_t n, const Deadline& deadline, size_t& sent) {
+    sent = 0;
+    while (sent < n) {
+        ssize_t r = send(fd, buf + sent, n - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (r >= 0) {
+            sent += static_cast<size_t>(r);
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
+        int err = waitReady(fd, POLLOUT, deadline);
+        if (err != 0) return err;
+    }
+    return 0;
+}
+
+// Waits for the receiver to close the connection after reading the frame.
+// The end of stream confirms delivery only when the receiver has also
+// acknowledged every byte: one that closed before the frame arrived answers
+// the frame with a reset instead.
+int awaitReceiverClose(int fd, const Deadline& deadline) {
+    unsigned char scratch[256];
+    for (;;) {
+        ssize_t r = recv(fd, scratch, sizeof scratch, MSG_DONTWAIT);
+        if (r == 0) break;
+        if (r > 0) continue;  // nothing is expected back; ignore it
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
+        int err = waitReady(fd, POLLIN, deadline);
+        if (err != 0) return err;
+    }
+    int pending = 0;
+    if (ioctl(fd, SIOCOUTQ, &pending) == 0 && pending != 0) return ECONNRESET;
+    int soError = 0;
+    socklen_t len = sizeof soError;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) == 0 && soError != 0) return soError;
+    return 0;
+}
+
+// connect, resumed when a signal interrupts it.
+int connectTo(int fd, const sockaddr_in& to) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return 0;
+    if (errno != EINTR) return errno;
+    Deadline never(XQ_NONE);
+    int err = waitReady(fd, POLLOUT, never);
+    if (err != 0) return err;
+    int soError = 0;
+    socklen_t len = sizeof soError;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) != 0) return errno;
+    return soError;
+}
+
+int newStreamSocket() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+
+XQSTRING num(long v) { return xqNumber(v); }
+
+// The first IPv4 address of a name through the re-entrant resolver.
+// Returns 0, or the resolver's error.
+int resolveName(const std::string& name, in_addr& out) {
+    hostent entry;
+    hostent* result = nullptr;
+    int herr = 0;
+    std::vector<char> work(kResolverBuffer);
+    int rc = gethostbyname_r(name.c_str(), &entry, work.data(), work.size(), &result, &herr);
+    if (rc != 0) return rc;
+    if (result == nullptr || result->h_addr_list == nullptr || result->h_addr_list[0] == nullptr ||
+        result->h_addrtype != AF_INET)
+        return herr != 0 ? herr : HOST_NOT_FOUND;
+    std::memcpy(&out, result->h_addr_list[0], sizeof out);
+    return 0;
+}
+
+// The local address, looked up once per process (success or failure).
+struct LocalAddress {
+    std::once_flag once;
+    int error = 0;       // resolver error
+    int textError = 0;   // address could not be made text
+    std::string text;
+};
+
+LocalAddress& localAddress() {
+    static LocalAddress a;
+    return a;
+}
+
+std::once_flag hostNameTraceOnce;
+std::once_flag firewallOnce;
+
+// Wide text of a received or sent payload for the level-3 summaries.
+XQSTRING wideText(const unsigned char* p, size_t bytes) {
+    XQSTRING s;
+    for (size_t i = 0; i + 4 <= bytes; i += 4) {
+        wchar_t c;
+        std::memcpy(&c, p + i, 4);
+        if (c == L'\0') break;
+        s += c;
+    }
+    return s;
+}
+
+}  // namespace
+
+int WSAStartup(unsigned short, int* data) {
+    if (data != nullptr) *data = 0;
+    return 0;
+}
+
+int WSACleanup() { return 0; }
+
+int WSAGetLastError() { return errno; }
+
+int closesocket(unsigned int s) {
+    int fd = static_cast<int>(s);
+    int rc = shutdown(fd, SHUT_RDWR);
+    if (rc != 0 && traceOn(4)) {
+        int err = errno;
+        XQ_TRACE(4, "Shutdown socket iRC=" << rc);
+        XQ_TRACE(4, "Shutdown socket errno=" << err);
+        XQ_TRACE(4, "Ignore");
+    }
+    rc = close(fd);
+    if (rc != 0 && traceOn(4)) {
+        int err = errno;
+        XQ_TRACE(4, "Shutdown was successful");
+        XQ_TRACE(4, "close socket iRC=" << rc);
+        XQ_TRACE(4, "close socket errno=" << err);
+        XQ_TRACE(4, "Ignore");
+    }
+    return 0;
+}
+
+void Sleep(int ms) {
+    if (ms <= 0) {
+        usleep(0);
+        return;
+    }
+    timespec t{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
+
+void XQSocket::SetDefaultTimeout(unsigned int ms) { defaultTimeoutMs.store(ms, std::memory_order_relaxed); }
+
+unsigned int XQSocket::GetDefaultTimeout() { return defaultTimeoutMs.load(std::memory_order_relaxed); }
+
+XQSocket::XQSocket()
+    : lastSocketError(0),
+      setupError(0, 0, XQRC::WhsSrv),
+      socketStartupData(0),
+      receivePort(XQ_NONE),
+      localInetAddress(INADDR_NONE),
+      receiveAddress(),
+      listenSocket(XQ_NONE),
+      sendByteCount(0),
+      gpMyRecvByteBuffer(nullptr),
+      recvByteCount(0),
+      timeoutMs(defaultTimeoutMs.load(std::memory_order_relaxed)) {
+    XQ_TRACE_METHOD("XQSocket::XQSocket()");
+    int rc = WSAStartup(0x101, &socketStartupData);
+    if (rc != 0) {
+        lastSocketError = WSAGetLastError();
+        FormatXQRC(setupError, kConstructor, lastSocketError, 6100);
+        XQ_TRACE(4, "\t WSASTARTUP failed; rc = " << rc);
+        WSACleanup();
+        return;
+    }
+    XQ_TRACE(4, "\tSocket Startup OK; rc = " << rc);
+    XQSTRING address;
+    if (GetInetAddr(address).code == 0) localInetAddress = inet_addr(xqToMultibyte(address).c_str());
+
+    std::call_once(firewallOnce, [this] {
+        unsigned int minPort = 0;
+        unsigned int maxPort = 0;
+        bool found = GetPortByName(L"ORX_MIN", minPort).code == 0 && GetPortByName(L"ORX_MAX", maxPort).code == 0;
+        if (!found) {
+            FireWallStatus.store(2);
+            XQ_TRACE(4, "\tNo FireWall ");
+            return;
+        }
+        FireWallMinPort.store(minPort);
+        FireWallMaxPort.store(maxPort);
+        FireWallLastPort.store(minPort);
+        FireWallNPorts.store(maxPort >= minPort ? maxPort - minPort + 1 : 0);
+        FireWallStatus.store(1);
+        XQ_TRACE(4, "\tFireWall MinPort = " << minPort);
+        XQ_TRACE(4, "\tFireWall MaxPort = " << maxPort);
+    });
+    if (FireWallStatus.load() == 1) XQ_TRACE(4, "\tFireWall Enable");
+}
+
+XQSocket::~XQSocket() {
+    XQ_TRACE_METHOD("XQSocket::~XQSocket()");
+    gpMySendByteBuffer.reset();
+    unsigned int s = listenSocket.exchange(XQ_NONE);
+    if (s != XQ_NONE) closesocket(s);
+    if (WSACleanup() != 0) {
+        XQRC rc(0, 0, XQRC::WhsSrv);
+        FormatXQRC(rc, kDestructor, WSAGetLastError(), 6101);
+    }
+}
+
+XQRC XQSocket::GetSetupError() { return setupError; }
+
+void XQSocket::FormatXQRC(XQRC& rc, const XQSTRING& method, int socketError, unsigned int messageNumber,
+                          const XQSTRING& token1, const XQSTRING& token2, const XQSTRING& token3,
+                          const XQSTRING& token4) {
+    XQRC::domainType domain = socketError == 0 ? XQRC::WhsSrv : socketError < 95 ? XQRC::Windows : XQRC::Sockets;
+    rc = XQRC(static_cast<int>(messageNumber), socketError, domain);
+    const XQSTRING none;
+    rc.SetXQMessage(token1, token2, token3, token4, none, none, none, none, none, none);
+    rc.methodName = method;
+    rc.executableName = GetCommandLine();
+    // The cached name directly: a failing GetHostName must not recurse here.
+    XQSTRING host;
+    if (xqLocalHostName(host) == 0) rc.hostName = host;
+    XQ_TRACE(4, "\tsocket error code = " << messageNumber);
+    XQ_TRACE(4, "\tsocket error = " << socketError);
+}
+
+XQRC XQSocket::xqCloseSocket(unsigned int& s) {
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    if (s == XQ_NONE) return rc;
+    int r = closesocket(s);
+    s = XQ_NONE;
+    if (r != 0) FormatXQRC(rc, kCloseSocket, r, 6111);
+    return rc;
+}
+
+void XQSocket::closeTraced(unsigned int& s, const char* why) {
+    if (s == XQ_NONE) return;
+    XQRC rc = xqCloseSocket(s);
+    XQ_TRACE(4, why << rc.code);
+}
+
+namespace {
+
+// Closes a connection the way xqCloseSocket does, with its traced reason.
+void closeConnection(XQSocket& owner, UniqueFd& fd, const char* why) {
+    if (!fd.valid()) return;
+    unsigned int s = static_cast<unsigned int>(fd.release());
+    XQRC rc = owner.xqCloseSocket(s);
+    XQ_TRACE(4, why << rc.code);
+}
+
+}  // namespace
+
+void XQSocket::LogOutOfSocket() {
+    XQSTRING dir = setupLogDir();
+    std::string path = xqToMultibyte(dir) + "ORV2LOGC.LOG";
+    FILE* f = std::fopen(path.c_str(), "a+");
+    if (f == nullptr) return;
+    TimeStamp now;
+    std::fprintf(f, "Time=%s\n", xqToMultibyte(now.toString()).c_str());
+    std::fprintf(f, ">>>> vsbase:: FireWall enable\n");
+    std::fprintf(f, ">>>> vsbase:: ORX_MIN=%d\n", static_cast<int>(FireWallMinPort.load()));
+    std::fprintf(f, ">>>> vsbase:: ORX_MAX=%d\n", static_cast<int>(FireWallMaxPort.load()));
+    std::fprintf(f, ">>>> vsbase:: Out Of Socket\n");
+    std::fclose(f);
+}
+
+XQRC XQSocket::GetHostName(XQSTRING& name) {
+    XQ_TRACE_METHOD("XQSocket::GetHostName()");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    int err = xqLocalHostName(name);
+    if (err != 0) {
+        FormatXQRC(rc, kGetHostName, err, 6114);
+        XQ_TRACE(4, "\tgethostbyname rc" << rc.code);
+        return rc;
+    }
+    std::call_once(hostNameTraceOnce, [&name] {
+        if (std::getenv("NVHOSTNAME") != nullptr) XQ_TRACE(4, "XQSocket::GetHostName, NVHostName=" << name);
+    });
+    return rc;
+}
+
+XQRC XQSocket::GetInetAddr(XQSTRING& address) {
+    XQ_TRACE_METHOD("XQSocket::GetInetAddr()");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    XQSTRING host;
+    rc = GetHostName(host);
+    if (rc.code != 0) return rc;
+    LocalAddress& a = localAddress();
+    std::call_once(a.once, [&a, &host] {
+        in_addr addr{};
+        a.error = resolveName(xqToMultibyte(host), addr);
+        if (a.error != 0) return;
+        char text[INET_ADDRSTRLEN] = {};
+        if (inet_ntop(AF_INET, &addr, text, sizeof text) == nullptr)
+            a.textError = errno != 0 ? errno : EINVAL;
+        else
+            a.text = text;
+    });
+    if (a.error != 0) {
+        FormatXQRC(rc, kGetInetAddr, a.error, 6113, host);
+        XQ_TRACE(4, "\tgethostbyname rc=" << a.error);
+        return rc;
+    }
+    if (a.textError != 0) {
+        FormatXQRC(rc, kGetInetAddr, a.textError, 6116);
+        XQ_TRACE(4, "\tinet_ntoa rc=" << a.textError);
+        return rc;
+    }
+    address = xqFromMultibyte(a.text);
+    return rc;
+}
+
+XQRC XQSocket::GetPortByName(const XQSTRING& service, unsigned int& port) {
+    XQ_TRACE_METHOD("XQSocket::GetPortByName()");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    std::string name = xqToMultibyte(service);
+    XQ_TRACE(4, "\tServiceName" << name);
+    servent entry;
+    servent* result = nullptr;
+    std::vector<char> work(kResolverBuffer);
+    int r = getservbyname_r(name.c_str(), nullptr, &entry, work.data(), work.size(), &result);
+    XQ_TRACE(4, "\tgetservbyname rc=" << r);
+    if (r != 0 || result == nullptr) {
+        FormatXQRC(rc, kGetPortByName, 0, 6115, service);
+        return rc;
+    }
+    port = ntohs(static_cast<uint16_t>(result->s_port));
+    XQ_TRACE(4, "\tservice name=" << result->s_name);
+    XQ_TRACE(4, "\tPort" << port);
+    return rc;
+}
+
+XQRC XQSocket::GetReceivePort(unsigned int& port) {
+    XQ_TRACE_METHOD("XQSocket::GetReceivePort()");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    if (receivePort == XQ_NONE) {
+        FormatXQRC(rc, kGetReceivePort, 0, 6001);
+        return rc;
+    }
+    port = receivePort;
+    return rc;
+}
+
+XQRC XQSocket::InitializeSend(unsigned char** data, const int size) {
+    XQ_TRACE_METHOD("XQSocket::InitializeSend()");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    if (size < 0 || static_cast<unsigned int>(size) > XQ_MAX_FRAME_PAYLOAD) {
+        FormatXQRC(rc, kInitializeSend, 0, 6005, num(XQ_MAX_FRAME_PAYLOAD), num(size));
+        XQ_TRACE(4, "Send Byte count is greater than limit, rc=" << rc.code);
+        return rc;
+    }
+    size_t total = static_cast<size_t>(size) + 4;
+    // Zero-filled: bytes past the packed data travel as zeros.
+    unsigned char* frame = new (std::nothrow) unsigned char[total]();
+    if (frame == nullptr) {
+        FormatXQRC(rc, kInitializeSend, ENOMEM, 6002, L"gpMySendByteBuffer", num(static_cast<long>(total)));
+        XQ_TRACE(4, "\tAllocate send message buffer, rc=" << rc.code);
+        return rc;
+    }
+    gpMySendByteBuffer.reset(frame);
+    uint32_t count = static_cast<uint32_t>(size);
+    frame[0] = static_cast<unsigned char>(count >> 24);
+    frame[1] = static_cast<unsigned char>(count >> 16);
+    frame[2] = static_cast<unsigned char>(count >> 8);
+    frame[3] = static_cast<unsigned char>(count);
+    if (data != nullptr) *data = frame + 4;
+    sendByteCount = static_cast<int>(total);
+    XQ_TRACE(4, "XQSocket::InitializeSend: Total buffer size = " << sendByteCount);
+    return rc;
+}
+
+int XQSocket::bindAndConnect(unsigned int& s, sockaddr_in* destination, int& error) {
+    XQ_TRACE_METHOD("XQSocket::bindAndConnect()");
+    int result = -1;
+    const unsigned int nPorts = FireWallNPorts.load();
+    if (nPorts != 0) {
+        unsigned int candidate = FireWallLastPort.load() + 1;
+        unsigned int tries = 1;
+        for (;;) {
+            if (candidate > FireWallMaxPort.load()) candidate = FireWallMinPort.load();
+            error = 0;
+            if (s == XQ_NONE) {
+                int fd = newStreamSocket();
+                if (fd < 0) {
+                    error = errno;
+                    XQ_TRACE(4, "Create stream socket failed");
+                    break;
+                }
+                s = static_cast<unsigned int>(fd);
+            }
+            sockaddr_in local{};
+            local.sin_family = AF_INET;
+            local.sin_addr.s_addr = htonl(INADDR_ANY);
+            local.sin_port = htons(static_cast<uint16_t>(candidate));
+            XQ_TRACE(4, "bind for connect, socket=" << s);
+            XQ_TRACE(4, "bind for connect, port=" << candidate);
+            result = bind(static_cast<int>(s), reinterpret_cast<sockaddr*>(&local), sizeof local);
+            if (result != 0) {
+                error = errno;
+                if (error != EADDRINUSE && error != EADDRNOTAVAIL) {
+                    XQ_TRACE(4, "\tFailed to bind port #" << candidate);
+                    XQ_TRACE(4, "\tBind stream socket WSAGetLastError=" << error);
+                    closeTraced(s, "Closing send socket because bind failed; xqCloseSocket rc=");
+                    return -1;
+                }
+            } else {
+                error = connectTo(static_cast<int>(s), *destination);
+                result = error == 0 ? 0 : -1;
+                if (result == 0) {
+                    FireWallLastPort.store(candidate);
+                    break;
+                }
+                if (error != EADDRINUSE && error != EADDRNOTAVAIL) {
+                    XQ_TRACE(4, "connect to socket rc = " << result);
+                    XQ_TRACE(4, "connect to socket WSAGetLastError=" << error);
+                    closeTraced(s, "Closing send socket because connect failed; xqCloseSocket rc=");
+                    return -1;
+                }
+            }
+            // The port is in use: try the next one of the range.
+            xqCloseSocket(s);
+            ++tries;
+            ++candidate;
+            if (tries > nPorts) break;
+        }
+    }
+    if (error == EADDRINUSE || error == EADDRNOTAVAIL) {
+        LogOutOfSocket();
+        XQ_TRACE(4, "Out Of Socket WSAGetLastError=" << error);
+    }
+    XQ_TRACE(4, "bindAndConnect to socket rc = " << result);
+    XQ_TRACE(4, "bindAndConnect to socket WSAGetLastError=" << error);
+    return result;
+}
+
+XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
+    XQ_TRACE_METHOD("XQSocket::Send()");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    if (sendByteCount == 0 || !gpMySendByteBuffer) {
+        FormatXQRC(rc, kSend, 0, 6003);
+        return rc;
+    }
+    const XQSTRING portText = num(static_cast<long>(port));
+    const std::string hostText = xqToMultibyte(host);
+    int attempts = 0;
+    UniqueFd s;
+    for (;;) {
+        s.reset(newStreamSocket());
+        if (!s.valid()) {
+            FormatXQRC(rc, kSend, errno, 6102);
+            return rc;
+        }
+        in_addr_t address = inet_addr(hostText.c_str());
+        XQ_TRACE(4, "vsbase::Send Converted Inet Address = " << static_cast<unsigned long>(address));
+        if (address == INADDR_NONE) {
+            in_addr resolved{};
+            int err = resolveName(hostText, resolved);
+            if (err != 0) {
+                FormatXQRC(rc, kSend, err, 6113, host);
+                XQ_TRACE(4, "\tgethostbyname rc" << rc.code);
+                closeConnection(*this, s, "Closing send socket because gethostbyname failed; xqCloseSocket rc=");
+                return rc;
+            }
+            address = resolved.s_addr;
+        }
+        sockaddr_in destination{};
+        destination.sin_family = AF_INET;
+        destination.sin_port = htons(static_cast<uint16_t>(port));
+        destination.sin_addr.s_addr = address;
+
+        int retrySetting = connectRetryCount;
+        if (retrySetting >= 0) XQ_TRACE(4, "\tConnect retry count has been reset to " << retrySetting);
+        XQ_TRACE(4, "vsbase::send connect Sockdesc/SockAddrIn/Size " << s.get() << "/"
+                                                                      << static_cast<unsigned long>(address) << "/"
+                                                                      << static_cast<int>(sizeof destination));
+        int err = 0;
+        int result;
+        if (FireWallStatus.load() == 1) {
+            unsigned int raw = static_cast<unsigned int>(s.release());
+            result = bindAndConnect(raw, &destination, err);
+            s.reset(raw == XQ_NONE ? -1 : static_cast<int>(raw));
+        } else {
+            err = connectTo(s.get(), destination);
+            result = err == 0 ? 0 : -1;
+        }
+        if (result == 0) break;
+
+        FormatXQRC(rc, kSend, err, 6105, portText, num(attempts), L"1000");
+        XQ_TRACE(4, "vsbase::send connect iRc=" << result << " WSAGetLastError=" << err);
+        if (err == ECONNREFUSED) {
+            Sleep(kRefusedDelayMs);
+            closeConnection(*this, s, "Closing send socket because socket connect failed; xqCloseSocket rc=");
+            ++attempts;
+            XQ_TRACE(4, "vsbase::Send Retried connection, # of attempts=" << attempts);
+        } else {
+            closeConnection(*this, s, "Closing send socket because socket connect failed; xqCloseSocket rc=");
+            if (err != ENOTSOCK) return rc;
+            ++attempts;
+        }
+        if (attempts >= kConnectAttempts) {
+            FormatXQRC(rc, kSend, err, 6106, portText, num(attempts), L"1000");
+            XQ_TRACE(4, "vsbase::Send Connect retry rc" << rc.code);
+            closeConnection(*this, s,
+                            "Closing send socket because socket connect retry count has exceeded; xqCloseSocket rc=");
+            return rc;
+        }
+    }
+    rc.Reset();
+
+    unsigned char* frame = gpMySendByteBuffer.get();
+    unsigned char* payload = frame + 4;
+    const unsigned int payloadBytes = static_cast<unsigned int>(sendByteCount - 4);
+    // The level-3 summary shows the text as packed, before conversion.
+    XQSTRING summary;
+    if (traceOn(3) && sendByteCount > 200) summary = wideText(payload, 196);
+
+    XQRC converted = ConvertWideToUnicode(reinterpret_cast<wchar_t*>(payload), payloadBytes);
+    if (converted.code != 0) {
+        closeConnection(*this, s, "Closing send socket because conversion failed; xqCloseSocket rc=");
+        if (traceOn(4))
+            hexTrace(reinterpret_cast<const char*>(payload), payloadBytes, "Message sent in error", nullptr);
+        return converted;
+    }
+    if (traceOn(4))
+        hexTrace(reinterpret_cast<const char*>(payload), payloadBytes, " Sending message in unicode", nullptr);
+
+    Deadline deadline(timeoutMs);
+    size_t sent = 0;
+    int err = writeFull(s.get(), frame, static_cast<size_t>(sendByteCount), deadline, sent);
+    XQ_TRACE(4, "Send socket iRC = " << static_cast<unsigned long>(sent));
+    if (err == 0) err = awaitReceiverClose(s.get(), deadline);
+    if (err != 0) {
+        FormatXQRC(rc, kSend, err, 6110, portText, num(sendByteCount));
+        XQ_TRACE(4, "Send socket xqrc = " << rc.code);
+        closeConnection(*this, s, "Closing send socket because send failed; xqCloseSocket rc=");
+        return rc;
+    }
+    unsigned int raw = static_cast<unsigned int>(s.release());
+    XQRC closed = xqCloseSocket(raw);
+    XQ_TRACE(4, "vsbase::Send Close socket rc" << closed.code);
+    if (closed.code != 0) {
+        rc = closed;
+        XQ_TRACE(4, "Send socket xqrc = " << rc.code);
+    }
+    if (rc.code == 0 && traceOn(3) && sendByteCount > 200)
+        XQ_TRACE(3, "XQSocket::Send (" << 200 << ") Message: " << summary);
+    XQ_TRACE(3, "Deleting send buffer");
+    gpMySendByteBuffer.reset();
+    sendByteCount = 0;
+    XQ_TRACE(3, "Deleted send buffer");
+    return rc;
+}
+
+XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) {
+    XQ_TRACE_METHOD("XQSocket::InitializeReceive()");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    std::memset(&receiveAddress, 0, sizeof receiveAddress);
+    receiveAddress.sin_family = AF_INET;
+    receiveAddress.sin_addr.s_addr = htonl(INADDR_ANY);
+    receiveAddress.sin_port = htons(static_cast<uint16_t>(port));
+
+    const bool firewall = FireWallStatus.load() == 1 && port == 0;
+    const unsigned int planned = firewall ? FireWallNPorts.load() : 1;
+    unsigned int candidate = firewall ? FireWallLastPort.load() + 1 : port;
+    const XQSTRING backlogText = num(static_cast<long>(backlog));
+    int failures = 0;
+    int lastError = 0;
+    bool listening = false;
+
+    for (unsigned int tries = 1; tries <= planned && !listening; ++tries, ++candidate) {
+        if (firewall && candidate > FireWallMaxPort.load()) candidate = FireWallMinPort.load();
+        int busy = 0;
+        for (;;) {
+            UniqueFd ls(newStreamSocket());
+            if (!ls.valid()) {
+                FormatXQRC(rc, kInitializeReceive, errno, 6102);
+                XQ_TRACE(4, "Create stream socket rc=" << rc.code);
+                return rc;
+            }
+            // TIME_WAIT connections stay with the receiver; they must not
+            // keep a restarted queue from its port.
+            int on = 1;
+            setsockopt(ls.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+            receiveAddress.sin_port = htons(static_cast<uint16_t>(candidate));
+            XQ_TRACE(4, "bind for listen, socket=" << ls.get());
+            XQ_TRACE(4, "bind for listen, port=" << candidate);
+            if (bind(ls.get(), reinterpret_cast<sockaddr*>(&receiveAddress), sizeof receiveAddress) != 0) {
+                lastError = errno;
+                if (lastError == EADDRINUSE || lastError == EADDRNOTAVAIL) {
+                    ls.reset();
+                    if (++busy < 10 && failures < 5) continue;
+                    break;  // this port stays busy: try the next
+                }
+                FormatXQRC(rc, kInitializeReceive, lastError, 6103, num(static_cast<long>(candidate)));
+                XQ_TRACE(4, "\tFailed to bind port #" << candidate);
+                XQ_TRACE(4, "\tBind stream socket rc=" << -1);
+                XQ_TRACE(4, "\tBind stream socket WSAGetLastError=" << lastError);
+                closeConnection(*this, ls, "Closing server socket due to bind failure; xqCloseSocket rc=");
+                if (++failures >= 5) {
+                    XQ_TRACE(4, "vsbase::Listen or Bind socket retry rc" << rc.code);
+                    XQ_TRACE(4, "Closing server socket due to bind or listen failure; xqCloseSocket rc=" << 0);
+                    return rc;
+                }
+                continue;
+            }
+            Sleep(0);
+            if (listen(ls.get(), static_cast<int>(backlog)) == 0) {
+                listenSocket.store(static_cast<unsigned int>(ls.release()));
+                listening = true;
+                break;
+            }
+            lastError = errno;
+            if (lastError == EADDRINUSE || lastError == EADDRNOTAVAIL) {
+                ls.reset();
+                if (++busy < 10 && failures < 5) continue;
+                break;
+            }
+            FormatXQRC(rc, kInitializeReceive, lastError, 6104, backlogText);
+            XQ_TRACE(4, "\tListen stream socket rc=" << -1);
+            XQ_TRACE(4, "\tListen stream socket WSAGetLastError=" << lastError);
+            closeConnection(*this, ls, "Closing server socket due to listen failure; xqCloseSocket rc=");
+            if (++failures >= 5) {
+                XQ_TRACE(4, "vsbase::Listen or Bind socket retry rc" << rc.code);
+                XQ_TRACE(4, "Closing server socket due to bind or listen failure; xqCloseSocket rc=" << 0);
+                return rc;
+            }
+        }
+        if (listening) break;
+    }
+
+    if (listening) {
+        if (firewall) FireWallLastPort.store(candidate);
+    } else if (lastError == EADDRINUSE || lastError == EADDRNOTAVAIL) {
+        LogOutOfSocket();
+        FormatXQRC(rc, kInitializeReceive, lastError, 6104, backlogText);
+        XQ_TRACE(4, "\tListen stream socket rc=" << -1);
+        XQ_TRACE(4, "\tOut Of Socket, rc=" << rc.code);
+        XQ_TRACE(4, "Closing server socket due to out of socket; xqCloseSocket rc=" << 0);
+        return rc;
+    }
+
+    if (port == 0) {
+        int failed = 0;
+        for (;;) {
+            socklen_t len = sizeof receiveAddress;
+            int fd = static_cast<int>(listenSocket.load());
+            if (getsockname(fd, reinterpret_cast<sockaddr*>(&receiveAddress), &len) == 0) break;
+            FormatXQRC(rc, kInitializeReceive, errno, 6112);
+            XQ_TRACE(4, "\tGet socket name rc=" << rc.code);
+            XQ_TRACE(4, "vsbase::Get socket name retry rc" << rc.code);
+            if (++failed >= 5) {
+                unsigned int s = listenSocket.exchange(XQ_NONE);
+                closeTraced(s, "Closing server socket due to getsockname error; xqCloseSocket rc=");
+                return rc;
+            }
+        }
+        receivePort = ntohs(receiveAddress.sin_port);
+    } else {
+        receivePort = port;
+    }
+    return XQRC(0, 0, XQRC::WhsSrv);
+}
+
+XQRC XQSocket::HaltReceive() {
+    XQ_TRACE_METHOD("XQSocket::HaltReceive()");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    if (receivePort == XQ_NONE) {
+        FormatXQRC(rc, kHaltReceive, 0, 6001);
+        return rc;
+    }
+    // Shutting the listening socket down wakes a Receive blocked in accept.
+    unsigned int s = listenSocket.exchange(XQ_NONE);
+    if (s != XQ_NONE && closesocket(s) != 0) FormatXQRC(rc, kHaltReceive, WSAGetLastError(), 6111);
+    return rc;
+}
+
+XQRC XQSocket::Receive(unsigned char** data, int* size) {
+    XQ_TRACE_METHOD("XQSocket::Receive()");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    if (receivePort == XQ_NONE) {
+        FormatXQRC(rc, kReceive, 0, 6001);
+        XQ_TRACE(4, "\tPort initialization rc=" << rc.code);
+        XQ_TRACE(4, "\tFailing port = " << receivePort);
+        return rc;
+    }
+
+    UniqueFd c;
+    for (;;) {
+        unsigned int ls = listenSocket.load();
+        int fd = ls == XQ_NONE ? -1 : accept4(static_cast<int>(ls), nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) {
+            c.reset(fd);
+            break;
+        }
+        int err = ls == XQ_NONE ? EBADF : errno;
+        // A peer that gave up while queued is no failure of the listener.
+        if (err == EINTR || err == ECONNABORTED) continue;
+        FormatXQRC(rc, kReceive, err, 6107);
+        XQ_TRACE(4, "\tAccept Socket rc=" << rc.code);
+        unsigned int s = listenSocket.exchange(XQ_NONE);
+        closeTraced(s, "Cannot create client socket due to server socket accept error; xqCloseSocket rc=");
+        return rc;
+    }
+
+    Deadline deadline(timeoutMs);
+    unsigned char countBytes[4] = {};
+    size_t got = 0;
+    int err = readFull(c.get(), countBytes, 4, deadline, got, false);
+    if (err != 0) {
+        FormatXQRC(rc, kReceive, err, 6108, L"4");
+        XQ_TRACE(4, "\tReceive Socket message length failed with rc=" << rc.code << "; Value: "
+                                                                       << static_cast<unsigned long>(got));
+        closeConnection(*this, c, "Closing client socket due to recv error; xqCloseSocket rc=");
+        return rc;
+    }
+    const uint32_t count = (static_cast<uint32_t>(countBytes[0]) << 24) | (static_cast<uint32_t>(countBytes[1]) << 16) |
+                           (static_cast<uint32_t>(countBytes[2]) << 8) | countBytes[3];
+    recvByteCount = static_cast<int>(count);
+    XQ_TRACE(4, "\tXQSocket::Receive - receive msg length = " << count);
+    const XQSTRING countText = num(static_cast<long>(count));
+    if (count == 0 || count > XQ_MAX_FRAME_PAYLOAD) {
+        // Refused before anything is allocated for it.
+        FormatXQRC(rc, kReceive, count == 0 ? 0 : EMSGSIZE, 6109, countText);
+        XQ_TRACE(4, "\tReceive XQ TCPIP message length rc=" << rc.code);
+        closeConnection(*this, c,
+                        count == 0 ? "Closing client socket because recvByteCount is zero; xqCloseSocket rc="
+                                   : "Closing client socket because recvByteCount is too large; xqCloseSocket rc=");
+        return rc;
+    }
+
+    unsigned char* buffer = new (std::nothrow) unsigned char[count];
+    if (buffer == nullptr) {
+        FormatXQRC(rc, kReceive, ENOMEM, 6002, L"gpMyRecvByteBuffer", countText);
+        closeConnection(*this, c, "Closing client socket due to allocation failure; xqCloseSocket rc=");
+        return rc;
+    }
+    gpMyRecvByteBuffer = buffer;
+    size_t soFar = 0;
+    err = readFull(c.get(), buffer, count, deadline, soFar, true);
+    if (err != 0) {
+        delete[] buffer;
+        gpMyRecvByteBuffer = nullptr;
+        FormatXQRC(rc, kReceive, err, 6109, countText);
+        XQ_TRACE(4, "\tReceive XQ TCPIP Message data rc=" << rc.code);
+        closeConnection(*this, c, "Closing client socket due to no data received; xqCloseSocket rc=");
+        return rc;
+    }
+    XQ_TRACE(3, "XQSocket::Recieve MsgLen = " << count << " " << static_cast<unsigned long>(soFar));
+    if (soFar != count) {
+        delete[] buffer;
+        gpMyRecvByteBuffer = nullptr;
+        FormatXQRC(rc, kReceive, 0, 6004, countText, num(static_cast<long>(soFar)));
+        XQ_TRACE(4, "vsbase::Receive rc=" << rc.code);
+        closeConnection(*this, c,
+                        "Closing client socket because recvByteCount does not match recvByteCountSoFar; "
+                        "xqCloseSocket rc=");
+        return rc;
+    }
+
+    XQRC converted = ConvertUnicodeToWide(gpMyRecvByteBuffer, recvByteCount);
+    if (converted.code != 0) {
+        closeConnection(*this, c, "Closing client socket because conversion failed; xqCloseSocket rc=");
+        if (traceOn(4))
+            hexTrace(reinterpret_cast<const char*>(gpMyRecvByteBuffer), count, static_cast<int>(getpid()),
+                     "Message received in error");
+        delete[] gpMyRecvByteBuffer;
+        gpMyRecvByteBuffer = nullptr;
+        return converted;
+    }
+    if (size != nullptr) *size = recvByteCount;
+    if (data != nullptr) {
+        *data = gpMyRecvByteBuffer;
+    } else {
+        delete[] gpMyRecvByteBuffer;  // nobody to hand it to
+        gpMyRecvByteBuffer = nullptr;
+    }
+
+    unsigned int raw = static_cast<unsigned int>(c.release());
+    XQRC closed = xqCloseSocket(raw);
+    if (closed.code != 0) {
+        rc = closed;
+        XQ_TRACE(4, "\t xqCloseSocket failed; rc = " << rc.code);
+        XQ_TRACE(4, "\t Method name: " << rc.methodName);
+        XQ_TRACE(4, "\t iSocketErr : " << rc.secondaryCode);
+        XQ_TRACE(4, "\t erro: XQERR_S_CLOSESOCKET_FAILED : " << rc.code);
+    }
+    if (traceOn(3) && gpMyRecvByteBuffer != nullptr) {
+        size_t n = recvByteCount < 200 ? static_cast<size_t>(recvByteCount) : 200;
+        XQ_TRACE(3, "XQSocket::Receive (" << static_cast<unsigned long>(n)
+                                          << ") Message: " << wideText(gpMyRecvByteBuffer, n));
+        XQ_TRACE(3, "XQSocket::Receive returning rc = " << rc.code);
+    }
+    return rc;
+}
