@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "messages/FieldEncoding.h"
+#include "messages/XQAgentMessage.h"
+#include "messages/XQKernelMessage.h"
+#include "messages/XQLogMessage.h"
+#include "support/MessageTestSupport.h"
+
+namespace {
+
+XQSTRING N(long v) { return fieldNumber(v); }
+XQSTRING T(const XQSTRING& s = XQSTRING()) { return fieldText(s); }
+
+XQSTRING partOf(const PackedMessage& p) {
+    XQSTRING all = payloadText(p.bytes);
+    return all.substr(p.baseSize / sizeof(wchar_t));
+}
+
+}  // namespace
+
+TEST(AgentMessage, FreshMessageSizeAndWireBytes) {
+    XQAgentMessage m;
+    EXPECT_EQ(XQSTRING(m.EyeCatcher), L"XQAgent   ");
+    EXPECT_EQ(m.MessageType, XQAgentMsgType);
+    EXPECT_EQ(m.UDPType, 3);
+    EXPECT_EQ(m.CalculateSize(), 944u + 7 * 24);
+    PackedMessage p = packWhole(m);
+    EXPECT_EQ(p.written, p.bytes.size());
+    XQSTRING expected = N(0) + N(0) + N(0) + T() + T() + N(0) + T() + T() + T();  // 1-9
+    expected += T() + T() + N(0) + T() + T() + T() + N(0);                         // 10-16 source
+    expected += T() + T() + N(0) + T() + T() + T() + N(0);                         // 17-23 target
+    expected += T() + N(0) + N(0) + T() + T() + N(3) + T() + T() + N(0) + N(0);    // 24-33
+    expected += T() + T() + T() + T() + T();                                       // 34-38 agent
+    for (int i = 0; i < 6; ++i) expected += N(0);                                  // 39-44 lists
+    expected += N(0) + N(0) + T() + T() + T() + N(0) + N(0);                       // 45-51
+    EXPECT_EQ(partOf(p), expected);
+    EXPECT_EQ(payloadText(p.bytes).substr(0, 10), L"XQAgent   ");
+
+    XQAgentMessage r;
+    EXPECT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0);
+    EXPECT_EQ(diffMessages(m, r), "");
+}
+
+TEST(AgentMessage, WireOrderOfNumbersAndTexts) {
+    XQAgentMessage m;
+    m.FlatFileType = 45;
+    m.FlatFileFlag = 46;
+    m.BERowCountSoFar = 1;
+    m.StatusMsg = L"four";
+    m.SourceDBPassword = L"pw15";
+    m.AgentPassword = L"pw38";
+    m.XfCreateType = 50;
+    m.CaptureSchemaList = {L"S1", L"S2"};
+    m.SourceFetchCount = 0xFFFFFFFFu;
+    PackedMessage p = packWhole(m);
+    XQSTRING part = partOf(p);
+    EXPECT_EQ(part.find(N(1) + N(0) + N(0) + T(L"four")), 0u);
+    EXPECT_NE(part.find(T(L"pw15")), XQSTRING::npos);
+    EXPECT_NE(part.find(T(L"pw38") + N(0)), XQSTRING::npos) << "passwords travel as held";
+    EXPECT_NE(part.find(N(-1) + T()), XQSTRING::npos) << "unsigned values of 2^31 and above travel negative";
+    XQSTRING tail = N(0) + N(45) + N(46) + T() + T() + T() + N(50) + N(2) + T(L"S1") + T(L"S2");
+    EXPECT_EQ(part.substr(part.size() - tail.size() - (p.bytes.size() - p.written) / 4, tail.size()), tail);
+    EXPECT_LT(p.written, p.bytes.size()) << "the capture-schema size is an upper bound";
+    XQAgentMessage r;
+    EXPECT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0);
+    EXPECT_EQ(diffMessages(m, r), "");
+}
+
+TEST(AgentMessage, ResetKeepsRoutingAndReturnCode) {
+    MessageRandom rnd(5);
+    XQAgentMessage m;
+    rnd.fill(m);
+    m.DestQueueHost = L"agenthost";
+    m.Command = 12;
+    m.ReturnCode.code = 33;
+    m.Reset();
+    EXPECT_EQ(m.DestQueueHost, L"agenthost");
+    EXPECT_EQ(m.Command, 12);
+    EXPECT_EQ(m.ReturnCode.code, 33);
+    EXPECT_EQ(m.UDPType, 3);
+    EXPECT_EQ(m.CalculateSize(), 944u + 7 * 24);
+    EXPECT_TRUE(m.InputDataList.empty() && m.ForeignKeyList.empty() && m.CaptureSchemaList.empty());
+    EXPECT_EQ(XQSTRING(m.EyeCatcher), L"XQAgent   ");
+}
+
+TEST(AgentMessage, RequestDataHelpers) {
+    XQAgentMessage m;
+    std::vector<XQAttributeData> cols(3);
+    cols[0].Text1 = L"A";
+    cols[1].Text1 = L"B";
+    cols[2].Text1 = L"C";
+    EXPECT_EQ(m.SetSelectEditionData(L"select", cols).code, 0);
+    EXPECT_EQ(m.SQLStmt1, L"select");
+    ASSERT_EQ(m.InputDataList.size(), 3u);
+
+    std::vector<XQAttributeData> out(2);
+    XQSTRING stmt;
+    m.GetSelectEditionData(stmt, out);
+    EXPECT_EQ(stmt, L"select");
+    ASSERT_EQ(out.size(), 3u) << "replaced";
+    EXPECT_EQ(out[2].Text1, L"C");
+
+    EXPECT_EQ(m.SetPrepareInsertStatementData(L"insert", {cols[1]}).code, 0);
+    out.assign(2, XQAttributeData());
+    m.GetPrepareInsertStatementData(stmt, out);
+    EXPECT_EQ(stmt, L"insert");
+    ASSERT_EQ(out.size(), 3u) << "appended";
+    EXPECT_EQ(out[2].Text1, L"B");
+
+    EXPECT_EQ(m.SetFetchAndInsertXData(L"fetch", cols, 1, 500).code, 0);
+    int required = 0;
+    unsigned int fetch = 0;
+    out.clear();
+    m.GetFetchAndInsertXData(stmt, out, required, fetch);
+    EXPECT_EQ(stmt, L"fetch");
+    EXPECT_EQ(required, 1);
+    EXPECT_EQ(fetch, 500u);
+    EXPECT_EQ(out.size(), 3u);
+    EXPECT_EQ(m.OutputDataList.size(), 3u);
+    EXPECT_EQ(m.InputDataList.size(), 3u);
+}
+
+TEST(AgentMessage, CopyIsDeep) {
+    MessageRandom rnd(8);
+    XQAgentMessage m;
+    rnd.fill(m);
+    XQAgentMessage c(m);
+    EXPECT_EQ(diffMessages(m, c), "");
+    XQAgentMessage a;
+    a = m;
+    EXPECT_EQ(diffMessages(m, a), "");
+    m.InputDataList.clear();
+    m.BONodeList.clear();
+    EXPECT_NE(diffMessages(m, c), "");
+}
+
+TEST(KernelMessage, FreshMessageWireBytesAndEmptyRoundTrip) {
+    XQKernelMessage m;
+    EXPECT_EQ(XQSTRING(m.EyeCatcher), L"XQKernel  ");
+    PackedMessage p = packWhole(m);
+    EXPECT_EQ(p.ownSize, 400u + 4 * 9 + 7 * 24);
+    EXPECT_EQ(p.written, p.bytes.size());
+    XQSTRING expected = T() + T() + N(0) + N(0) + N(0) + N(0);     // 1-6
+    expected += N(0) + N(0) + N(0) + N(0) + T() + T() + T() + T();  // 7-14
+    expected += N(0) + T() + T() + N(0) + N(0) + T() + T() + N(0);  // 15-22
+    expected += T() + N(0) + N(0) + N(0) + N(0);                    // 23-27
+    EXPECT_EQ(partOf(p), expected);
+    XQKernelMessage r;
+    EXPECT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0);
+    EXPECT_EQ(diffMessages(m, r), "");
+}
+
+TEST(KernelMessage, ResetIsTheBaseMessagesAndKeepsKernelMembers) {
+    XQKernelMessage m;
+    m.InformationResource = L"IR";
+    m.RowCount = 5;
+    m.TableList.resize(2);
+    m.BVName = L"bv";
+    m.Reset();
+    EXPECT_EQ(m.InformationResource, L"IR");
+    EXPECT_EQ(m.RowCount, 5u);
+    EXPECT_EQ(m.TableList.size(), 2u);
+    EXPECT_TRUE(m.BVName.empty());
+}
+
+TEST(LogMessage, BuildObjectPairTravelsSwapped) {
+    XQLogMessage m;
+    EXPECT_EQ(XQSTRING(m.EyeCatcher), L"XQLog     ");
+    m.BuildObjectType = L"TYPE";
+    m.BuildObjectName = L"NAME";
+    m.ExecTS.set_Stamp(1234567890);
+    m.SetTreeRetryDelay(4000000000u);
+    PackedMessage p = packWhole(m);
+    EXPECT_EQ(p.written, p.bytes.size());
+    EXPECT_EQ(p.ownSize, 580u + 4 * (3 + 3 + 10 + 4 + 10 + 1 + 4 + 4));  // numbers, then the two texts
+    XQSTRING expected = N(0) + N(0) + N(0) + T() + T() + T() + T() + T(L"NAME") + T(L"TYPE") + T() + T() + T();
+    expected += N(0) + N(0) + N(0) + N(-294967296) + T() + T() + T() + T() + T() + T();
+    expected += N(0) + N(0) + N(0) + N(0) + N(1234567890) + N(0) + T();
+    EXPECT_EQ(partOf(p), expected);
+    XQLogMessage r;
+    EXPECT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0);
+    EXPECT_EQ(r.BuildObjectType, L"TYPE");
+    EXPECT_EQ(r.BuildObjectName, L"NAME");
+    EXPECT_EQ(r.ExecTS.get_Stamp(), 1234567890u);
+    EXPECT_EQ(r.TreeRetryDelay, 4000000000u);
+    EXPECT_EQ(diffMessages(m, r), "");
+}
+
+TEST(LogMessage, ResetKeepsExecTS) {
+    MessageRandom rnd(3);
+    XQLogMessage m;
+    rnd.fill(m);
+    m.ExecTS.set_Stamp(777777777);
+    m.SetMessageType(XQBaseMsgType);
+    m.Reset();
+    EXPECT_EQ(m.ExecTS.get_Stamp(), 777777777u);
+    EXPECT_EQ(XQSTRING(m.EyeCatcher), L"XQLog     ");
+    EXPECT_TRUE(m.ProcessName.empty());
+    EXPECT_EQ(m.StepGroupType, 0u);
+}
+
+TEST(MessageSizes, PackedSizeEqualsCalculatedSizeForRandomMessages) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        {
+            MessageRandom rnd(seed, false, 20, 4);
+            XQAgentMessage m;
+            rnd.fill(m);
+            m.CaptureSchemaList.clear();  // sized as an upper bound
+            PackedMessage p = packWhole(m);
+            ASSERT_EQ(p.written, p.bytes.size()) << "agent, seed " << seed;
+            XQAgentMessage r;
+            ASSERT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0);
+            EXPECT_EQ(diffMessages(m, r), "") << "agent, seed " << seed;
+        }
+        {
+            MessageRandom rnd(seed + 1000, false, 20, 4);
+            XQAgentMessage m;
+            rnd.fill(m);
+            PackedMessage p = packWhole(m);
+            unsigned long names = m.CaptureSchemaList.size();
+            EXPECT_EQ(p.bytes.size() - p.written, 180 * names) << "ten prefixes counted per name, one written";
+            XQAgentMessage r;
+            ASSERT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0);
+            EXPECT_EQ(diffMessages(m, r), "") << "agent with schemas, seed " << seed;
+        }
+        {
+            MessageRandom rnd(seed + 2000, false, 20, 4);
+            XQKernelMessage m;
+            rnd.fill(m);
+            m.CaptureSchemaList.clear();
+            PackedMessage p = packWhole(m);
+            ASSERT_EQ(p.written, p.bytes.size()) << "kernel, seed " << seed;
+            XQKernelMessage r;
+            ASSERT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0);
+            EXPECT_EQ(diffMessages(m, r), "") << "kernel, seed " << seed;
+        }
+        {
+            MessageRandom rnd(seed + 3000, false, 20, 4);
+            XQLogMessage m;
+            rnd.fill(m);
+            PackedMessage p = packWhole(m);
+            ASSERT_EQ(p.written, p.bytes.size()) << "log, seed " << seed;
+            XQLogMessage r;
+            ASSERT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0);
+            EXPECT_EQ(diffMessages(m, r), "") << "log, seed " << seed;
+        }
+    }
+}
+
+TEST(MessageSizes, BaseFailuresStopTheDerivedUnpack) {
+    XQAgentMessage m;
+    m.ReleaseLevel = L"9.9.9";
+    m.StatusMsg = L"not read";
+    PackedMessage p = packWhole(m);
+    XQAgentMessage r;
+    EXPECT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 9149);
+    EXPECT_TRUE(r.StatusMsg.empty());
+    XQLogMessage lm;
+    lm.CharacterType = XQCharAscii;
+    lm.ProcessName = L"p";
+    p = packWhole(lm);
+    XQLogMessage lr;
+    lr.CharacterType = XQCharDbcs;
+    EXPECT_EQ(lr.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 9146);
+    EXPECT_TRUE(lr.ProcessName.empty());
+}
