@@ -1,0 +1,221 @@
+// tcore-agent: an agent of the system. It serves requests from the kernel on
+// its message queue: a table copy between two data sources through the ODBC
+// layer, with progress replies, a final reply carrying the outcome, and log
+// records sent to the logger.
+#include <cstdio>
+#include <string>
+
+#include "db/XQOdbc.h"
+#include "db/XQOdbcConnect.h"
+#include "foundation/ProcessInfo.h"
+#include "foundation/Trace.h"
+#include "messages/XQAgentMessage.h"
+#include "messages/XQLogMessage.h"
+#include "support/DemoProtocol.h"
+#include "support/DemoSupport.h"
+#include "support/TableCopy.h"
+#include "support/ToolSupport.h"
+#include "transport/XQMessageQ.h"
+
+namespace {
+
+void usage(FILE* out) {
+    std::fprintf(out,
+                 "usage: tcore-agent [--port PORT] [--port-file FILE] [--logger-host HOST --logger-port PORT]\n"
+                 "Serves the kernel's requests on a message queue (PORT 0 or absent: any free\n"
+                 "port; --port-file receives the port in use). Requests: copy a table between\n"
+                 "two ODBC data sources; stop. Log records go to the logger when given.\n");
+}
+
+struct Agent {
+    XQMessageQ queue;
+    XQSTRING loggerHost;
+    unsigned int loggerPort = 0;
+    unsigned long sent = 0;
+
+    void log(const XQAgentMessage& req, int event, const XQSTRING& text, unsigned long rows,
+             unsigned long long bytes) {
+        if (loggerPort == 0) return;
+        XQLogMessage rec;
+        rec.SetOriginQueueName(L"agent");
+        rec.SetOriginQueuePort(queue.nQueuePort);
+        rec.SetDestQueueName(L"logger");
+        rec.SetDestQueueHost(loggerHost);
+        rec.SetDestQueuePort(loggerPort);
+        rec.SetIsRequest(1);
+        rec.SetReplyNeeded(0);
+        rec.SetCommand(demo::CmdLogRecord);
+        rec.SetBVName(L"agent");
+        rec.EventID = event;
+        rec.EventMessage = text;
+        rec.SetSourceDBName(req.SourceDBName);
+        rec.SetTargetDBName(req.TargetDBName);
+        rec.SetBERowCountSoFar(static_cast<unsigned int>(rows));
+        rec.SetBEByteCountSoFar(static_cast<unsigned int>(bytes));
+        XQRC rc = rec.Send();
+        if (rc.code == 0)
+            ++sent;
+        else
+            std::fprintf(stderr, "tcore-agent: log record not sent: %s\n", tools::describe(rc).c_str());
+    }
+
+    // Replies go back to the requester's queue (origin address and port).
+    XQRC reply(const XQAgentMessage& req, int sub, const XQRC& outcome, unsigned long rows,
+               unsigned long long bytes, const XQSTRING& status) {
+        XQAgentMessage rep(req);
+        rep.InputDataList.clear();
+        rep.OutputDataList.clear();
+        rep.SetIsRequest(0);
+        rep.SetSubCommand(sub);
+        rep.ReturnCode = outcome;
+        rep.BERowCountSoFar = static_cast<int>(rows);
+        rep.BEByteCountSoFar = static_cast<int>(bytes);
+        rep.BEInsertDone = sub == demo::SubFinal ? 1 : 0;
+        rep.StatusMsg = status;
+        XQRC rc = rep.Send();
+        if (rc.code == 0) ++sent;
+        return rc;
+    }
+
+    XQRC copyTable(const XQAgentMessage& req) {
+        XQRC rc(0, 0, XQRC::WhsSrv);
+        XQOdbc* env = nullptr;
+        try {
+            env = XQOdbc::getEnv();
+        } catch (const XQRC& thrown) {
+            return thrown;
+        }
+        XQOdbcConnect& source = *env->getConnection(0);
+        XQOdbcConnect& target = *env->getConnection(1);
+        rc = source.connect(req.SourceDBName, req.SourceDBUserid, req.SourceDBPassword, 0);
+        if (rc.code == 0) rc = target.connect(req.TargetDBName, req.TargetDBUserid, req.TargetDBPassword, 0);
+        if (rc.code == 0) rc = target.connectOptionManual();
+        if (rc.code == 0) {
+            XQSTRING table = req.TableList.empty() ? XQSTRING() : req.TableList[0].Text1;
+            unsigned long rowset = req.SourceFetchCount ? req.SourceFetchCount : 500;
+            unsigned long expected = req.RowsRequested > 0 ? static_cast<unsigned long>(req.RowsRequested) : 0;
+            unsigned long nextReport = 0, nextLog = expected / 4;
+            log(req, 1, L"copy of " + table + L" started", 0, 0);
+            demo::CopyResult result = demo::copyRows(
+                source, target, req.SQLStmt1, table, req.OutputDataList, rowset,
+                [&](unsigned long rows, unsigned long long bytes) {
+                    // A progress reply about every 5% (every row set when the total is unknown).
+                    if (rows >= nextReport) {
+                        XQSTRING status = L"copied " + xqNumber(static_cast<long>(rows)) + L" rows";
+                        XQRC sendRc = reply(req, demo::SubProgress, XQRC(0, 0, XQRC::WhsSrv), rows, bytes, status);
+                        if (sendRc.code != 0) return false;  // the kernel is gone
+                        if (expected) {
+                            unsigned long step = expected / 20 ? expected / 20 : 1;
+                            nextReport = (rows / step + 1) * step;
+                        }
+                    }
+                    // A log record at each quarter of the expected rows.
+                    if (expected && nextLog && rows >= nextLog && rows < expected) {
+                        log(req, 2, L"copied " + xqNumber(static_cast<long>(rows)) + L" rows", rows, bytes);
+                        nextLog += expected / 4;
+                    }
+                    return !demo::stopRequested.load();
+                });
+            rc = result.rc;
+            XQSTRING status = rc.code == 0 ? L"copy complete: " + xqNumber(static_cast<long>(result.rows)) + L" rows"
+                                           : L"copy failed after " + xqNumber(static_cast<long>(result.rows)) + L" rows";
+            log(req, rc.code == 0 ? 3 : 9, status, result.rows, result.bytes);
+            source.disconnect();
+            target.disconnect();
+            XQRC sendRc = reply(req, demo::SubFinal, rc, result.rows, result.bytes, status);
+            return sendRc;
+        }
+        rc.AddComment(L"tcore-agent: connecting the data sources");
+        log(req, 9, L"connect failed", 0, 0);
+        source.disconnect();
+        target.disconnect();
+        return reply(req, demo::SubFinal, rc, 0, 0, L"connect failed");
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    tools::initProgram();
+    std::string portFile;
+    unsigned long port = 0, loggerPort = 0;
+    XQSTRING loggerHost = L"127.0.0.1";
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        }
+        if (i + 1 >= argc) {
+            usage(stderr);
+            return 2;
+        }
+        std::string v = argv[++i];
+        if (a == "--port-file")
+            portFile = v;
+        else if (a == "--logger-host")
+            loggerHost = xqFromMultibyte(v);
+        else if ((a == "--port" && tools::parseUnsigned(v, 65535, port)) ||
+                 (a == "--logger-port" && tools::parseUnsigned(v, 65535, loggerPort)))
+            continue;
+        else {
+            std::fprintf(stderr, "tcore-agent: bad argument %s %s\n", a.c_str(), v.c_str());
+            usage(stderr);
+            return 2;
+        }
+    }
+    demo::installStopSignals();
+    tools::defaultOdbcSysIni();
+    getTraceLock();
+    getTraceTS();
+
+    Agent agent;
+    agent.loggerHost = loggerHost;
+    agent.loggerPort = static_cast<unsigned int>(loggerPort);
+    XQRC rc = agent.queue.Create(static_cast<unsigned int>(port), 64);
+    if (rc.code != 0) {
+        std::fprintf(stderr, "tcore-agent: cannot create the queue: %s\n", tools::describe(rc).c_str());
+        return 1;
+    }
+    if (!portFile.empty() && !demo::writeFileAtomically(portFile, std::to_string(agent.queue.nQueuePort) + "\n")) {
+        std::fprintf(stderr, "tcore-agent: cannot write %s\n", portFile.c_str());
+        agent.queue.Destroy(1);
+        return 1;
+    }
+    std::printf("tcore-agent: listening on port %u\n", agent.queue.nQueuePort);
+    std::fflush(stdout);
+
+    unsigned long requests = 0;
+    bool stop = false;
+    while (!stop && !demo::stopRequested.load()) {
+        XQAgentMessage req;
+        rc = agent.queue.Receive(req, 500);
+        if (rc.code == 9117) continue;
+        if (rc.code != 0) {
+            std::fprintf(stderr, "tcore-agent: %s\n", tools::describe(rc).c_str());
+            continue;
+        }
+        ++requests;
+        XQRC outcome(0, 0, XQRC::WhsSrv);
+        switch (req.Command) {
+            case demo::CmdCopyTable:
+                outcome = agent.copyTable(req);
+                break;
+            case demo::CmdStop:
+                outcome = agent.reply(req, demo::SubFinal, XQRC(0, 0, XQRC::WhsSrv), 0, 0, L"agent stopping");
+                stop = true;
+                break;
+            default: {
+                XQRC unknown(1, req.Command, XQRC::WhsClnt);
+                unknown.comment = L"command not known to this agent";
+                outcome = agent.reply(req, demo::SubFinal, unknown, 0, 0, L"unknown command");
+            }
+        }
+        if (outcome.code != 0)
+            std::fprintf(stderr, "tcore-agent: reply not delivered: %s\n", tools::describe(outcome).c_str());
+    }
+    XQOdbc::free();
+    rc = agent.queue.Destroy(1);
+    std::printf("tcore-agent: %lu requests served, %lu messages sent\n", requests, agent.sent);
+    return rc.code == 0 ? 0 : 1;
+}
