@@ -802,6 +802,8 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
         return rc;
     }
 
+    gpMyRecvByteBuffer = nullptr;
+    recvByteCount = 0;
     Deadline deadline(timeoutMs);
     unsigned char countBytes[4] = {};
     size_t got = 0;
@@ -828,18 +830,17 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
         return rc;
     }
 
-    unsigned char* buffer = new (std::nothrow) unsigned char[count];
+    // Owned here until the frame is whole, also if the thread is cancelled
+    // while it waits for the payload.
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[count]);
     if (buffer == nullptr) {
         FormatXQRC(rc, kReceive, ENOMEM, 6002, L"gpMyRecvByteBuffer", countText);
         closeConnection(*this, c, "Closing client socket due to allocation failure; xqCloseSocket rc=");
         return rc;
     }
-    gpMyRecvByteBuffer = buffer;
     size_t soFar = 0;
-    err = readFull(c.get(), buffer, count, deadline, soFar, true);
+    err = readFull(c.get(), buffer.get(), count, deadline, soFar, true);
     if (err != 0) {
-        delete[] buffer;
-        gpMyRecvByteBuffer = nullptr;
         FormatXQRC(rc, kReceive, err, 6109, countText);
         XQ_TRACE(4, "\tReceive XQ TCPIP Message data rc=" << rc.code);
         closeConnection(*this, c, "Closing client socket due to no data received; xqCloseSocket rc=");
@@ -847,8 +848,6 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
     }
     XQ_TRACE(3, "XQSocket::Recieve MsgLen = " << count << " " << static_cast<unsigned long>(soFar));
     if (soFar != count) {
-        delete[] buffer;
-        gpMyRecvByteBuffer = nullptr;
         FormatXQRC(rc, kReceive, 0, 6004, countText, num(static_cast<long>(soFar)));
         XQ_TRACE(4, "vsbase::Receive rc=" << rc.code);
         closeConnection(*this, c,
@@ -856,6 +855,7 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
                         "xqCloseSocket rc=");
         return rc;
     }
+    gpMyRecvByteBuffer = buffer.release();
 
     XQRC converted = ConvertUnicodeToWide(gpMyRecvByteBuffer, recvByteCount);
     if (converted.code != 0) {
