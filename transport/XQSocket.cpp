@@ -538,7 +538,6 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         FormatXQRC(rc, kSend, 0, 6003);
         return rc;
     }
-    const XQSTRING portText = num(static_cast<long>(port));
     const std::string hostText = xqToMultibyte(host);
     int attempts = 0;
     UniqueFd s;
@@ -583,7 +582,7 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         }
         if (result == 0) break;
 
-        FormatXQRC(rc, kSend, err, 6105, portText, num(attempts), L"1000");
+        FormatXQRC(rc, kSend, err, 6105, num(static_cast<long>(port)), num(attempts), L"1000");
         XQ_TRACE(4, "vsbase::send connect iRc=" << result << " WSAGetLastError=" << err);
         if (err == ECONNREFUSED) {
             Sleep(kRefusedDelayMs);
@@ -596,7 +595,7 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
             ++attempts;
         }
         if (attempts >= kConnectAttempts) {
-            FormatXQRC(rc, kSend, err, 6106, portText, num(attempts), L"1000");
+            FormatXQRC(rc, kSend, err, 6106, num(static_cast<long>(port)), num(attempts), L"1000");
             XQ_TRACE(4, "vsbase::Send Connect retry rc" << rc.code);
             closeConnection(*this, s,
                             "Closing send socket because socket connect retry count has exceeded; xqCloseSocket rc=");
@@ -628,7 +627,7 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
     XQ_TRACE(4, "Send socket iRC = " << static_cast<unsigned long>(sent));
     if (err == 0) err = awaitReceiverClose(s.get(), deadline);
     if (err != 0) {
-        FormatXQRC(rc, kSend, err, 6110, portText, num(sendByteCount));
+        FormatXQRC(rc, kSend, err, 6110, num(static_cast<long>(port)), num(sendByteCount));
         XQ_TRACE(4, "Send socket xqrc = " << rc.code);
         closeConnection(*this, s, "Closing send socket because send failed; xqCloseSocket rc=");
         return rc;
