@@ -856,9 +856,14 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
     }
     gpMyRecvByteBuffer = buffer.release();
 
+    // The whole frame is in: closing now confirms delivery to the sender,
+    // which goes on while this side converts.
+    unsigned int raw = static_cast<unsigned int>(c.release());
+    XQRC closed = xqCloseSocket(raw);
+
     XQRC converted = ConvertUnicodeToWide(gpMyRecvByteBuffer, recvByteCount);
     if (converted.code != 0) {
-        closeConnection(*this, c, "Closing client socket because conversion failed; xqCloseSocket rc=");
+        XQ_TRACE(4, "Closing client socket because conversion failed; xqCloseSocket rc=" << closed.code);
         if (traceOn(4))
             hexTrace(reinterpret_cast<const char*>(gpMyRecvByteBuffer), count, static_cast<int>(getpid()),
                      "Message received in error");
@@ -873,9 +878,6 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
         delete[] gpMyRecvByteBuffer;  // nobody to hand it to
         gpMyRecvByteBuffer = nullptr;
     }
-
-    unsigned int raw = static_cast<unsigned int>(c.release());
-    XQRC closed = xqCloseSocket(raw);
     if (closed.code != 0) {
         rc = closed;
         XQ_TRACE(4, "\t xqCloseSocket failed; rc = " << rc.code);
