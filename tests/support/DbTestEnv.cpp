@@ -72,20 +72,15 @@ void DbTestEnvironment::SetUp() {
     gStartedHere = true;
     // The server runs as another user and must reach its directory inside.
     chmod(gWorkDir.c_str(), 0711);
-    std::string pgDir = gWorkDir + "/pg";
 
     int port = -1;
     for (int attempt = 0; attempt < 3 && !gPostgresUp; ++attempt) {
         port = freeLoopbackPort();
         ASSERT_GT(port, 0);
-        ASSERT_EQ(0, runShell("mkdir -p '" + pgDir + "'"));
-        int rc = runShell("'" + script() + "' start '" + pgDir + "' " + std::to_string(port) + " " +
+        int rc = runShell("'" + script() + "' start '" + gWorkDir + "' " + std::to_string(port) + " " +
                           std::to_string(getpid()));
         gPostgresUp = rc == 0;
-        if (!gPostgresUp) {
-            gProblem = "pg_cluster.sh start exited with " + std::to_string(rc);
-            runShell("'" + script() + "' stop '" + pgDir + "'");
-        }
+        if (!gPostgresUp) gProblem = "pg_cluster.sh start exited with " + std::to_string(rc);
     }
 
     std::ofstream ini(gWorkDir + "/odbc.ini");
@@ -112,8 +107,7 @@ void DbTestEnvironment::SetUp() {
 
 void DbTestEnvironment::TearDown() {
     if (!gStartedHere) return;
-    runShell("'" + script() + "' stop '" + gWorkDir + "/pg'");
-    runShell("rm -rf '" + gWorkDir + "'");
+    runShell("'" + script() + "' stop '" + gWorkDir + "'");
 }
 
 int runChildTest(const std::string& filter, const std::string& envName, const std::string& envValue) {
