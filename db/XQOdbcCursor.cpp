@@ -102,19 +102,20 @@ XQRC XQOdbcCursor::execute() {
     XQ_TRACE_METHOD("XQOdbcCursor::execute()");
     executeCount.fetch_add(1, std::memory_order_relaxed);
     lastReturn = XQ_ODBC(SQLExecute, hstmt.get());
-    state = 3;
-    return getRetcode(L"XQOdbcCursor::execute", 2011, XQSTRING(), XQSTRING());
+    if (state >= 2) state = 3;
+    XQRC rc = getRetcode(L"XQOdbcCursor::execute", 2011, XQSTRING(), XQSTRING());
+    return odbcIsNotice(lastReturn, rc) ? success() : rc;
 }
 
 XQRC XQOdbcCursor::executeIgnoreNDF() {
     XQ_TRACE_METHOD("XQOdbcCursor::executeIgnoreNDF()");
     executeCount.fetch_add(1, std::memory_order_relaxed);
     lastReturn = XQ_ODBC(SQLExecute, hstmt.get());
-    state = 3;
+    if (state >= 2) state = 3;
     if (lastReturn == SQL_NO_DATA) return success();
     XQRC rc = getRetcode(L"XQOdbcCursor::executeIgnoreNDF", 2011, XQSTRING(), XQSTRING());
     if (lastReturn == SQL_SUCCESS_WITH_INFO && rc.auxText == L"02000") return success();
-    return rc;
+    return odbcIsNotice(lastReturn, rc) ? success() : rc;
 }
 
 int XQOdbcCursor::fetch(XQRC& rc) {
