@@ -125,11 +125,8 @@ int runChildTest(const std::string& filter, const std::string& envName, const st
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Allocations the database drivers and the driver manager keep until the
-// process ends (connection defaults, the ini cache) are theirs, not leaks of
-// the library. The drivers are built without frame pointers: only full
-// unwinding reaches the frames these suppressions name.
+// Allocations the database drivers and the driver manager's ini code keep
+// until the process ends are theirs, not leaks of the library.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:psqlodbcw.so\nleak:libpq.so\nleak:libsqlite3odbc\nleak:libodbcinst.so\n";
 }
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
