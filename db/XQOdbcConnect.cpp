@@ -127,8 +127,9 @@ XQRC XQOdbcConnect::executeStmt(const XQSTRING& statement, int mode) {
     if (mode == 1 && lastReturn == SQL_NO_DATA) return success();
     XQRC rc = getRetcode(L"XQOdbcConnect::executeStmt", 2012, statement, XQSTRING());
     if (mode == 1 && lastReturn == SQL_SUCCESS_WITH_INFO && rc.auxText == L"02000") return success();
-    if (odbcIsNotice(lastReturn, rc)) return success();
-    return rc;
+    if (!odbcIsNotice(lastReturn, rc)) return rc;
+    lastReturn = SQL_SUCCESS;
+    return success();
 }
 
 XQRC XQOdbcConnect::executeDrop(const XQSTRING& statement) {

@@ -175,6 +175,15 @@ TYPED_TEST(OdbcTest, ExecuteDropOfMissingTableSucceeds) {
     // A server notice (PostgreSQL: "does not exist, skipping") is no failure.
     EXPECT_EQ(0, conn->executeDrop(L"DROP TABLE IF EXISTS tcore_missing_table").code);
     EXPECT_EQ(0, conn->executeStmt(L"DROP TABLE IF EXISTS tcore_missing_table", 0).code);
+    EXPECT_EQ(0, conn->getRetcode(L"Test::method", 2012, L"", L"").code);
+    XQRC crc(0, 0, XQRC::WhsSrv);
+    XQOdbcCursor* c = conn->getCursor(0, crc);
+    ASSERT_NE(nullptr, c);
+    ASSERT_EQ(0, c->prepare(L"DROP TABLE IF EXISTS tcore_missing_table").code);
+    EXPECT_EQ(0, c->execute().code);
+    EXPECT_EQ(0, c->executeIgnoreNDF().code);
+    c->free();
+    conn->dropCursor(0);
     // Other failures pass through.
     rc = conn->executeDrop(L"DROP TABEL items");
     EXPECT_EQ(2012, rc.code);
