@@ -96,6 +96,10 @@ bool odbcIsMissingObject(const XQRC& rc) {
     return false;
 }
 
+bool odbcIsNotice(SQLRETURN result, const XQRC& rc) {
+    return result == SQL_SUCCESS_WITH_INFO && rc.auxText == L"00000";
+}
+
 std::string odbcTrimCharPadding(const char* value, size_t bufferSize, SQLLEN length) {
     if (length == SQL_NULL_DATA || length < 0) return std::string();
     size_t n = static_cast<size_t>(length) < bufferSize ? static_cast<size_t>(length) : bufferSize;

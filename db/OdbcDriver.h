@@ -55,6 +55,10 @@ SQLRETURN odbcDeclareVersion(SQLHENV env);
 SQLRETURN odbcSetBindType(SQLHSTMT stmt, SQLULEN bindType);
 // "The named object does not exist", whatever the driver says it with.
 bool odbcIsMissingObject(const XQRC& rc);
+// A with-info result that carries only a server notice (SQLSTATE 00000, as
+// PostgreSQL sends for "IF EXISTS" and the like) rather than a warning:
+// success, not a failure.
+bool odbcIsNotice(SQLRETURN result, const XQRC& rc);
 // CHAR values as read back: PostgreSQL pads with blanks, SQLite does not.
 // value is a bound buffer of bufferSize bytes, length its length indicator.
 std::string odbcTrimCharPadding(const char* value, size_t bufferSize, SQLLEN length);

@@ -7,6 +7,8 @@
 #include "foundation/Export.h"
 #include "foundation/XQRC.h"
 
+class XQOdbcCursor;
+
 // The components that own configuration rows; the table's "component"
 // column holds their text forms.
 enum ComponentEnum {
@@ -117,8 +119,8 @@ private:
     ~XQConfiguration() = default;
 
     XQConfigurationElement* find(ComponentEnum component, const XQSTRING& name);
-    XQRC insertRow(class XQOdbcCursor* cursor, const XQConfigurationElement& element);
-    XQRC prepareInsert(class XQOdbcCursor* cursor, const XQSTRING& prefix);
+    XQRC insertRow(XQOdbcCursor* cursor, const XQConfigurationElement& element);
+    XQRC prepareInsert(XQOdbcCursor* cursor, const XQSTRING& prefix);
 
     int isLoaded;
     XQSTRING prefix;

@@ -123,16 +123,13 @@ XQRC XQOdbcConnect::executeStmt(const XQSTRING& statement, int mode) {
     // execution fail with an invalid cursor state.
     XQ_ODBC(SQLFreeStmt, hstmt.get(), SQL_CLOSE);
     lastReturn = XQ_ODBC(SQLExecDirect, hstmt.get(), (SQLCHAR*)text.c_str(), SQL_NTS);
-    if (mode == 1) {
-        if (lastReturn == SQL_NO_DATA) return success();
-        if (lastReturn == SQL_SUCCESS_WITH_INFO) {
-            XQRC rc = getRetcode(L"XQOdbcConnect::executeStmt", 2012, statement, XQSTRING());
-            if (rc.auxText == L"02000") return success();
-            return rc;
-        }
-    }
     if (lastReturn == SQL_SUCCESS) return success();
-    return getRetcode(L"XQOdbcConnect::executeStmt", 2012, statement, XQSTRING());
+    if (mode == 1 && lastReturn == SQL_NO_DATA) return success();
+    XQRC rc = getRetcode(L"XQOdbcConnect::executeStmt", 2012, statement, XQSTRING());
+    if (mode == 1 && lastReturn == SQL_SUCCESS_WITH_INFO && rc.auxText == L"02000") return success();
+    if (!odbcIsNotice(lastReturn, rc)) return rc;
+    lastReturn = SQL_SUCCESS;
+    return success();
 }
 
 XQRC XQOdbcConnect::executeDrop(const XQSTRING& statement) {

@@ -49,7 +49,8 @@ public:
 
     // Runs statement on the default statement. Mode 1: no data is success,
     // and so is a warning with SQLSTATE 02000. Any other mode: only plain
-    // success is success. Failure 2012 with the statement as first token.
+    // success is success. In both, a server notice (with-info of SQLSTATE
+    // 00000) is success. Failure 2012 with the statement as first token.
     XQRC executeStmt(const XQSTRING& statement, int mode);
     // executeStmt(statement, 0), where "the object does not exist" is success.
     XQRC executeDrop(const XQSTRING& statement);

@@ -102,19 +102,24 @@ XQRC XQOdbcCursor::execute() {
     XQ_TRACE_METHOD("XQOdbcCursor::execute()");
     executeCount.fetch_add(1, std::memory_order_relaxed);
     lastReturn = XQ_ODBC(SQLExecute, hstmt.get());
-    state = 3;
-    return getRetcode(L"XQOdbcCursor::execute", 2011, XQSTRING(), XQSTRING());
+    if (state >= 2) state = 3;
+    XQRC rc = getRetcode(L"XQOdbcCursor::execute", 2011, XQSTRING(), XQSTRING());
+    if (!odbcIsNotice(lastReturn, rc)) return rc;
+    lastReturn = SQL_SUCCESS;
+    return success();
 }
 
 XQRC XQOdbcCursor::executeIgnoreNDF() {
     XQ_TRACE_METHOD("XQOdbcCursor::executeIgnoreNDF()");
     executeCount.fetch_add(1, std::memory_order_relaxed);
     lastReturn = XQ_ODBC(SQLExecute, hstmt.get());
-    state = 3;
+    if (state >= 2) state = 3;
     if (lastReturn == SQL_NO_DATA) return success();
     XQRC rc = getRetcode(L"XQOdbcCursor::executeIgnoreNDF", 2011, XQSTRING(), XQSTRING());
     if (lastReturn == SQL_SUCCESS_WITH_INFO && rc.auxText == L"02000") return success();
-    return rc;
+    if (!odbcIsNotice(lastReturn, rc)) return rc;
+    lastReturn = SQL_SUCCESS;
+    return success();
 }
 
 int XQOdbcCursor::fetch(XQRC& rc) {
@@ -135,8 +140,13 @@ int XQOdbcCursor::fetchRows(XQRC& rc, bool array, unsigned long rowsetSize, unsi
         executeCount.fetch_add(1, std::memory_order_relaxed);
         lastReturn = XQ_ODBC(SQLExecute, hstmt.get());
         if (lastReturn != SQL_SUCCESS) {
-            rc = getRetcode(L"XQOdbcCursor::fetch", 2011, XQSTRING(), XQSTRING());
-            if (rc.code != 0) return 0;
+            XQRC executed = getRetcode(L"XQOdbcCursor::fetch", 2011, XQSTRING(), XQSTRING());
+            if (odbcIsNotice(lastReturn, executed)) {
+                lastReturn = SQL_SUCCESS;
+            } else {
+                rc = executed;
+                if (rc.code != 0) return 0;
+            }
         }
         state = 3;
     }

@@ -43,7 +43,8 @@ public:
     // for column-wise binding or the size of one row's structure.
     XQRC prepareArray(const XQSTRING& statement, unsigned long rowsetSize, unsigned long bindType);
 
-    // Any result but plain success (no-data and with-info included) is 2011.
+    // Any result but plain success (no-data and warnings included) is 2011;
+    // a server notice (with-info of SQLSTATE 00000) is success.
     XQRC execute();
     // As execute, but no data (or a warning with SQLSTATE 02000) is success.
     XQRC executeIgnoreNDF();

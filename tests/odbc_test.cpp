@@ -172,6 +172,18 @@ TYPED_TEST(OdbcTest, ExecuteDropOfMissingTableSucceeds) {
     EXPECT_EQ(2012, rc.code);
     EXPECT_EQ(L"DROP TABLE tcore_missing_table", rc.messageToken1);
     EXPECT_EQ(L"XQOdbcConnect::executeStmt", rc.methodName);
+    // A server notice (PostgreSQL: "does not exist, skipping") is no failure.
+    EXPECT_EQ(0, conn->executeDrop(L"DROP TABLE IF EXISTS tcore_missing_table").code);
+    EXPECT_EQ(0, conn->executeStmt(L"DROP TABLE IF EXISTS tcore_missing_table", 0).code);
+    EXPECT_EQ(0, conn->getRetcode(L"Test::method", 2012, L"", L"").code);
+    XQRC crc(0, 0, XQRC::WhsSrv);
+    XQOdbcCursor* c = conn->getCursor(0, crc);
+    ASSERT_NE(nullptr, c);
+    ASSERT_EQ(0, c->prepare(L"DROP TABLE IF EXISTS tcore_missing_table").code);
+    EXPECT_EQ(0, c->execute().code);
+    EXPECT_EQ(0, c->executeIgnoreNDF().code);
+    c->free();
+    conn->dropCursor(0);
     // Other failures pass through.
     rc = conn->executeDrop(L"DROP TABEL items");
     EXPECT_EQ(2012, rc.code);
@@ -466,6 +478,28 @@ TEST(OdbcCursorAlone, WithoutConnectionIsRefused) {
     EXPECT_FALSE(rc.hostName.empty());
     EXPECT_EQ(0, c.getState());
     EXPECT_EQ(L"None", c.stateChar());
+}
+
+TEST(OdbcConnectAlone, UnconnectedOperationsFailCleanly) {
+    XQOdbcConnect c;
+    XQRC rc = c.executeStmt(L"SELECT 1", 0);
+    EXPECT_EQ(2012, rc.code);
+    EXPECT_EQ(-9999, rc.secondaryCode);
+    EXPECT_EQ(2013, c.commit().code);
+    EXPECT_EQ(2013, c.rollback().code);
+    c.getDBType(rc);
+    EXPECT_EQ(2005, rc.code);
+    EXPECT_EQ(L"XQOdbcConnect::getDBType", rc.methodName);
+    XQOdbcCursor* cursor = c.getCursor(0, rc);
+    ASSERT_NE(nullptr, cursor);
+    rc = cursor->prepare(L"SELECT 1");
+    EXPECT_EQ(2007, rc.code);
+    EXPECT_EQ(L"XQOdbcCursor::prepare - SQLAllocStmt", rc.methodName);
+    EXPECT_EQ(2011, cursor->execute().code);
+    EXPECT_EQ(0, cursor->getState());
+    EXPECT_EQ(0, c.dropCursor(0).code);
+    EXPECT_EQ(0, c.disconnect().code);
+    EXPECT_EQ(0, c.getState());
 }
 
 TEST(OdbcEnvironment, FreeAndRecreate) {

@@ -72,20 +72,15 @@ void DbTestEnvironment::SetUp() {
     gStartedHere = true;
     // The server runs as another user and must reach its directory inside.
     chmod(gWorkDir.c_str(), 0711);
-    std::string pgDir = gWorkDir + "/pg";
 
     int port = -1;
     for (int attempt = 0; attempt < 3 && !gPostgresUp; ++attempt) {
         port = freeLoopbackPort();
         ASSERT_GT(port, 0);
-        ASSERT_EQ(0, runShell("mkdir -p '" + pgDir + "'"));
-        int rc = runShell("'" + script() + "' start '" + pgDir + "' " + std::to_string(port) + " " +
+        int rc = runShell("'" + script() + "' start '" + gWorkDir + "' " + std::to_string(port) + " " +
                           std::to_string(getpid()));
         gPostgresUp = rc == 0;
-        if (!gPostgresUp) {
-            gProblem = "pg_cluster.sh start exited with " + std::to_string(rc);
-            runShell("'" + script() + "' stop '" + pgDir + "'");
-        }
+        if (!gPostgresUp) gProblem = "pg_cluster.sh start exited with " + std::to_string(rc);
     }
 
     std::ofstream ini(gWorkDir + "/odbc.ini");
@@ -112,8 +107,7 @@ void DbTestEnvironment::SetUp() {
 
 void DbTestEnvironment::TearDown() {
     if (!gStartedHere) return;
-    runShell("'" + script() + "' stop '" + gWorkDir + "/pg'");
-    runShell("rm -rf '" + gWorkDir + "'");
+    runShell("'" + script() + "' stop '" + gWorkDir + "'");
 }
 
 int runChildTest(const std::string& filter, const std::string& envName, const std::string& envValue) {
@@ -131,11 +125,8 @@ int runChildTest(const std::string& filter, const std::string& envName, const st
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Allocations the database drivers and the driver manager keep until the
-// process ends (connection defaults, the ini cache) are theirs, not leaks of
-// the library. The drivers are built without frame pointers: only full
-// unwinding reaches the frames these suppressions name.
+// Allocations the database drivers and the driver manager's ini code keep
+// until the process ends are theirs, not leaks of the library.
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:psqlodbcw.so\nleak:libpq.so\nleak:libsqlite3odbc\nleak:libodbcinst.so\n";
 }
-extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }

@@ -1,23 +1,29 @@
 #!/bin/sh
 # A private PostgreSQL 15 cluster for one test program.
-#   pg_cluster.sh start DIR PORT WATCHPID   initdb in DIR/data, serve 127.0.0.1:PORT,
+#   pg_cluster.sh start DIR PORT WATCHPID   initdb in DIR/pg, serve 127.0.0.1:PORT,
 #                                           create role, database and schema "tcore";
-#                                           stop it when process WATCHPID ends
+#                                           when process WATCHPID ends, stop it and
+#                                           remove DIR (the test program's work directory)
 #   pg_cluster.sh stop DIR                  stop the cluster and remove DIR
 # Run as root, the server runs as the unprivileged user postgres.
 set -eu
 BIN=${TCORE_PG_BIN:-/usr/lib/postgresql/15/bin}
 cmd=$1
 dir=$2
+pg=$dir/pg
 
 as_owner() {
     if [ "$(id -u)" = 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
 }
 
-stop_cluster() {
-    if [ -f "$dir/data/postmaster.pid" ]; then
-        as_owner "$BIN/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1 || true
+stop_server() {
+    if [ -f "$pg/data/postmaster.pid" ]; then
+        as_owner "$BIN/pg_ctl" -D "$pg/data" -m immediate -w -t 30 stop >/dev/null 2>&1 || true
     fi
+}
+
+stop_cluster() {
+    stop_server
     rm -rf "$dir"
 }
 
@@ -26,19 +32,24 @@ start)
     port=$3
     watch=$4
     [ -x "$BIN/initdb" ] || { echo "pg_cluster: $BIN/initdb not found (Debian package postgresql)" >&2; exit 2; }
-    if [ "$(id -u)" = 0 ]; then chown postgres:postgres "$dir"; fi
-    chmod 700 "$dir"
-    printf '%s\n' tcore-pw > "$dir/pwfile"
-    if [ "$(id -u)" = 0 ]; then chown postgres:postgres "$dir/pwfile"; fi
-    as_owner "$BIN/initdb" -D "$dir/data" -U tcore --pwfile="$dir/pwfile" --auth-local=trust \
-        --auth-host=scram-sha-256 -E UTF8 --no-locale --no-sync >"$dir/initdb.log" 2>&1 \
-        || { cat "$dir/initdb.log" >&2; exit 3; }
-    as_owner "$BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-        -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$dir -c fsync=off -c max_connections=40" \
-        start >/dev/null 2>&1 || { cat "$dir/server.log" >&2; exit 4; }
-    as_owner "$BIN/psql" -X -q -h "$dir" -p "$port" -U tcore -d postgres \
+    # The server's user reaches its own directory through DIR, nothing else.
+    chmod 711 "$dir"
+    # A failed earlier attempt may have left its server running.
+    stop_server
+    rm -rf "$pg"
+    mkdir -m 700 "$pg"
+    if [ "$(id -u)" = 0 ]; then chown postgres:postgres "$pg"; fi
+    printf '%s\n' tcore-pw > "$pg/pwfile"
+    if [ "$(id -u)" = 0 ]; then chown postgres:postgres "$pg/pwfile"; fi
+    as_owner "$BIN/initdb" -D "$pg/data" -U tcore --pwfile="$pg/pwfile" --auth-local=trust \
+        --auth-host=scram-sha-256 -E UTF8 --no-locale --no-sync >"$pg/initdb.log" 2>&1 \
+        || { cat "$pg/initdb.log" >&2; exit 3; }
+    as_owner "$BIN/pg_ctl" -D "$pg/data" -l "$pg/server.log" -w -t 60 \
+        -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$pg -c fsync=off -c max_connections=40" \
+        start >/dev/null 2>&1 || { cat "$pg/server.log" >&2; exit 4; }
+    as_owner "$BIN/psql" -X -q -h "$pg" -p "$port" -U tcore -d postgres \
         -c "CREATE DATABASE tcore" >/dev/null
-    as_owner "$BIN/psql" -X -q -h "$dir" -p "$port" -U tcore -d tcore \
+    as_owner "$BIN/psql" -X -q -h "$pg" -p "$port" -U tcore -d tcore \
         -c "CREATE SCHEMA tcore" >/dev/null
     # Whatever happens to the test program, the cluster goes with it.
     (
