@@ -10,6 +10,7 @@
 
 #include "foundation/XQString.h"
 #include "messages/FieldEncoding.h"
+#include "messages/FieldWriter.h"
 #include "messages/XQAttributeData.h"
 #include "messages/XQBOBapi.h"
 #include "messages/XQBOName.h"
@@ -163,8 +164,8 @@ void ReadList(std::vector<T>& list, XQFieldReader& reader);
 
 struct SizeVisitor {
     unsigned long total = 0;
-    void operator()(const XQSTRING& text) { total += StringFieldSize(text); }
-    void operator()(int number) { total += NumberFieldSize(number); }
+    void operator()(const XQSTRING& text) { total += XQ_FIELD_PREFIX_BYTES + 4 * text.size(); }
+    void operator()(int number) { total += XQ_FIELD_PREFIX_BYTES + 4 * xqfield::numberTextLength(number); }
     template <class T>
     void operator()(const std::vector<T>& list) { total += ListSize(list); }
 };
@@ -172,8 +173,8 @@ struct SizeVisitor {
 struct WriteVisitor {
     unsigned char* buffer;
     unsigned long& cursor;
-    void operator()(const XQSTRING& text) { CopyStringFieldToBuffer(buffer, &cursor, text.data(), text.size()); }
-    void operator()(int number) { CopyNumberFieldToBuffer(buffer, &cursor, number); }
+    void operator()(const XQSTRING& text) { xqfield::writeTextField(buffer, cursor, text.data(), text.size()); }
+    void operator()(int number) { xqfield::writeNumberField(buffer, cursor, number); }
     template <class T>
     void operator()(const std::vector<T>& list) { WriteList(list, buffer, cursor); }
 };
@@ -209,12 +210,12 @@ template <class T>
 unsigned long ListSize(const std::vector<T>& list) {
     SizeVisitor sizer;
     for (const T& element : list) Wire<T>::Fields(element, sizer);
-    return NumberFieldSize(static_cast<long>(list.size())) + sizer.total;
+    return XQ_FIELD_PREFIX_BYTES + 4 * xqfield::numberTextLength(static_cast<long>(list.size())) + sizer.total;
 }
 
 template <class T>
 void WriteList(const std::vector<T>& list, unsigned char* buffer, unsigned long& cursor) {
-    CopyNumberFieldToBuffer(buffer, &cursor, static_cast<long>(list.size()));
+    xqfield::writeNumberField(buffer, cursor, static_cast<long>(list.size()));
     WriteVisitor writer{buffer, cursor};
     for (const T& element : list) Wire<T>::Fields(element, writer);
 }

@@ -99,7 +99,7 @@ unsigned long rowSize(const XQResultSetData& row, unsigned long columns) {
 
 unsigned int CalculateResultSetSize(const XQResultSetDataList& list) {
     const unsigned long columns = columnCount(list);
-    unsigned long total = NumberFieldSize(static_cast<long>(columns));
+    unsigned long total = XQ_FIELD_PREFIX_BYTES + 4 * xqfield::numberTextLength(static_cast<long>(columns));
     for (const XQResultSetData& row : list) total += rowSize(row, columns);
     return static_cast<unsigned int>(total);
 }
@@ -107,12 +107,11 @@ unsigned int CalculateResultSetSize(const XQResultSetDataList& list) {
 void CopyResultSetToBuffer(const XQResultSetDataList& list, unsigned char* buffer, unsigned long* cursor) {
     const unsigned long columns = columnCount(list);
     unsigned long position = *cursor;
-    CopyNumberFieldToBuffer(buffer, &position, static_cast<long>(columns));
+    xqfield::writeNumberField(buffer, position, static_cast<long>(columns));
     for (const XQResultSetData& row : list) {
         const unsigned long present = row.size() < columns ? row.size() : columns;
-        for (unsigned long c = 0; c < present; ++c)
-            CopyStringFieldToBuffer(buffer, &position, row[c].data(), row[c].size());
-        for (unsigned long c = present; c < columns; ++c) CopyStringFieldToBuffer(buffer, &position, nullptr, 0);
+        for (unsigned long c = 0; c < present; ++c) xqfield::writeTextField(buffer, position, row[c].data(), row[c].size());
+        for (unsigned long c = present; c < columns; ++c) xqfield::writeTextField(buffer, position, nullptr, 0);
     }
     *cursor = position;
 }

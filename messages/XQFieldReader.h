@@ -72,8 +72,11 @@ public:
     const unsigned char* Buffer() const { return buffer_; }
 
 private:
-    bool Take(unsigned long bytes);
-    unsigned long ReadLengthPrefix();
+    // Not exported, so that the readers above can inline them.
+    __attribute__((visibility("hidden"))) bool Take(unsigned long bytes);
+    __attribute__((visibility("hidden"))) unsigned long ReadLengthPrefix();
+    __attribute__((visibility("hidden"))) void TakeText(unsigned long chars, XQSTRING& out);
+    __attribute__((visibility("hidden"))) long TakeNumber(unsigned long chars);
 
     const unsigned char* buffer_;
     unsigned long end_;

@@ -21,7 +21,9 @@ Bytes encode(const List& list, Size size, Write write, bool exactSize = true) {
     Bytes buffer(computed + 16, 0xEE);
     unsigned long cursor = 0;
     write(list, buffer.data(), &cursor);
-    if (exactSize) EXPECT_EQ(cursor, computed);
+    if (exactSize) {
+        EXPECT_EQ(cursor, computed);
+    }
     EXPECT_LE(cursor, computed);
     for (unsigned long i = computed; i < buffer.size(); ++i) {
         EXPECT_EQ(buffer[i], 0xEE);
