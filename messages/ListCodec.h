@@ -10,6 +10,7 @@
 
 #include "foundation/XQString.h"
 #include "messages/FieldEncoding.h"
+#include "messages/FieldReaderImpl.h"
 #include "messages/FieldWriter.h"
 #include "messages/XQAttributeData.h"
 #include "messages/XQBOBapi.h"
@@ -181,8 +182,8 @@ struct WriteVisitor {
 
 struct ReadVisitor {
     XQFieldReader& reader;
-    void operator()(XQSTRING& text) { reader.ReadString(text); }
-    void operator()(int& number) { number = static_cast<int>(reader.ReadNumberLong()); }
+    void operator()(XQSTRING& text) { XQFieldReaderAccess::ReadString(reader, text); }
+    void operator()(int& number) { number = static_cast<int>(XQFieldReaderAccess::ReadNumberLong(reader)); }
     template <class T>
     void operator()(std::vector<T>& list) { ReadList(list, reader); }
 };
@@ -226,7 +227,7 @@ void WriteList(const std::vector<T>& list, unsigned char* buffer, unsigned long&
 // the reader at its end.
 template <class T>
 void ReadList(std::vector<T>& list, XQFieldReader& reader) {
-    const unsigned long count = reader.ReadNumber();
+    const unsigned long count = XQFieldReaderAccess::ReadNumber(reader);
     if (reader.Overrun() || !reader.Fits(count, MinElementBytes<T>())) {
         reader.MarkOverrun();
         list.clear();

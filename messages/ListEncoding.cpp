@@ -117,7 +117,7 @@ void CopyResultSetToBuffer(const XQResultSetDataList& list, unsigned char* buffe
 }
 
 void GetResultSetFromBuffer(XQResultSetDataList& list, XQFieldReader& reader, long rows) {
-    const unsigned long columns = reader.ReadNumber();
+    const unsigned long columns = XQFieldReaderAccess::ReadNumber(reader);
     const unsigned long rowCount = rows > 0 ? static_cast<unsigned long>(rows) : 0;
     bool fits = !reader.Overrun();
     if (fits && rowCount > 0) {
@@ -141,7 +141,7 @@ void GetResultSetFromBuffer(XQResultSetDataList& list, XQFieldReader& reader, lo
         if (reader.Bounded()) row.reserve(columns);
         for (unsigned long c = 0; c < columns; ++c) {
             if (c == row.size()) row.emplace_back();
-            reader.ReadString(row[c]);
+            XQFieldReaderAccess::ReadString(reader, row[c]);
         }
         if (reader.Overrun()) {
             list.clear();

@@ -72,11 +72,8 @@ public:
     const unsigned char* Buffer() const { return buffer_; }
 
 private:
-    // Not exported, so that the readers above can inline them.
-    __attribute__((visibility("hidden"))) bool Take(unsigned long bytes);
-    __attribute__((visibility("hidden"))) unsigned long ReadLengthPrefix();
-    __attribute__((visibility("hidden"))) void TakeText(unsigned long chars, XQSTRING& out);
-    __attribute__((visibility("hidden"))) long TakeNumber(unsigned long chars);
+    // The library's own list decoders read through it without a call per field.
+    friend struct XQFieldReaderAccess;
 
     const unsigned char* buffer_;
     unsigned long end_;

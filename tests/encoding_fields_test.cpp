@@ -181,6 +181,25 @@ TEST(FieldEncoding, NulInsideAFieldEndsTheTextButNotTheField) {
     EXPECT_EQ(rc, cursor);
 }
 
+TEST(FieldEncoding, NulAtEveryPositionOfALongerField) {
+    for (unsigned pos = 0; pos < 13; ++pos) {
+        std::wstring text = L"0123456789abc";
+        text[pos] = L'\0';
+        Bytes b(StringFieldSize(text) + 4 + 20);
+        unsigned long cursor = 0;
+        CopyStringFieldToBuffer(b.data() + 4, &cursor, text);  // any alignment of the target
+        CopyNumberFieldToBuffer(b.data() + 4, &cursor, 5);
+        EXPECT_EQ(wireText(b.data() + 4, 20 + 52), L"00013" + text.substr(0, pos) + std::wstring(13 - pos, L'\0'));
+        for (unsigned shift : {0u, 1u, 3u}) {
+            Bytes copy(b.begin() + 4 - shift, b.begin() + 4 + cursor);
+            XQFieldReader r(copy.data() + shift, cursor);
+            EXPECT_EQ(r.ReadString(), text.substr(0, pos)) << pos;
+            EXPECT_EQ(r.ReadNumberLong(), 5) << pos;
+            EXPECT_FALSE(r.Overrun());
+        }
+    }
+}
+
 TEST(FieldEncoding, GetStringDataStopsAtNul) {
     const Bytes b = packedChars(std::wstring(L"xy\0z", 4));
     EXPECT_EQ(GetStringData(b.data(), 4), L"xy");
