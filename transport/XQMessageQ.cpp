@@ -263,8 +263,12 @@ XQRC XQMessageQ::ReceiveThread() {
             } else {
                 AcquireOrTrace("XQMessageQ::ReceiveThread: mutex->Acquire != XQ_OK");
                 messageList.push_back(std::move(buffer));
-                pMessageEvent->SetSignal();
                 ReleaseOrTrace("XQMessageQ::ReceiveThread: mutex->Release != XQ_OK");
+                // Signalled after the release, so the woken reader does not
+                // block at once on the mutex this thread still holds. Readers
+                // re-check the list after every wake, so a signal that comes
+                // after a reader already took the message costs one wait.
+                pMessageEvent->SetSignal();
             }
         }
         receive();

@@ -261,9 +261,11 @@ XQRC XQMessageQ::HaltPollClient(const XQSTRING& clientName) {
     XQ_TRACE_METHOD("XQMessageQ::HaltPollClient()");
     XQRC rc = success();
     bool found = false;
+    // Slots keep at most 31 characters of a name; compare what they keep.
+    const XQSTRING kept = clientName.substr(0, sizeof(pollClients[0].clientName) / sizeof(wchar_t) - 1);
     AcquireOrTrace("XQMessageQ::HaltPollClient: mutex->Acquire != XQ_OK");
     for (unsigned int i = 0; i < XQ_MAX_POLL_CLIENTS && !found; ++i) {
-        if (pollClients[i].active && clientName == pollClients[i].clientName) {
+        if (pollClients[i].active && kept == pollClients[i].clientName) {
             pollClients[i].haltRequested = 1;
             found = true;
         }
