@@ -192,13 +192,15 @@ XQRC XQMessageQ::PollClientThread(unsigned int slot) {
             XQ_TRACE_ALWAYS("Ping failed for (port/clientName/hostname) with (rc). Values = "
                             << port << "/" << name << "/" << host << " (" << rc.code << ")");
         } else {
-            for (unsigned int second = 0; second < interval; ++second) {
+            // The halt operations give the thread one second to see their
+            // request: look for it ten times a second, not once.
+            for (unsigned long step = 0; step < 10UL * interval; ++step) {
                 AcquireOrTrace("XQMessageQ::PollClientThread: mutex->Acquire != XQ_OK");
                 const int halt = pollClients[slot].haltRequested;
                 ReleaseOrTrace("XQMessageQ::PollClientThread: mutex->Release != XQ_OK");
                 if (halt) break;
                 XQCancelScope open(true);
-                if (control != nullptr) control->Sleep(1000);
+                if (control != nullptr) control->Sleep(100);
             }
             ++pings;
         }
