@@ -6,6 +6,8 @@
 #include "os/XQNTEventSemaphore.h"
 #include "os/XQNTMutexSemaphore.h"
 #include "os/XQNTProcess.h"
+#include "os/XQNTThread.h"
+#include "os/XQNTThreadControl.h"
 
 XQabsFactory* XQabsFactory::instance = nullptr;
 
@@ -22,8 +24,14 @@ XQabsFactory* XQabsFactory::Instance() {
 XQabsProcess* XQabsFactory::CreateProcess(const XQSTRING&, const XQSTRING&, const XQSTRING&, int) const {
     return nullptr;
 }
+XQabsThread* XQabsFactory::CreateThread(void* (*)(void*), void*) const { return nullptr; }
 XQabsMutexSemaphore* XQabsFactory::CreateMutexSemaphore(const XQSTRING&) const { return nullptr; }
 XQabsEventSemaphore* XQabsFactory::CreateEventSemaphore(const XQSTRING&) const { return nullptr; }
+XQabsThreadControl* XQabsFactory::CreateThreadControl() const { return nullptr; }
+
+XQabsThread* XQNTFactory::CreateThread(void* (*startRoutine)(void*), void* argument) const {
+    return new (std::nothrow) XQNTThread(startRoutine, argument);
+}
 
 XQabsProcess* XQNTFactory::CreateProcess(const XQSTRING& program, const XQSTRING& directory,
                                          const XQSTRING& arguments, int option) const {
@@ -37,3 +45,5 @@ XQabsMutexSemaphore* XQNTFactory::CreateMutexSemaphore(const XQSTRING& name) con
 XQabsEventSemaphore* XQNTFactory::CreateEventSemaphore(const XQSTRING& name) const {
     return new (std::nothrow) XQNTEventSemaphore(name);
 }
+
+XQabsThreadControl* XQNTFactory::CreateThreadControl() const { return new (std::nothrow) XQNTThreadControl(); }

@@ -7,6 +7,8 @@
 class XQabsProcess;
 class XQabsMutexSemaphore;
 class XQabsEventSemaphore;
+class XQabsThread;
+class XQabsThreadControl;
 
 // The one source of operating-system objects. Every Create... returns a heap
 // object that the caller owns and deletes through its abstract class, or null
@@ -19,8 +21,11 @@ public:
     // nothing is started until StartProcess.
     virtual XQabsProcess* CreateProcess(const XQSTRING& program, const XQSTRING& directory,
                                         const XQSTRING& arguments, int option) const;
+    // A thread that is made but not started.
+    virtual XQabsThread* CreateThread(void* (*startRoutine)(void*), void* argument) const;
     virtual XQabsMutexSemaphore* CreateMutexSemaphore(const XQSTRING& name) const;
     virtual XQabsEventSemaphore* CreateEventSemaphore(const XQSTRING& name) const;
+    virtual XQabsThreadControl* CreateThreadControl() const;
 
     // The process-wide factory, made on first use and never destroyed. The
     // result belongs to the library and must never be deleted.
@@ -33,8 +38,10 @@ class TCORE_EXPORT XQNTFactory : public XQabsFactory {
 public:
     XQabsProcess* CreateProcess(const XQSTRING& program, const XQSTRING& directory, const XQSTRING& arguments,
                                 int option) const override;
+    XQabsThread* CreateThread(void* (*startRoutine)(void*), void* argument) const override;
     XQabsMutexSemaphore* CreateMutexSemaphore(const XQSTRING& name) const override;
     XQabsEventSemaphore* CreateEventSemaphore(const XQSTRING& name) const override;
+    XQabsThreadControl* CreateThreadControl() const override;
 };
 
 #endif

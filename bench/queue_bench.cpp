@@ -1,0 +1,277 @@
+// Message queue throughput and latency, each against a plain-socket baseline
+// measured in the same run:
+//  - one-way: messages from a sender thread through Send into a queue and out
+//    through Receive, against a plain connect/write/close loop;
+//  - round trip: request and reply between two queues, against a plain
+//    two-socket request/reply loop (a new connection each way);
+//  - wake-up: from a frame's arrival to the return of a reader blocked in
+//    Receive, against a condition-variable wake-up between two threads.
+
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "messages/XQBaseMessage.h"
+#include "transport/XQMessageQ.h"
+
+namespace {
+
+const int kIterations = 3000;
+
+const bool environmentSet = [] {
+    setenv("NVHOSTNAME", "localhost", 1);
+    return true;
+}();
+
+// A message of about the size the plain loops send.
+void fill(XQBaseMessage& m, unsigned int port, int isRequest) {
+    m.SetDestQueueHost(L"127.0.0.1");
+    m.SetDestQueuePort(port);
+    m.SetIsRequest(isRequest);
+    m.SetBVName(L"bench");
+    m.SetSQLStmt1(XQSTRING(100, L's'));
+}
+
+size_t frameBytes() {
+    XQBaseMessage m;
+    fill(m, 1, 1);
+    return m.CalculateSize() / 2;  // UCS-2 on the wire
+}
+
+// ---- plain sockets ----
+
+sockaddr_in loopback(unsigned int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+
+int listenOn(unsigned int& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+    sockaddr_in a = loopback(0);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    listen(fd, 128);
+    socklen_t len = sizeof(a);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    port = ntohs(a.sin_port);
+    return fd;
+}
+
+bool readAll(int fd, unsigned char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t r = recv(fd, p, n, 0);
+        if (r <= 0) return false;
+        p += r;
+        n -= static_cast<size_t>(r);
+    }
+    return true;
+}
+
+void writeFrame(unsigned int port, const std::vector<unsigned char>& payload) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = loopback(port);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0) {
+        const uint32_t n = htonl(static_cast<uint32_t>(payload.size()));
+        send(fd, &n, 4, MSG_NOSIGNAL);
+        send(fd, payload.data(), payload.size(), MSG_NOSIGNAL);
+    }
+    close(fd);
+}
+
+// Accepts one connection and reads one frame; false when the socket closed.
+bool readFrame(int listenFd, std::vector<unsigned char>& payload) {
+    const int c = accept(listenFd, nullptr, nullptr);
+    if (c < 0) return false;
+    unsigned char head[4];
+    bool ok = readAll(c, head, 4);
+    if (ok) {
+        payload.resize((uint32_t(head[0]) << 24) | (uint32_t(head[1]) << 16) | (uint32_t(head[2]) << 8) | head[3]);
+        ok = readAll(c, payload.data(), payload.size());
+    }
+    close(c);
+    return ok;
+}
+
+void BM_PlainOneWay(benchmark::State& state) {
+    unsigned int port = 0;
+    const int listenFd = listenOn(port);
+    std::atomic<long> received{0};
+    std::thread reader([&] {
+        std::vector<unsigned char> payload;
+        while (readFrame(listenFd, payload)) received.fetch_add(1);
+    });
+    const std::vector<unsigned char> payload(frameBytes(), 'x');
+    long sent = 0;
+    for (auto _ : state) {
+        writeFrame(port, payload);
+        ++sent;
+    }
+    while (received.load() < sent) std::this_thread::yield();
+    shutdown(listenFd, SHUT_RDWR);
+    reader.join();
+    close(listenFd);
+    state.SetItemsProcessed(sent);
+}
+BENCHMARK(BM_PlainOneWay)->Iterations(kIterations)->UseRealTime();
+
+void BM_QueueOneWay(benchmark::State& state) {
+    XQMessageQ q;
+    q.Create(0, 128);
+    const unsigned int port = q.nQueuePort;
+    std::atomic<bool> go{false};
+    std::atomic<long> toSend{0};
+    std::thread sender([&] {
+        while (!go.load()) std::this_thread::yield();
+        for (long i = 0; i < toSend.load(); ++i) {
+            XQBaseMessage m;
+            fill(m, port, 1);
+            m.Send();
+        }
+    });
+    long received = 0;
+    toSend.store(static_cast<long>(state.max_iterations));
+    go.store(true);
+    XQBaseMessage m;
+    for (auto _ : state) {
+        if (q.Receive(m, 10000).code == 0) ++received;
+    }
+    sender.join();
+    q.Destroy(1);
+    state.SetItemsProcessed(received);
+    if (received != static_cast<long>(state.max_iterations)) state.SkipWithError("messages lost");
+}
+BENCHMARK(BM_QueueOneWay)->Iterations(kIterations)->UseRealTime();
+
+void BM_PlainRequestReply(benchmark::State& state) {
+    unsigned int serverPort = 0;
+    unsigned int clientPort = 0;
+    const int serverFd = listenOn(serverPort);
+    const int clientFd = listenOn(clientPort);
+    std::thread server([&] {
+        std::vector<unsigned char> payload;
+        while (readFrame(serverFd, payload)) writeFrame(clientPort, payload);
+    });
+    const std::vector<unsigned char> payload(frameBytes(), 'x');
+    std::vector<unsigned char> reply;
+    for (auto _ : state) {
+        writeFrame(serverPort, payload);
+        readFrame(clientFd, reply);
+    }
+    shutdown(serverFd, SHUT_RDWR);
+    server.join();
+    close(serverFd);
+    close(clientFd);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_PlainRequestReply)->Iterations(kIterations)->UseRealTime();
+
+void BM_QueueRequestReply(benchmark::State& state) {
+    XQMessageQ a;
+    XQMessageQ b;
+    a.Create(0, 128);
+    b.Create(0, 128);
+    std::atomic<bool> stop{false};
+    std::thread agent([&] {
+        XQBaseMessage work;
+        while (!stop.load()) {
+            if (b.Receive(work, 100).code != 0) continue;
+            work.SetIsRequest(0);
+            work.Send();
+        }
+    });
+    long answered = 0;
+    for (auto _ : state) {
+        XQBaseMessage request;
+        fill(request, b.nQueuePort, 1);
+        request.SetOriginQueuePort(a.nQueuePort);
+        request.Send();
+        XQBaseMessage reply;
+        if (a.Receive(reply, 10000).code == 0) ++answered;
+    }
+    stop.store(true);
+    agent.join();
+    a.Destroy(1);
+    b.Destroy(1);
+    state.SetItemsProcessed(answered);
+    if (answered != static_cast<long>(state.iterations())) state.SkipWithError("replies lost");
+}
+BENCHMARK(BM_QueueRequestReply)->Iterations(kIterations)->UseRealTime();
+
+using Clock = std::chrono::steady_clock;
+
+// The delay from a frame's arrival (the receive thread has read it and closed
+// the connection, which ends the sender's confirmed Send) to the return of a
+// reader blocked in Receive.
+void BM_QueueWakeUp(benchmark::State& state) {
+    XQMessageQ q;
+    q.Create(0, 128);
+    const unsigned int port = q.nQueuePort;
+    for (auto _ : state) {
+        std::atomic<int> ready{0};
+        Clock::time_point woke;
+        std::thread reader([&] {
+            XQBaseMessage m;
+            ready.store(1);
+            q.Receive(m, 0xFFFFFFFFu);
+            woke = Clock::now();
+        });
+        while (ready.load() == 0) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        XQBaseMessage m;
+        fill(m, port, 1);
+        m.Send();
+        const Clock::time_point arrived = Clock::now();
+        reader.join();
+        const double seconds = std::chrono::duration<double>(woke - arrived).count();
+        state.SetIterationTime(seconds > 0 ? seconds : 0);
+    }
+    q.Destroy(1);
+}
+BENCHMARK(BM_QueueWakeUp)->Iterations(300)->UseManualTime();
+
+void BM_ConditionVariableWakeUp(benchmark::State& state) {
+    for (auto _ : state) {
+        std::mutex lock;
+        std::condition_variable cv;
+        bool flag = false;
+        std::atomic<int> ready{0};
+        Clock::time_point woke;
+        std::thread reader([&] {
+            std::unique_lock<std::mutex> g(lock);
+            ready.store(1);
+            cv.wait(g, [&] { return flag; });
+            woke = Clock::now();
+        });
+        while (ready.load() == 0) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Clock::time_point signalled;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            flag = true;
+            signalled = Clock::now();
+        }
+        cv.notify_one();
+        reader.join();
+        const double seconds = std::chrono::duration<double>(woke - signalled).count();
+        state.SetIterationTime(seconds > 0 ? seconds : 0);
+    }
+}
+BENCHMARK(BM_ConditionVariableWakeUp)->Iterations(300)->UseManualTime();
+
+}  // namespace

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "messages/XQBaseMessage.h"
+#include "support/RawFrame.h"
+#include "transport/XQMessageQ.h"
+
+namespace {
+
+// Reports and stop frames go to the local host by name: keep it on loopback.
+const bool environmentSet = [] {
+    setenv("NVHOSTNAME", "localhost", 1);
+    return true;
+}();
+
+using Clock = std::chrono::steady_clock;
+
+long msSince(Clock::time_point start) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+struct Queue {
+    XQMessageQ q;
+    Queue() { EXPECT_EQ(q.Create(0, 16).code, 0); }
+    ~Queue() {
+        q.HaltAllPollClients();
+        q.Destroy(1);
+    }
+    unsigned int port() const { return q.nQueuePort; }
+};
+
+std::wstring fromUcs2be(const std::vector<unsigned char>& bytes) {
+    std::wstring s;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) s += static_cast<wchar_t>((bytes[i] << 8) | bytes[i + 1]);
+    // The frame carries the size of the wide text; the UCS-2 form fills the
+    // first half and zeros the rest.
+    EXPECT_EQ(s.size(), 2 * s.find(L'\0'));
+    return s.substr(0, s.find(L'\0'));
+}
+
+// Waits (at most 10 s) until every poll slot is free again.
+bool waitAllSlotsFree(XQMessageQ& q) {
+    const auto start = Clock::now();
+    while (msSince(start) < 10000) {
+        if (q.HaltAllPollClients().code == 9125) return true;
+    }
+    return false;
+}
+
+TEST(XQMessageQPoll, PollingNeedsACreatedQueue) {
+    XQMessageQ q;
+    EXPECT_EQ(q.PollClient(L"c", L"127.0.0.1", 1, 1).code, 9112);
+    EXPECT_EQ(q.HaltPollClient(L"c").code, 9122);
+    EXPECT_EQ(q.HaltAllPollClients().code, 9125);
+    EXPECT_EQ(q.GetDeadClientCount(), 0u);
+    XQSTRING name;
+    unsigned int count = 7;
+    EXPECT_EQ(q.GetDeadClientName(name, count).code, 9125);
+    EXPECT_EQ(count, 0u);
+}
+
+TEST(XQMessageQPoll, TheEleventhClientIsRefusedAndHaltsFreeEverySlot) {
+    Queue a;
+    Queue client;
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(a.q.PollClient(L"client" + std::to_wstring(i), L"127.0.0.1", client.port(), 5).code, 0);
+    const XQRC eleventh = a.q.PollClient(L"client10", L"127.0.0.1", client.port(), 5);
+    EXPECT_EQ(eleventh.code, 9121);
+    EXPECT_EQ(eleventh.messageToken1, L"10");
+    EXPECT_EQ(a.q.HaltPollClient(L"nobody").code, 9122);
+    const auto start = Clock::now();
+    EXPECT_EQ(a.q.HaltPollClient(L"client3").code, 0);
+    EXPECT_GE(msSince(start), 1000);
+    // The freed slot is taken again, by the lowest free number.
+    ASSERT_EQ(a.q.PollClient(L"again", L"127.0.0.1", client.port(), 5).code, 0);
+    EXPECT_EQ(a.q.PollClient(L"one more", L"127.0.0.1", client.port(), 5).code, 9121);
+    EXPECT_EQ(a.q.HaltAllPollClients().code, 0);
+    EXPECT_TRUE(waitAllSlotsFree(a.q));
+    EXPECT_EQ(a.q.GetDeadClientCount(), 0u);
+    // Pings never reached the client's readers.
+    XQBaseMessage m;
+    EXPECT_EQ(client.q.Receive(m, 0).code, 9117);
+}
+
+TEST(XQMessageQPoll, AHealthyClientIsPingedAtTheIntervalAndAHaltIsNoticedWithinASecond) {
+    Queue a;
+    FrameSink sink;
+    ASSERT_EQ(a.q.PollClient(L"steady", L"127.0.0.1", sink.port(), 2).code, 0);
+    const auto start = Clock::now();
+    while (sink.frames().size() < 3 && msSince(start) < 15000) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto frames = sink.frames();
+    ASSERT_GE(frames.size(), 3u);
+    EXPECT_EQ(fromUcs2be(frames[0].second), L"PING SEND TO steady 127.0.0.1  FROM localhost ");
+    for (size_t i = 1; i < 3; ++i) {
+        const long gap = frames[i].first - frames[i - 1].first;
+        EXPECT_GE(gap, 1900);
+        EXPECT_LT(gap, 4000);
+    }
+    EXPECT_EQ(a.q.HaltPollClient(L"steady").code, 0);
+    // The poll thread frees its slot within about a second of the request,
+    // and HaltPollClient already waited one.
+    const auto halted = Clock::now();
+    EXPECT_TRUE(waitAllSlotsFree(a.q));
+    EXPECT_LT(msSince(halted), 1500);
+    const size_t seen = sink.frames().size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    EXPECT_EQ(sink.frames().size(), seen);
+}
+
+TEST(XQMessageQPoll, DeadClientsAreReportedOnceAndHandedOutInSlotOrder) {
+    Queue a;
+    Queue other;
+    const unsigned int nobody1 = unusedLoopbackPort();
+    const unsigned int nobody2 = unusedLoopbackPort();
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(a.q.PollClient(L"deadA", L"127.0.0.1", nobody1, 1).code, 0);
+    ASSERT_EQ(a.q.PollClient(L"deadB", L"127.0.0.1", nobody2, 1).code, 0);
+    // A second queue polling on the same slot number keeps its own client.
+    ASSERT_EQ(other.q.PollClient(L"deadC", L"127.0.0.1", nobody1, 1).code, 0);
+
+    std::vector<XQSTRING> reports;
+    XQBaseMessage m;
+    for (int i = 0; i < 2; ++i) {
+        const XQRC rc = a.q.Receive(m, 20000);
+        ASSERT_EQ(rc.code, 9124);
+        reports.push_back(rc.messageToken1);
+    }
+    const XQRC otherReport = other.q.Receive(m, 20000);
+    EXPECT_EQ(a.q.Receive(m, 1500).code, 9117) << "each dead client is reported once";
+    const std::string out = testing::internal::GetCapturedStdout();
+
+    std::sort(reports.begin(), reports.end());
+    EXPECT_EQ(reports[0], L"PING ERROR PING SEND TO deadA 127.0.0.1  FROM localhost ");
+    EXPECT_EQ(reports[1], L"PING ERROR PING SEND TO deadB 127.0.0.1  FROM localhost ");
+    EXPECT_EQ(otherReport.code, 9124);
+    EXPECT_EQ(otherReport.messageToken1, L"PING ERROR PING SEND TO deadC 127.0.0.1  FROM localhost ");
+    const std::string failed = "Ping failed for (port/clientName/hostname) with (rc). Values = " +
+                               std::to_string(nobody1) + "/deadA/127.0.0.1 (";
+    EXPECT_NE(out.find("XQTrace: ts="), std::string::npos);
+    EXPECT_NE(out.find(failed), std::string::npos) << out;
+
+    EXPECT_EQ(a.q.GetDeadClientCount(), 2u);
+    XQSTRING name;
+    unsigned int count = 0;
+    ASSERT_EQ(a.q.GetDeadClientName(name, count).code, 0);
+    EXPECT_EQ(name, L"deadA");
+    EXPECT_EQ(count, 1u);
+    ASSERT_EQ(a.q.GetDeadClientName(name, count).code, 0);
+    EXPECT_EQ(name, L"deadB");
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(a.q.GetDeadClientName(name, count).code, 9125);
+    EXPECT_EQ(a.q.GetDeadClientCount(), 0u);
+    EXPECT_EQ(a.q.HaltAllPollClients().code, 9125);
+}
+
+TEST(XQMessageQPoll, DestroyingAQueueEndsItsPollThreads) {
+    FrameSink sink;
+    const auto start = Clock::now();
+    {
+        XQMessageQ q;
+        ASSERT_EQ(q.Create(0, 8).code, 0);
+        ASSERT_EQ(q.PollClient(L"busy", L"127.0.0.1", sink.port(), 30).code, 0);
+        while (sink.frames().empty() && msSince(start) < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(q.Destroy(1).code, 0);
+    }
+    EXPECT_LT(msSince(start), 10000);
+    EXPECT_EQ(sink.frames().size(), 1u);
+}
+
+}  // namespace

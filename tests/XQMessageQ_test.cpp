@@ -1,0 +1,561 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/Trace.h"
+#include "messages/XQAgentMessage.h"
+#include "messages/XQBaseMessage.h"
+#include "messages/XQKernelMessage.h"
+#include "messages/XQLogMessage.h"
+#include "support/RawFrame.h"
+#include "transport/XQMessageQ.h"
+#include "transport/XQSocket.h"
+
+namespace {
+
+// The queue sends its stop frame to the local host by name: keep it on
+// loopback.
+const bool environmentSet = [] {
+    setenv("NVHOSTNAME", "localhost", 1);
+    return true;
+}();
+
+using Clock = std::chrono::steady_clock;
+
+long msSince(Clock::time_point start) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+// A created queue on a free port, destroyed at the end of the test.
+struct Queue {
+    XQMessageQ q;
+    Queue() {
+        const XQRC rc = q.Create(0, 16);
+        EXPECT_EQ(rc.code, 0);
+        EXPECT_NE(q.nQueuePort, 0u);
+    }
+    ~Queue() { q.Destroy(1); }
+    unsigned int port() const { return q.nQueuePort; }
+};
+
+unsigned int queued(XQMessageQ& q) {
+    XQBaseMessage scratch;
+    unsigned int count = 0;
+    q.Peek(scratch, 0xFFFFFFFFu, count);
+    return count;
+}
+
+// Waits (at most 10 s) until the queue holds n messages.
+bool waitQueued(XQMessageQ& q, unsigned int n) {
+    const auto start = Clock::now();
+    while (queued(q) < n && msSince(start) < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return queued(q) == n;
+}
+
+void address(XQBaseMessage& m, unsigned int port, const XQSTRING& name) {
+    m.SetDestQueueHost(L"127.0.0.1");
+    m.SetDestQueuePort(port);
+    m.SetIsRequest(1);
+    m.SetBVName(name);
+}
+
+XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement = L"") {
+    XQBaseMessage m;
+    address(m, port, name);
+    m.SetSQLStmt1(statement);
+    return m.Send();
+}
+
+// The packed form of a message, as host-order wide characters.
+std::wstring packed(XQBaseMessage& m) {
+    const unsigned int size = m.CalculateSize();
+    std::vector<unsigned char> bytes(size, 0);
+    m.PackMessage(bytes.data(), size);
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    std::memcpy(&text[0], bytes.data(), text.size() * sizeof(wchar_t));
+    return text;
+}
+
+TEST(XQMessageQ, TheRoadOfOneRequestAndItsReply) {
+    Queue a;
+    Queue b;
+    XQAgentMessage request;
+    request.SetOriginQueueName(L"KERNEL");
+    request.SetOriginQueueHost(L"localhost");
+    request.SetOriginQueuePort(a.port());
+    request.SetDestQueueName(L"AGENT");
+    address(request, b.port(), L"step-7");
+    request.SetCommand(17);
+    request.SetSubCommand(3);
+    request.SourceDBName = L"WAREHOUSE";
+    request.StatusMsg = L"please copy";
+    ASSERT_EQ(request.Send().code, 0);
+
+    XQAgentMessage work;
+    ASSERT_EQ(b.q.Receive(work, 5000).code, 0);
+    EXPECT_EQ(work.BVName, L"step-7");
+    EXPECT_EQ(work.Command, 17);
+    EXPECT_EQ(work.SubCommand, 3);
+    EXPECT_EQ(work.IsRequest, 1);
+    EXPECT_EQ(work.SourceDBName, L"WAREHOUSE");
+    EXPECT_EQ(work.StatusMsg, L"please copy");
+    EXPECT_EQ(work.OriginQueuePort, a.port());
+    EXPECT_FALSE(work.OriginInetAddr.empty());
+
+    XQRC outcome(6105, 111, XQRC::Sockets);
+    outcome.methodName = L"Agent::Copy()";
+    outcome.SetComment(L"target refused the connection");
+    outcome.SetXQMessage(L"db01", L"5432", L"", L"", L"", L"", L"", L"", L"", L"");
+    work.ReturnCode = outcome;
+    work.SetIsRequest(0);
+    work.StatusMsg = L"done";
+    ASSERT_EQ(work.Send().code, 0);
+
+    XQAgentMessage reply;
+    ASSERT_EQ(a.q.Receive(reply, 5000).code, 0);
+    EXPECT_EQ(reply.IsRequest, 0);
+    EXPECT_EQ(reply.StatusMsg, L"done");
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    rc.SetComment(L"kernel: copy step 7");
+    EXPECT_EQ(reply.GetRCFromReply(rc).code, 0);
+    EXPECT_EQ(rc.code, 6105);
+    EXPECT_EQ(rc.secondaryCode, 111);
+    EXPECT_EQ(rc.domain, XQRC::Sockets);
+    EXPECT_EQ(rc.methodName, L"Agent::Copy()");
+    EXPECT_EQ(rc.comment, L"kernel: copy step 7\ntarget refused the connection");
+    EXPECT_EQ(rc.messageToken1, L"db01");
+    EXPECT_EQ(rc.messageToken2, L"5432");
+}
+
+TEST(XQMessageQ, ReceiveTakesAQueuedMessageAtOnceAndTimesOutOnAnEmptyQueue) {
+    Queue a;
+    XQBaseMessage m;
+    EXPECT_EQ(a.q.Receive(m, 0).code, 9117);
+    ASSERT_EQ(sendBase(a.port(), L"first").code, 0);
+    ASSERT_TRUE(waitQueued(a.q, 1));
+    const auto start = Clock::now();
+    ASSERT_EQ(a.q.Receive(m, 0).code, 0);
+    EXPECT_LT(msSince(start), 1000);
+    EXPECT_EQ(m.BVName, L"first");
+    const XQRC empty = a.q.Receive(m, 0);
+    EXPECT_EQ(empty.code, 9117);
+    EXPECT_EQ(empty.domain, XQRC::WhsSrv);
+    EXPECT_EQ(empty.methodName, L"XQMessageQ::Receive()");
+    EXPECT_EQ(empty.hostName, L"localhost");
+}
+
+TEST(XQMessageQ, TimedReceiveReturns9117NoEarlierThanItsTimeout) {
+    Queue a;
+    XQBaseMessage m;
+    EMSGTYPE type = XQBaseMsgType;
+    for (unsigned int timeout : {300u, 1250u}) {
+        auto start = Clock::now();
+        EXPECT_EQ(a.q.Receive(m, timeout).code, 9117);
+        long ms = msSince(start);
+        EXPECT_GE(ms, static_cast<long>(timeout));
+        EXPECT_LT(ms, static_cast<long>(timeout) + 3000);
+        start = Clock::now();
+        EXPECT_EQ(a.q.ReceiveType(type, timeout).code, 9117);
+        ms = msSince(start);
+        EXPECT_GE(ms, static_cast<long>(timeout));
+        EXPECT_LT(ms, static_cast<long>(timeout) + 3000);
+    }
+}
+
+TEST(XQMessageQ, BlockedReaderWakesForAMessageFromAnotherThread) {
+    Queue a;
+    std::atomic<int> result{-1};
+    std::atomic<long> wokeAfter{0};
+    XQSTRING name;
+    const auto start = Clock::now();
+    std::thread reader([&] {
+        XQBaseMessage m;
+        result.store(a.q.Receive(m, 0xFFFFFFFFu).code);
+        wokeAfter.store(msSince(start));
+        name = m.BVName;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(result.load(), -1);
+    ASSERT_EQ(sendBase(a.port(), L"wake up").code, 0);
+    reader.join();
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_GE(wokeAfter.load(), 300);
+    EXPECT_LT(wokeAfter.load(), 10000);
+    EXPECT_EQ(name, L"wake up");
+}
+
+TEST(XQMessageQ, ReceiveTypeThenReceiveGiveTheSameMessage) {
+    Queue a;
+    XQKernelMessage k;
+    address(k, a.port(), L"kernel one");
+    k.AliasName = L"alias";
+    ASSERT_EQ(k.Send().code, 0);
+    ASSERT_EQ(sendBase(a.port(), L"second").code, 0);
+    EMSGTYPE type = XQBaseMsgType;
+    ASSERT_EQ(a.q.ReceiveType(type, 5000).code, 0);
+    EXPECT_EQ(type, XQKernelMsgType);
+    EXPECT_EQ(a.q.ReceiveType(type, 5000).code, 0);
+    EXPECT_EQ(type, XQKernelMsgType);
+    XQKernelMessage got;
+    ASSERT_EQ(a.q.Receive(got, 5000).code, 0);
+    EXPECT_EQ(got.BVName, L"kernel one");
+    EXPECT_EQ(got.AliasName, L"alias");
+    ASSERT_EQ(a.q.ReceiveType(type, 5000).code, 0);
+    EXPECT_EQ(type, XQBaseMsgType);
+}
+
+TEST(XQMessageQ, PeekCountsAndReadsByPositionWithoutRemoving) {
+    Queue a;
+    XQBaseMessage m;
+    m.SetBVName(L"untouched");
+    unsigned int count = 99;
+    EXPECT_EQ(a.q.Peek(m, 0, count).code, 0);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(m.BVName, L"untouched");
+    ASSERT_EQ(sendBase(a.port(), L"one").code, 0);
+    ASSERT_EQ(sendBase(a.port(), L"two").code, 0);
+    ASSERT_TRUE(waitQueued(a.q, 2));
+    EXPECT_EQ(a.q.Peek(m, 1, count).code, 0);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(m.BVName, L"two");
+    EXPECT_EQ(a.q.Peek(m, 0, count).code, 0);
+    EXPECT_EQ(m.BVName, L"one");
+    EXPECT_EQ(a.q.Peek(m, 2, count).code, 9110);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(a.q.Receive(m, 0).code, 0);
+    EXPECT_EQ(m.BVName, L"one");
+}
+
+TEST(XQMessageQ, PurgeByPositionAndAll) {
+    Queue a;
+    for (const wchar_t* n : {L"p0", L"p1", L"p2", L"p3"}) ASSERT_EQ(sendBase(a.port(), n).code, 0);
+    ASSERT_TRUE(waitQueued(a.q, 4));
+    EXPECT_EQ(a.q.Purge(0).code, 0);
+    EXPECT_EQ(a.q.Purge(3).code, 9118);
+    EXPECT_EQ(a.q.Purge(1).code, 0);
+    XQBaseMessage m;
+    unsigned int count = 0;
+    EXPECT_EQ(a.q.Peek(m, 0, count).code, 0);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(m.BVName, L"p1");
+    EXPECT_EQ(a.q.Peek(m, 1, count).code, 0);
+    EXPECT_EQ(m.BVName, L"p3");
+    EXPECT_EQ(a.q.Purge(0xFFFFFFFFu).code, 0);
+    EXPECT_EQ(queued(a.q), 0u);
+    EXPECT_EQ(a.q.Purge(0).code, 9118);
+}
+
+TEST(XQMessageQ, OperationsOnAQueueNotCreated) {
+    XQMessageQ q;
+    EXPECT_EQ(q.semaphoreState, 1);
+    XQBaseMessage m;
+    EMSGTYPE type = XQBaseMsgType;
+    unsigned int count = 0;
+    EXPECT_EQ(q.Receive(m, 0).code, 9112);
+    EXPECT_EQ(q.ReceiveType(type, 0).code, 9112);
+    EXPECT_EQ(q.Peek(m, 0, count).code, 9112);
+    EXPECT_EQ(q.Purge(0xFFFFFFFFu).code, 9112);
+    EXPECT_EQ(q.Destroy(1).code, 0);
+}
+
+TEST(XQMessageQ, CreateTwiceKeepsTheFirstSocketAndDestroyEndsCreation) {
+    XQMessageQ q;
+    ASSERT_EQ(q.Create(0, 8).code, 0);
+    const unsigned int port = q.nQueuePort;
+    const XQRC again = q.Create(0, 8);
+    EXPECT_EQ(again.code, 9102);
+    EXPECT_EQ(again.methodName, L"XQMessageQ::Create()");
+    EXPECT_EQ(q.nQueuePort, port);
+    ASSERT_EQ(sendBase(port, L"still here").code, 0);
+    XQBaseMessage m;
+    ASSERT_EQ(q.Receive(m, 5000).code, 0);
+    EXPECT_EQ(m.BVName, L"still here");
+    const auto start = Clock::now();
+    EXPECT_EQ(q.Destroy(0).code, 0);
+    EXPECT_LT(msSince(start), 5000);
+    EXPECT_EQ(q.pSocketServer, nullptr);
+    EXPECT_EQ(q.Destroy(0).code, 0);
+    EXPECT_EQ(q.Create(0, 8).code, 9102);
+    EXPECT_FALSE(sendRawFrame(port, ucs2be(L"nobody listens"), false));
+}
+
+TEST(XQMessageQ, CreateOnABusyPortPassesTheSocketErrorOn) {
+    Queue a;
+    XQMessageQ b;
+    const XQRC rc = b.Create(a.port(), 8);
+    EXPECT_NE(rc.code, 0);
+    EXPECT_EQ(b.isCreated, 0);
+    EXPECT_EQ(b.pSocketServer, nullptr);
+}
+
+TEST(XQMessageQ, DestroyKeepsOrPurgesTheQueuedMessages) {
+    for (int purge : {0, 1}) {
+        XQMessageQ q;
+        ASSERT_EQ(q.Create(0, 8).code, 0);
+        ASSERT_EQ(sendBase(q.nQueuePort, L"left behind").code, 0);
+        ASSERT_TRUE(waitQueued(q, 1));
+        ASSERT_EQ(q.Destroy(purge).code, 0);
+        XQBaseMessage m;
+        const XQRC rc = q.Receive(m, 0);
+        if (purge) {
+            EXPECT_EQ(rc.code, 9117);
+        } else {
+            EXPECT_EQ(rc.code, 0);
+            EXPECT_EQ(m.BVName, L"left behind");
+        }
+    }
+}
+
+TEST(XQMessageQ, AForeignStopFrameEndsTheReceiveThread) {
+    XQMessageQ q;
+    ASSERT_EQ(q.Create(0, 8).code, 0);
+    ASSERT_TRUE(sendRawFrame(q.nQueuePort, ucs2be(L"STOP RECEIVING")));
+    XQBaseMessage later;
+    address(later, q.nQueuePort, L"too late");
+    ASSERT_TRUE(sendRawFrame(q.nQueuePort, ucs2be(packed(later)), false));
+    XQBaseMessage m;
+    EXPECT_EQ(q.Receive(m, 500).code, 9117);
+    const auto start = Clock::now();
+    EXPECT_EQ(q.Destroy(1).code, 0);
+    EXPECT_LT(msSince(start), 5000);
+    EXPECT_EQ(q.lastReceiveRC.code, 0);
+}
+
+TEST(XQMessageQ, APeerThatStallsOrSendsNothingDoesNotStopTheQueue) {
+    const unsigned int previous = XQSocket::GetDefaultTimeout();
+    XQSocket::SetDefaultTimeout(300);
+    Queue a;
+    XQSocket::SetDefaultTimeout(previous);
+    // A count of zero, a count with half its payload, and a peer that
+    // connects and says nothing.
+    ASSERT_TRUE(sendRawFrame(a.port(), {}));
+    const int stalled = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(a.port()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(stalled, reinterpret_cast<sockaddr*>(&to), sizeof(to)), 0);
+    const unsigned char half[] = {0, 0, 0, 8, 0, 'a', 0, 'b'};
+    ASSERT_EQ(send(stalled, half, sizeof(half), MSG_NOSIGNAL), static_cast<ssize_t>(sizeof(half)));
+    ASSERT_EQ(sendBase(a.port(), L"served after the stall").code, 0);
+    close(stalled);
+    XQBaseMessage m;
+    ASSERT_EQ(a.q.Receive(m, 5000).code, 0);
+    EXPECT_EQ(m.BVName, L"served after the stall");
+}
+
+TEST(XQMessageQ, PingsAreNeverQueued) {
+    Queue a;
+    Queue b;
+    EXPECT_EQ(a.q.PingClient(L"client", L"127.0.0.1", b.port()).code, 0);
+    ASSERT_TRUE(sendRawFrame(b.port(), ucs2be(L"PING SEND TO x y  FROM z ")));
+    ASSERT_EQ(sendBase(b.port(), L"after the pings").code, 0);
+    ASSERT_TRUE(waitQueued(b.q, 1));
+    XQBaseMessage m;
+    ASSERT_EQ(b.q.Receive(m, 0).code, 0);
+    EXPECT_EQ(m.BVName, L"after the pings");
+    EXPECT_EQ(b.q.Receive(m, 0).code, 9117);
+}
+
+TEST(XQMessageQ, DeadClientReportsComeBackAs9124WithTheirText) {
+    Queue a;
+    const std::wstring report = L"PING ERROR PING SEND TO c1 h1  FROM localhost ";
+    XQBaseMessage m;
+    EMSGTYPE type = XQBaseMsgType;
+    unsigned int count = 0;
+    for (int reader = 0; reader < 3; ++reader) {
+        ASSERT_TRUE(sendRawFrame(a.port(), ucs2be(report)));
+        ASSERT_TRUE(waitQueued(a.q, 1));
+        XQRC rc(0, 0, XQRC::WhsSrv);
+        if (reader == 0) rc = a.q.Receive(m, 0);
+        if (reader == 1) rc = a.q.ReceiveType(type, 0);
+        if (reader == 2) rc = a.q.Peek(m, 0, count);
+        EXPECT_EQ(rc.code, 9124);
+        EXPECT_EQ(rc.messageToken1, report);
+        EXPECT_EQ(queued(a.q), 0u) << "reported once and removed";
+    }
+}
+
+TEST(XQMessageQ, PayloadsThatCannotBeUnpackedAreRemovedAndReported) {
+    Queue a;
+    XQBaseMessage whole;
+    address(whole, a.port(), L"cut short");
+    whole.SetSQLStmt1(std::wstring(500, L'x'));
+    const std::wstring full = packed(whole);
+    ASSERT_TRUE(sendRawFrame(a.port(), ucs2be(full.substr(0, full.size() / 2))));
+    ASSERT_TRUE(sendRawFrame(a.port(), ucs2be(L"not a message at all, just text")));
+    ASSERT_EQ(sendBase(a.port(), L"good").code, 0);
+    ASSERT_TRUE(waitQueued(a.q, 3));
+    XQBaseMessage m;
+    const XQRC truncated = a.q.Receive(m, 0);
+    EXPECT_EQ(truncated.code, 6004);
+    EXPECT_EQ(truncated.messageToken1, std::to_wstring(full.size() * sizeof(wchar_t)));
+    EXPECT_NE(a.q.Receive(m, 0).code, 0);
+    ASSERT_EQ(a.q.Receive(m, 0).code, 0);
+    EXPECT_EQ(m.BVName, L"good");
+
+    // The same payloads do not block ReceiveType or Peek either.
+    ASSERT_TRUE(sendRawFrame(a.port(), ucs2be(L"garbage garbage garbage garbage garbage")));
+    ASSERT_TRUE(sendRawFrame(a.port(), ucs2be(L"more garbage, enough of it to look like a head")));
+    ASSERT_EQ(sendBase(a.port(), L"good again").code, 0);
+    ASSERT_TRUE(waitQueued(a.q, 3));
+    EMSGTYPE type = XQAgentMsgType;
+    unsigned int count = 0;
+    EXPECT_NE(a.q.ReceiveType(type, 0).code, 0);
+    EXPECT_NE(a.q.Peek(m, 0, count).code, 0);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(a.q.ReceiveType(type, 0).code, 0);
+    EXPECT_EQ(type, XQBaseMsgType);
+}
+
+TEST(XQMessageQ, AnEmptyRetrieveRaisesTheTraceLevel) {
+    XQMessageQ q;
+    XQBaseMessage m;
+    EMSGTYPE type = XQBaseMsgType;
+    setDebugTcore(0);
+    EXPECT_EQ(q.RetrieveMessageTypeFromQ(type).code, 9120);
+    EXPECT_EQ(getDebugTcore(), 0);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(q.RetrieveMessageFromQ(m).code, 9120);
+    EXPECT_GE(getDebugTcore(), 3);
+    setDebugTcore(0);
+    testing::internal::GetCapturedStdout();
+}
+
+TEST(XQMessageQ, ReceiveWritesItsSummaryLineAtLevelThree) {
+    Queue a;
+    XQLogMessage log;
+    address(log, a.port(), L"LOGGER");
+    log.SetCommand(4);
+    log.SetSubCommand(2);
+    log.SetOriginQueuePort(1234);
+    ASSERT_EQ(log.Send().code, 0);
+    ASSERT_TRUE(waitQueued(a.q, 1));
+    XQLogMessage got;
+    setDebugTcore(3);
+    testing::internal::CaptureStdout();
+    const XQRC rc = a.q.Receive(got, 0);
+    setDebugTcore(0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(rc.code, 0);
+    const std::string line =
+        "LOGGER... received mt/ct/cst 3/4/2 rc 0/0 Orig/Dest 1234/" + std::to_string(a.port());
+    EXPECT_NE(out.find(line), std::string::npos) << out;
+}
+
+// Deterministic contents for message n of sender t, so the reader can check
+// every field it receives.
+XQSTRING loadName(int t, int n) { return L"t" + std::to_wstring(t) + L"-" + std::to_wstring(n); }
+XQSTRING loadText(int t, int n) {
+    const size_t length = static_cast<size_t>((n * 7919 + t * 104729) % 6000);
+    XQSTRING s(length, L'a');
+    for (size_t i = 0; i < length; ++i) s[i] = static_cast<wchar_t>(L'A' + (i + n + t) % 57);
+    if (length > 3) s[length / 2] = static_cast<wchar_t>(0x00E9 + n % 20);
+    return s;
+}
+
+TEST(XQMessageQ, FourSendersLoseNothing) {
+    const int kSenders = 4;
+    const int kEach = 2500;
+    Queue a;
+    std::atomic<int> sendFailures{0};
+    std::vector<std::thread> senders;
+    const auto start = Clock::now();
+    for (int t = 0; t < kSenders; ++t) {
+        senders.emplace_back([&, t] {
+            for (int n = 0; n < kEach && msSince(start) < 240000; ++n) {
+                XQRC rc(0, 0, XQRC::WhsSrv);
+                switch (n % 4) {
+                    case 0: {
+                        XQBaseMessage m;
+                        address(m, a.port(), loadName(t, n));
+                        m.SetSQLStmt1(loadText(t, n));
+                        rc = m.Send();
+                        break;
+                    }
+                    case 1: {
+                        XQAgentMessage m;
+                        address(m, a.port(), loadName(t, n));
+                        m.StatusMsg = loadText(t, n);
+                        rc = m.Send();
+                        break;
+                    }
+                    case 2: {
+                        XQKernelMessage m;
+                        address(m, a.port(), loadName(t, n));
+                        m.AliasName = loadText(t, n);
+                        rc = m.Send();
+                        break;
+                    }
+                    default: {
+                        XQLogMessage m;
+                        address(m, a.port(), loadName(t, n));
+                        m.EventMessage = loadText(t, n);
+                        rc = m.Send();
+                        break;
+                    }
+                }
+                if (rc.code != 0) sendFailures.fetch_add(1);
+            }
+        });
+    }
+    std::set<XQSTRING> seen;
+    int wrong = 0;
+    int duplicates = 0;
+    const int total = kSenders * kEach;
+    while (static_cast<int>(seen.size()) < total && msSince(start) < 240000) {
+        EMSGTYPE type = XQBaseMsgType;
+        const XQRC rc = a.q.ReceiveType(type, 1000);
+        if (rc.code == 9117) {
+            if (sendFailures.load() != 0) break;
+            continue;
+        }
+        ASSERT_EQ(rc.code, 0);
+        std::unique_ptr<XQBaseMessage> m;
+        switch (type) {
+            case XQAgentMsgType: m.reset(new XQAgentMessage); break;
+            case XQKernelMsgType: m.reset(new XQKernelMessage); break;
+            case XQLogMsgType: m.reset(new XQLogMessage); break;
+            default: m.reset(new XQBaseMessage); break;
+        }
+        ASSERT_EQ(a.q.Receive(*m, 0).code, 0);
+        const XQSTRING name = m->BVName;
+        int t = -1;
+        int n = -1;
+        if (swscanf(name.c_str(), L"t%d-%d", &t, &n) != 2) {
+            ++wrong;
+            continue;
+        }
+        if (!seen.insert(name).second) ++duplicates;
+        XQSTRING text;
+        switch (n % 4) {
+            case 0: text = m->SQLStmt1; break;
+            case 1: text = dynamic_cast<XQAgentMessage*>(m.get()) ? static_cast<XQAgentMessage&>(*m).StatusMsg : L"?"; break;
+            case 2: text = dynamic_cast<XQKernelMessage*>(m.get()) ? static_cast<XQKernelMessage&>(*m).AliasName : L"?"; break;
+            default: text = dynamic_cast<XQLogMessage*>(m.get()) ? static_cast<XQLogMessage&>(*m).EventMessage : L"?"; break;
+        }
+        if (text != loadText(t, n)) ++wrong;
+    }
+    for (auto& s : senders) s.join();
+    EXPECT_EQ(sendFailures.load(), 0);
+    EXPECT_EQ(static_cast<int>(seen.size()), total);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(duplicates, 0);
+    XQBaseMessage extra;
+    EXPECT_EQ(a.q.Receive(extra, 0).code, 9117);
+}
+
+}  // namespace

@@ -1,0 +1,245 @@
+// Socket behaviour fixed once per process: the host name (NVHOSTNAME) and the
+// firewall port range from the services database. Each case runs this program
+// again in a child process, with its environment and, for the port range, in
+// private mount and network namespaces where a services file of the test's
+// own is mounted over /etc/services. The child cases are DISABLED_ so that
+// only the children run them.
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "transport/XQSocket.h"
+
+extern char** environ;
+
+namespace {
+
+const int kSkip = 77;
+
+std::string tempDir() {
+    char templ[] = "/tmp/tcore-socket-proc-XXXXXX";
+    const char* d = mkdtemp(templ);
+    return d ? d : "";
+}
+
+// Runs this program's DISABLED_ case `filter` in a child with extra
+// environment entries; with `services`, inside new mount and network
+// namespaces with that file over /etc/services. Returns the exit status,
+// kSkip when the namespaces cannot be made here.
+int runChild(const std::string& filter, const std::vector<std::string>& extraEnv, const std::string& services) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+    for (const auto& e : extraEnv) env.push_back(e);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(&e[0]);
+    envp.push_back(nullptr);
+    std::string exe = "/proc/self/exe";
+    std::string filterArg = "--gtest_filter=" + filter;
+    std::string disabled = "--gtest_also_run_disabled_tests";
+    char* argv[] = {&exe[0], &filterArg[0], &disabled[0], nullptr};
+    std::fflush(stdout);
+
+    pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        if (!services.empty()) {
+            if (unshare(CLONE_NEWNS | CLONE_NEWNET) != 0) _exit(kSkip);
+            if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(kSkip);
+            if (mount(services.c_str(), "/etc/services", nullptr, MS_BIND, nullptr) != 0) _exit(kSkip);
+            // The new network namespace starts with its loopback down.
+            int s = socket(AF_INET, SOCK_DGRAM, 0);
+            ifreq ifr{};
+            std::strncpy(ifr.ifr_name, "lo", IFNAMSIZ - 1);
+            if (s < 0 || ioctl(s, SIOCGIFFLAGS, &ifr) != 0) _exit(kSkip);
+            ifr.ifr_flags = static_cast<short>(ifr.ifr_flags | IFF_UP);
+            if (ioctl(s, SIOCSIFFLAGS, &ifr) != 0) _exit(kSkip);
+            close(s);
+        }
+        execve(argv[0], argv, envp.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return -1;
+}
+
+std::string writeServices(const std::string& dir, const std::string& text) {
+    std::string path = dir + "/services";
+    std::ofstream(path) << text;
+    return path;
+}
+
+TEST(XQSocketProcess, HostNameFromTheEnvironment) {
+    char name[256] = {};
+    gethostname(name, 255);
+    ASSERT_STRNE(name, "localhost") << "the system's own name must differ for this test to mean anything";
+    EXPECT_EQ(runChild("*DISABLED_HostNameChild*", {"NVHOSTNAME=localhost"}, ""), 0);
+}
+
+TEST(XQSocketProcess, FirewallRangeFromTheServicesDatabase) {
+    if (access("/etc/services", F_OK) != 0) GTEST_SKIP() << "no /etc/services to mount a test file over";
+    std::string dir = tempDir();
+    ASSERT_FALSE(dir.empty());
+    std::string services = writeServices(dir, "ORX_MIN\t\t6000/tcp\nORX_MAX\t\t6002/tcp\n");
+    int rc = runChild("*DISABLED_FirewallChild*", {"XQS_LOGGING=" + dir}, services);
+    std::remove((dir + "/ORV2LOGC.LOG").c_str());
+    std::remove(services.c_str());
+    rmdir(dir.c_str());
+    if (rc == kSkip) GTEST_SKIP() << "private mount and network namespaces are not allowed here";
+    EXPECT_EQ(rc, 0);
+}
+
+TEST(XQSocketProcess, OneRangeEntryAloneLeavesTheRangeOff) {
+    if (access("/etc/services", F_OK) != 0) GTEST_SKIP() << "no /etc/services to mount a test file over";
+    std::string dir = tempDir();
+    ASSERT_FALSE(dir.empty());
+    std::string services = writeServices(dir, "ORX_MIN\t\t6000/tcp\n");
+    int rc = runChild("*DISABLED_MinOnlyChild*", {}, services);
+    std::remove(services.c_str());
+    rmdir(dir.c_str());
+    if (rc == kSkip) GTEST_SKIP() << "private mount and network namespaces are not allowed here";
+    EXPECT_EQ(rc, 0);
+}
+
+// ---- cases run by the children ----
+
+XQSTRING token(const XQRC& rc, int n) {
+    XQSTRING t[10];
+    rc.GetXQMessage(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
+    return t[n - 1];
+}
+
+XQRC sendText(const XQSTRING& host, unsigned int port) {
+    XQSocket s;
+    s.SetTimeout(5000);
+    unsigned char* data = nullptr;
+    XQRC rc = s.InitializeSend(&data, 128);
+    if (rc.code != 0) return rc;
+    const wchar_t text[] = L"XQBase    firewall";
+    std::memcpy(data, text, sizeof text - sizeof(wchar_t));
+    return s.Send(host, port);
+}
+
+TEST(DISABLED_HostNameChild, NameReplacesTheSystemName) {
+    XQSocket s;
+    XQSTRING name;
+    ASSERT_EQ(s.GetHostName(name).code, 0);
+    EXPECT_EQ(name, L"localhost");
+    XQSTRING address;
+    ASSERT_EQ(s.GetInetAddr(address).code, 0);
+    EXPECT_EQ(address, L"127.0.0.1");
+    unsigned int port = 0;
+    XQRC rc = s.GetReceivePort(port);
+    EXPECT_EQ(rc.code, 6001);
+    EXPECT_EQ(rc.hostName, L"localhost");
+    unsigned char* data = nullptr;
+    rc = s.InitializeSend(&data, XQ_MAX_FRAME_PAYLOAD + 1);
+    EXPECT_EQ(rc.code, 6005);
+    EXPECT_EQ(rc.hostName, L"localhost");
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+size_t countOf(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
+    const std::string log = std::string(std::getenv("XQS_LOGGING")) + "/ORV2LOGC.LOG";
+    std::unique_ptr<XQSocket> a(new XQSocket), b(new XQSocket), c(new XQSocket);
+    ASSERT_EQ(FireWallStatus.load(), 1);
+    EXPECT_EQ(FireWallMinPort.load(), 6000u);
+    EXPECT_EQ(FireWallMaxPort.load(), 6002u);
+    EXPECT_EQ(FireWallNPorts.load(), 3u);
+    unsigned int pa = 0, pb = 0, pc = 0;
+    ASSERT_EQ(a->InitializeReceive(0, 8).code, 0);
+    ASSERT_EQ(b->InitializeReceive(0, 8).code, 0);
+    ASSERT_EQ(c->InitializeReceive(0, 8).code, 0);
+    a->GetReceivePort(pa);
+    b->GetReceivePort(pb);
+    c->GetReceivePort(pc);
+    EXPECT_EQ(pa, 6001u);
+    EXPECT_EQ(pb, 6002u);
+    EXPECT_EQ(pc, 6000u);
+
+    // Every port of the range is taken: a fourth listener and any sender are out of ports.
+    XQSocket d;
+    XQRC rc = d.InitializeReceive(0, 8);
+    EXPECT_EQ(rc.code, 6104);
+    EXPECT_EQ(countOf(readFile(log), ">>>> vsbase:: Out Of Socket\n"), 1u);
+
+    auto start = std::chrono::steady_clock::now();
+    rc = sendText(L"127.0.0.1", pa);
+    EXPECT_EQ(rc.code, 6105);
+    EXPECT_TRUE(rc.secondaryCode == EADDRINUSE || rc.secondaryCode == EADDRNOTAVAIL) << rc.secondaryCode;
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.9)
+        << "no retries when the range is exhausted";
+    std::string text = readFile(log);
+    EXPECT_EQ(countOf(text, ">>>> vsbase:: Out Of Socket\n"), 2u);
+    EXPECT_NE(text.find(">>>> vsbase:: ORX_MIN=6000\n>>>> vsbase:: ORX_MAX=6002\n"), std::string::npos) << text;
+
+    // With 6000 free again, a send to the listener on 6001 leaves from 6000.
+    c.reset();
+    unsigned char* data = nullptr;
+    int size = 0;
+    XQRC received(0, 0, XQRC::WhsSrv);
+    std::thread receiver([&] { received = a->Receive(&data, &size); });
+    rc = sendText(L"127.0.0.1", pa);
+    receiver.join();
+    EXPECT_EQ(rc.code, 0);
+    ASSERT_EQ(received.code, 0);
+    EXPECT_EQ(size, 256);
+    EXPECT_EQ(0, std::memcmp(data, L"XQBase    firewall", 18 * sizeof(wchar_t)));
+    delete[] data;
+    EXPECT_EQ(FireWallLastPort.load(), 6000u);
+
+    // A name that cannot be resolved (no name server in this namespace).
+    rc = sendText(L"tcore-no-such-host.invalid", pa);
+    EXPECT_EQ(rc.code, 6113);
+    EXPECT_EQ(token(rc, 1), L"tcore-no-such-host.invalid");
+}
+
+TEST(DISABLED_MinOnlyChild, RangeStaysOff) {
+    XQSocket s;
+    EXPECT_EQ(FireWallStatus.load(), 2);
+    unsigned int minPort = 0;
+    EXPECT_EQ(s.GetPortByName(L"ORX_MIN", minPort).code, 0);
+    EXPECT_EQ(minPort, 6000u);
+    ASSERT_EQ(s.InitializeReceive(0, 8).code, 0);
+    unsigned int port = 0;
+    s.GetReceivePort(port);
+    EXPECT_TRUE(port < 6000 || port > 6002) << port;
+}
+
+}  // namespace

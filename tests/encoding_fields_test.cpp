@@ -1,0 +1,376 @@
+// The field primitives and the bounded reader: exact wire characters, the
+// 99999 limit and its warnings, number text, and reads that stay inside the
+// buffer whatever the prefixes say.
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "foundation/Trace.h"
+#include "messages/FieldEncoding.h"
+#include "messages/XQFieldReader.h"
+#include "support/EncodingTestUtil.h"
+
+namespace {
+
+Bytes writeText(const std::wstring& text, unsigned long* cursorOut = nullptr) {
+    Bytes buffer(StringFieldSize(text) + 64, 0xEE);
+    unsigned long cursor = 0;
+    CopyStringFieldToBuffer(buffer.data(), &cursor, text);
+    if (cursorOut) *cursorOut = cursor;
+    buffer.resize(cursor);
+    return buffer;
+}
+
+Bytes writeNumber(long value) {
+    Bytes buffer(NumberFieldSize(value) + 64, 0xEE);
+    unsigned long cursor = 0;
+    CopyNumberFieldToBuffer(buffer.data(), &cursor, value);
+    EXPECT_EQ(cursor, NumberFieldSize(value));
+    buffer.resize(cursor);
+    return buffer;
+}
+
+class TraceLevel {
+public:
+    explicit TraceLevel(int level) : saved_(getDebugTcore()) { setDebugTcore(level); }
+    ~TraceLevel() { setDebugTcore(saved_); }
+
+private:
+    int saved_;
+};
+
+TEST(FieldEncoding, EmptyStringIsFiveZerosAndNothingElse) {
+    const Bytes b = writeText(L"");
+    EXPECT_EQ(wireText(b), L"00000");
+    unsigned long cursor = 0;
+    XQSTRING out = L"old";
+    GetStringDataFromBuffer(b.data(), &cursor, out);
+    EXPECT_EQ(out, L"");
+    EXPECT_EQ(cursor, 20u);
+}
+
+TEST(FieldEncoding, PrefixIsZeroPaddedFiveDigitLength) {
+    EXPECT_EQ(wireText(writeText(L"ABCDEFGHIJKL")), L"00012ABCDEFGHIJKL");
+    wchar_t prefix[6];
+    EXPECT_EQ(ConvertNumberToLengthSize(7, prefix), 7u);
+    EXPECT_EQ(std::wstring(prefix), L"00007");
+    EXPECT_EQ(ConvertNumberToLengthSize(99999, prefix), 99999u);
+    EXPECT_EQ(std::wstring(prefix), L"99999");
+    EXPECT_EQ(ConvertNumberToLengthSize(4000000000u, prefix), 99999u);
+    EXPECT_EQ(std::wstring(prefix), L"99999");
+}
+
+TEST(FieldEncoding, SpecifiedCallSequenceWritesTheSameAsTheFieldWriter) {
+    const std::wstring text = L"h\u00e9llo \u4e2d";
+    Bytes a(200, 0), b(200, 0);
+    unsigned long ca = 0, cb = 0;
+    wchar_t prefix[6];
+    const unsigned int used = ConvertNumberToLengthSize(static_cast<unsigned int>(text.size()), prefix);
+    CopyDataToBuffer(a.data(), &ca, prefix, 5, text.c_str(), used);
+    CopyStringFieldToBuffer(b.data(), &cb, text);
+    EXPECT_EQ(ca, cb);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(wireText(a.data(), ca), L"00007h\u00e9llo \u4e2d");
+}
+
+TEST(FieldEncoding, FieldOf99999CharactersIsWrittenWhole) {
+    const std::wstring text(99999, L'x');
+    unsigned long cursor = 0;
+    const Bytes b = writeText(text, &cursor);
+    EXPECT_EQ(cursor, 20u + 4u * 99999u);
+    EXPECT_EQ(wireText(b), L"99999" + text);
+    unsigned long rc = 0;
+    XQSTRING out;
+    GetStringDataFromBuffer(b.data(), &rc, out);
+    EXPECT_EQ(out, text);
+    EXPECT_EQ(rc, cursor);
+}
+
+TEST(FieldEncoding, FieldOf100000CharactersIsCutTo99999WithTwoWarningsAtLevel2) {
+    std::wstring text(100000, L'y');
+    text[99999] = L'Z';  // the character that is cut
+    TraceLevel level(2);
+    testing::internal::CaptureStdout();
+    unsigned long cursor = 0;
+    const Bytes b = writeText(text, &cursor);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(cursor, 20u + 399996u);
+    EXPECT_EQ(wireText(b), L"99999" + std::wstring(99999, L'y'));
+    EXPECT_EQ(out,
+              "\tWARNING!!!! Message field length exceeds 99999; length=100000, which will be truncated to 99999.\n"
+              "\tWARNING!!!! data exceeds 99999 bytes; length=100000, which will be truncated to 99999.\n");
+}
+
+TEST(FieldEncoding, OverlongFieldIsCutSilentlyBelowLevel2) {
+    TraceLevel level(1);
+    testing::internal::CaptureStdout();
+    wchar_t prefix[6];
+    EXPECT_EQ(ConvertNumberToLengthSize(100000, prefix), 99999u);
+    const std::wstring text(100001, L'q');
+    Bytes b(20 + 4 * 100001);
+    unsigned long cursor = 0;
+    CopyDataToBuffer(b.data(), &cursor, prefix, 5, text.c_str(), text.size());
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(cursor, 20u + 4u * 99999u);
+}
+
+TEST(FieldEncoding, NumbersAreSignedDecimalText) {
+    EXPECT_EQ(wireText(writeNumber(-1)), L"00002-1");
+    EXPECT_EQ(wireText(writeNumber(0)), L"000010");
+    EXPECT_EQ(wireText(writeNumber(42)), L"0000242");
+    EXPECT_EQ(wireText(writeNumber(2147483647)), L"000102147483647");
+    EXPECT_EQ(wireText(writeNumber(-2147483647L - 1)), L"00011-2147483648");
+    // Unsigned values of 2^31 and above travel negative, as from a 32-bit sender.
+    EXPECT_EQ(wireText(writeNumber(4294967295L)), L"00002-1");
+    EXPECT_EQ(wireText(writeNumber(3000000000L)), L"00011-1294967296");
+    EXPECT_EQ(NumberTextLength(3000000000L), 11u);
+    wchar_t text[12];
+    EXPECT_EQ(FormatFieldNumber(-1234, text), 5u);
+    EXPECT_EQ(std::wstring(text), L"-1234");
+}
+
+TEST(FieldEncoding, NumbersComeBackAsTheSame32BitPattern) {
+    const Bytes minus1 = writeNumber(-1);
+    unsigned long cursor = 0, u = 0;
+    GetNumberDataFromBuffer(minus1.data(), &cursor, &u);
+    EXPECT_EQ(u, 4294967295UL);
+    EXPECT_EQ(cursor, 28u);
+    cursor = 0;
+    long s = 0;
+    GetNumberDataFromBufferLong(minus1.data(), &cursor, &s);
+    EXPECT_EQ(s, -1);
+
+    const Bytes big = writeNumber(3000000000L);
+    cursor = 0;
+    GetNumberDataFromBuffer(big.data(), &cursor, &u);
+    EXPECT_EQ(u, 3000000000UL);
+    cursor = 0;
+    GetNumberDataFromBufferLong(big.data(), &cursor, &s);
+    EXPECT_EQ(s, -1294967296L);
+
+    const Bytes zero = writeNumber(0);
+    cursor = 0;
+    GetNumberDataFromBufferLong(zero.data(), &cursor, &s);
+    EXPECT_EQ(s, 0);
+    EXPECT_EQ(cursor, 24u);
+}
+
+TEST(FieldEncoding, NulInsideAFieldEndsTheTextButNotTheField) {
+    std::wstring text = L"ab";
+    text += L'\0';
+    text += L"cd";
+    Bytes b(200, 0xEE);
+    unsigned long cursor = 0;
+    CopyStringFieldToBuffer(b.data(), &cursor, text);
+    CopyStringFieldToBuffer(b.data(), &cursor, L"next");
+    // wcsncpy: the slot after the NUL is NUL-filled, the slot keeps its length.
+    EXPECT_EQ(wireText(b.data(), cursor), std::wstring(L"00005ab\0\0\0" L"00004next", 19));
+    unsigned long rc = 0;
+    XQSTRING out;
+    GetStringDataFromBuffer(b.data(), &rc, out);
+    EXPECT_EQ(out, L"ab");
+    EXPECT_EQ(rc, 40u);
+    GetStringDataFromBuffer(b.data(), &rc, out);
+    EXPECT_EQ(out, L"next");
+    EXPECT_EQ(rc, cursor);
+}
+
+TEST(FieldEncoding, GetStringDataStopsAtNul) {
+    const Bytes b = packedChars(std::wstring(L"xy\0z", 4));
+    EXPECT_EQ(GetStringData(b.data(), 4), L"xy");
+    EXPECT_EQ(GetStringData(b.data(), 1), L"x");
+    EXPECT_EQ(GetStringData(b.data(), 0), L"");
+}
+
+TEST(FieldEncoding, ConvertStringToNumberParsesLikeWcstol) {
+    const Bytes padded = packedChars(L"     12345");
+    EXPECT_EQ(ConvertStringToNumber(padded.data(), 10), 12345);
+    EXPECT_EQ(ConvertStringToNumberLong(padded.data(), 10), 12345);
+    EXPECT_EQ(ConvertStringToNumber(packedChars(L"-17x9").data(), 5), -17);
+    EXPECT_EQ(ConvertStringToNumber(packedChars(L"+8").data(), 2), 8);
+    EXPECT_EQ(ConvertStringToNumber(packedChars(L"abc").data(), 3), 0);
+    EXPECT_EQ(ConvertStringToNumber(packedChars(L"- 5").data(), 3), 0);
+    EXPECT_EQ(ConvertStringToNumber(packedChars(L"123").data(), 2), 12);  // only count characters
+    EXPECT_EQ(ConvertStringToNumber(packedChars(L"99999999999999999999").data(), 20), LONG_MAX);
+    EXPECT_EQ(ConvertStringToNumber(packedChars(L"-99999999999999999999").data(), 21), LONG_MIN);
+}
+
+void compareWithWcstol(unsigned seed) {
+    RandomValues random(seed);
+    static const wchar_t kAlphabet[] = L"0123456789-+ \t\n\v\f\ra\u3000\u00a0\u2003";
+    const unsigned alphabetSize = sizeof kAlphabet / sizeof kAlphabet[0];  // the NUL included
+    for (int i = 0; i < 20000; ++i) {
+        std::wstring s(random.below(24), L' ');
+        for (wchar_t& c : s) c = kAlphabet[random.below(alphabetSize)];
+        const Bytes b = packedChars(s);
+        const long expected = std::wcstol(s.c_str(), nullptr, 10);
+        ASSERT_EQ(ConvertStringToNumber(b.data(), s.size()), expected) << "case " << i;
+    }
+}
+
+TEST(FieldEncoding, ConvertStringToNumberAgreesWithWcstolOnRandomText) {
+    compareWithWcstol(1);
+    // iswspace depends on the locale: check a UTF-8 one as well when present.
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "C.UTF-8")) compareWithWcstol(2);
+    std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(FieldEncoding, GetAStringWalksASemicolonList) {
+    unsigned int position = 0, count = 0;
+    int end = 0;
+    EXPECT_EQ(getAString(L"a;b", position, count, end), L"a");
+    EXPECT_EQ(position, 2u);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(end, 0);
+    EXPECT_EQ(getAString(L"a;b", position, count, end), L"b");
+    EXPECT_EQ(position, 0u);
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(end, 1);
+}
+
+TEST(FieldEncoding, GetAStringLeavesEmptyTokensToTheCaller) {
+    unsigned int position = 2, count = 1;
+    int end = 0;
+    EXPECT_EQ(getAString(L"a;;c", position, count, end), L"");
+    EXPECT_EQ(position, 2u);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(end, 0);
+    // Past the end: empty, end flag set, position left alone.
+    position = 9;
+    EXPECT_EQ(getAString(L"abc", position, count, end), L"");
+    EXPECT_EQ(position, 9u);
+    EXPECT_EQ(end, 1);
+    position = 0;
+    count = 0;
+    end = 0;
+    EXPECT_EQ(getAString(L"", position, count, end), L"");
+    EXPECT_EQ(end, 1);
+    EXPECT_EQ(count, 0u);
+}
+
+// ---- the bounded reader ----
+
+TEST(FieldReader, ReadsFieldsInOrderAndStopsExactlyAtTheEnd) {
+    const Bytes b = packedChars(fieldsText({L"abc", L"-5", L"", L"4294967295"}));
+    XQFieldReader r(b.data(), b.size());
+    EXPECT_EQ(r.ReadString(), L"abc");
+    EXPECT_EQ(r.ReadNumberLong(), -5);
+    EXPECT_EQ(r.ReadString(), L"");
+    EXPECT_EQ(r.ReadNumber(), 4294967295UL);
+    EXPECT_EQ(r.Cursor(), b.size());
+    EXPECT_FALSE(r.Overrun());
+    EXPECT_EQ(r.ReadString(), L"");
+    EXPECT_TRUE(r.Overrun());
+    EXPECT_EQ(r.Cursor(), r.End());
+}
+
+TEST(FieldReader, PrefixThatIsNotANumberReadsAsLengthZero) {
+    const Bytes b = packedChars(L"abcde" L"00002hi");
+    XQFieldReader r(b.data(), b.size());
+    EXPECT_EQ(r.ReadString(), L"");
+    EXPECT_EQ(r.Cursor(), 20u);
+    EXPECT_EQ(r.ReadString(), L"hi");
+    EXPECT_FALSE(r.Overrun());
+    // The unchecked form behaves the same.
+    unsigned long cursor = 0;
+    XQSTRING out = L"x";
+    GetStringDataFromBuffer(b.data(), &cursor, out);
+    EXPECT_EQ(out, L"");
+    EXPECT_EQ(cursor, 20u);
+}
+
+TEST(FieldReader, NegativePrefixReadsAsLengthZero) {
+    const Bytes b = packedChars(L"-0003abc");
+    XQFieldReader r(b.data(), b.size());
+    EXPECT_EQ(r.ReadNumberLong(), 0);
+    EXPECT_EQ(r.Cursor(), 20u);
+    unsigned long cursor = 0;
+    long value = 7;
+    GetNumberDataFromBufferLong(b.data(), &cursor, &value);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(cursor, 20u);
+}
+
+TEST(FieldReader, LengthOf99999AtTheEndReadsEmptyAndStopsAtTheEnd) {
+    // An exactly sized heap copy: a read past it would be caught by ASan.
+    const Bytes b = packedChars(L"99999abc");
+    XQFieldReader r(b.data(), b.size());
+    XQSTRING out = L"old";
+    r.ReadString(out);
+    EXPECT_EQ(out, L"");
+    EXPECT_TRUE(r.Overrun());
+    EXPECT_EQ(r.Cursor(), b.size());
+    EXPECT_EQ(r.ReadNumber(), 0u);
+    EXPECT_EQ(r.Cursor(), b.size());
+}
+
+TEST(FieldReader, TruncatedPrefixAndPartialCharacterAreNotRead) {
+    const Bytes full = packedChars(L"00003abc");
+    for (unsigned long size = 0; size < full.size(); ++size) {
+        const Bytes cut(full.begin(), full.begin() + size);
+        XQFieldReader r(cut.data(), cut.size());
+        EXPECT_EQ(r.ReadString(), L"") << size;
+        EXPECT_TRUE(r.Overrun()) << size;
+        EXPECT_EQ(r.Cursor(), size & ~3UL) << size;
+    }
+}
+
+TEST(FieldReader, CursorBeyondTheEndStartsInTheOverrunState) {
+    const Bytes b = packedChars(L"000010");
+    XQFieldReader r(b.data(), b.size(), 400);
+    EXPECT_TRUE(r.Overrun());
+    EXPECT_EQ(r.Cursor(), b.size());
+    EXPECT_EQ(r.ReadNumberLong(), 0);
+}
+
+TEST(FieldReader, ReadsAtAnyAlignment) {
+    const std::wstring text = fieldsText({L"\u4e2dx", L"77"});
+    std::vector<unsigned char> storage(text.size() * 4 + 3);
+    unsigned char* odd = storage.data() + 1;
+    std::memcpy(odd, text.data(), text.size() * 4);
+    XQFieldReader r(odd, text.size() * 4);
+    EXPECT_EQ(r.ReadString(), L"\u4e2dx");
+    EXPECT_EQ(r.ReadNumberLong(), 77);
+    EXPECT_FALSE(r.Overrun());
+    EXPECT_EQ(GetStringData(odd + 20, 2), L"\u4e2dx");
+}
+
+TEST(FieldReader, FixedWidthHeadItems) {
+    const Bytes b = packedChars(L"XQBase    U      1234" L"00001Z");
+    XQFieldReader r(b.data(), b.size());
+    XQSTRING eye;
+    r.ReadChars(10, eye);
+    EXPECT_EQ(eye, L"XQBase    ");
+    r.ReadChars(1, eye);
+    EXPECT_EQ(eye, L"U");
+    EXPECT_EQ(r.ReadCharsAsNumber(10), 1234);
+    EXPECT_EQ(r.ReadString(), L"Z");
+    r.ReadChars(0, eye);
+    EXPECT_EQ(eye, L"");
+    EXPECT_FALSE(r.Overrun());
+    EXPECT_EQ(r.ReadCharsAsNumber(1), 0);
+    EXPECT_TRUE(r.Overrun());
+}
+
+TEST(FieldReader, SkipAndFits) {
+    const Bytes b = packedChars(L"0123456789");
+    XQFieldReader r(b.data(), b.size());
+    r.Skip(6);  // rounded up to whole characters
+    EXPECT_EQ(r.Cursor(), 8u);
+    EXPECT_TRUE(r.Fits(1, 32));
+    EXPECT_FALSE(r.Fits(1, 33));
+    EXPECT_FALSE(r.Fits(2000000000UL, 20));
+    r.Skip(ULONG_MAX);
+    EXPECT_TRUE(r.Overrun());
+    EXPECT_EQ(r.Cursor(), 40u);
+    EXPECT_TRUE(XQFieldReader::Unbounded(b.data()).Fits(2000000000UL, 20));
+}
+
+}  // namespace

@@ -1,0 +1,323 @@
+// Random lists of every kind round-trip with written size == computed size;
+// every truncation of a valid encoding and every bad count reads safely,
+// without allocating for counts the bytes cannot hold.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cwchar>
+#include <new>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "messages/ListCodec.h"
+#include "messages/ListEncoding.h"
+#include "messages/ListEncodingBO.h"
+#include "support/EncodingTestUtil.h"
+
+// Counts the bytes this program allocates, to check that a huge count in the
+// input does not turn into a huge allocation.
+namespace {
+std::atomic<unsigned long> gAllocatedBytes{0};
+}
+
+void* operator new(std::size_t n) {
+    gAllocatedBytes.fetch_add(n, std::memory_order_relaxed);
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+// One list kind: its size, writer and the two readers. rows is used by the
+// result set only.
+template <class List>
+struct Codec {
+    const char* name;
+    unsigned int (*size)(const List&);
+    void (*write)(const List&, unsigned char*, unsigned long*);
+    void (*readRaw)(List&, const unsigned char*, unsigned long*, long rows);
+    void (*read)(List&, XQFieldReader&, long rows);
+    // Extra bytes the size allows per element (the capture-schema bound).
+    unsigned long slackPerElement;
+};
+
+#define TCORE_CODEC(List, Name, slack)                                                                  \
+    Codec<List> {                                                                                       \
+        #Name, [](const List& l) { return Calculate##Name##Size(l); },                                  \
+            [](const List& l, unsigned char* b, unsigned long* c) { Copy##Name##ToBuffer(l, b, c); },   \
+            [](List& l, const unsigned char* b, unsigned long* c, long) { Get##Name##FromBuffer(l, b, c); }, \
+            [](List& l, XQFieldReader& r, long) { Get##Name##FromBuffer(l, r); }, slack                 \
+    }
+
+const Codec<XQResultSetDataList> kResultSet{
+    "ResultSet", [](const XQResultSetDataList& l) { return CalculateResultSetSize(l); },
+    [](const XQResultSetDataList& l, unsigned char* b, unsigned long* c) { CopyResultSetToBuffer(l, b, c); },
+    [](XQResultSetDataList& l, const unsigned char* b, unsigned long* c, long rows) {
+        GetResultSetFromBuffer(l, b, c, rows);
+    },
+    [](XQResultSetDataList& l, XQFieldReader& r, long rows) { GetResultSetFromBuffer(l, r, rows); }, 0};
+
+// Fills every member of a record with random values, nested lists included.
+struct RandomFill {
+    RandomValues& random;
+    unsigned maxNested;
+    void operator()(XQSTRING& text) { text = random.text(); }
+    void operator()(int& number) { number = random.number(); }
+    template <class T>
+    void operator()(std::vector<T>& list) {
+        list.resize(random.below(maxNested + 1));
+        for (T& element : list) xqlist::Wire<T>::Fields(element, *this);
+    }
+};
+
+template <class List>
+List randomList(RandomValues& random, unsigned maxCount, unsigned maxNested = 3) {
+    List list;
+    RandomFill fill{random, maxNested};
+    list.resize(random.below(maxCount + 1));
+    for (auto& element : list) xqlist::Wire<typename List::value_type>::Fields(element, fill);
+    return list;
+}
+
+template <>
+XQResultSetDataList randomList<XQResultSetDataList>(RandomValues& random, unsigned maxCount, unsigned) {
+    XQResultSetDataList rows(random.below(maxCount + 1));
+    const unsigned columns = random.below(6);
+    for (XQResultSetData& row : rows) {
+        for (unsigned c = 0; c < columns; ++c) row.push_back(random.text());
+    }
+    return rows;
+}
+
+// Records without operator== (table names) are compared through their bytes alone.
+template <class T, class = void>
+struct HasEqual : std::false_type {};
+template <class T>
+struct HasEqual<T, std::void_t<decltype(std::declval<const T&>() == std::declval<const T&>())>> : std::true_type {};
+
+template <class List>
+bool keysEqual(const List& a, const List& b) {
+    if constexpr (HasEqual<typename List::value_type>::value) {
+        return a == b;
+    } else {
+        return a.size() == b.size();
+    }
+}
+
+template <class List>
+Bytes encode(const Codec<List>& codec, const List& list) {
+    const unsigned long computed = codec.size(list);
+    Bytes buffer(computed);
+    unsigned long cursor = 0;
+    codec.write(list, buffer.data(), &cursor);
+    EXPECT_EQ(cursor + codec.slackPerElement * list.size(), computed) << codec.name;
+    buffer.resize(cursor);
+    return buffer;
+}
+
+template <class List>
+void checkRoundTrips(const Codec<List>& codec, unsigned seed) {
+    RandomValues random(seed);
+    for (int i = 0; i < 150; ++i) {
+        const List list = randomList<List>(random, 6);
+        const Bytes bytes = encode(codec, list);
+        const long rows = static_cast<long>(list.size());
+
+        List back = randomList<List>(random, 3);  // replaced by the read
+        XQFieldReader reader(bytes.data(), bytes.size());
+        codec.read(back, reader, rows);
+        ASSERT_FALSE(reader.Overrun()) << codec.name << " case " << i;
+        ASSERT_EQ(reader.Cursor(), bytes.size()) << codec.name;
+        ASSERT_TRUE(keysEqual(back, list)) << codec.name << " case " << i;
+        // Every member, not only the compared keys, came back.
+        ASSERT_EQ(encode(codec, back), bytes) << codec.name << " case " << i;
+
+        List raw = randomList<List>(random, 3);
+        unsigned long cursor = 0;
+        codec.readRaw(raw, bytes.data(), &cursor, rows);
+        ASSERT_EQ(cursor, bytes.size()) << codec.name;
+        ASSERT_EQ(encode(codec, raw), bytes) << codec.name;
+    }
+}
+
+template <class List>
+void checkTruncations(const Codec<List>& codec, unsigned seed) {
+    RandomValues random(seed);
+    for (int i = 0; i < 12; ++i) {
+        const List list = randomList<List>(random, 3, 2);
+        const Bytes bytes = encode(codec, list);
+        for (unsigned long cut = 0; cut < bytes.size(); ++cut) {
+            const Bytes part(bytes.begin(), bytes.begin() + cut);  // exactly sized: ASan sees any overread
+            List back = randomList<List>(random, 1, 1);
+            XQFieldReader reader(part.data(), part.size());
+            codec.read(back, reader, static_cast<long>(list.size()));
+            ASSERT_TRUE(reader.Overrun()) << codec.name << " cut " << cut;
+            ASSERT_EQ(reader.Cursor(), cut & ~3UL) << codec.name;
+            ASSERT_TRUE(back.empty()) << codec.name << " cut " << cut;
+        }
+    }
+}
+
+// A count the bytes cannot hold: empty list, reader at its end, and no
+// allocation worth mentioning.
+template <class List>
+void checkHugeCounts(const Codec<List>& codec) {
+    for (const wchar_t* count : {L"2000000000", L"-1", L"4294967295", L"99999999999999999999", L"1000"}) {
+        const Bytes bytes = packedChars(fieldsText({count, L"a", L"b", L"c", L"1", L"2", L"3"}));
+        RandomValues seeded(7);
+        List back = randomList<List>(seeded, 2);
+        XQFieldReader reader(bytes.data(), bytes.size());
+        const unsigned long before = gAllocatedBytes.load();
+        codec.read(back, reader, 5);
+        const unsigned long allocated = gAllocatedBytes.load() - before;
+        EXPECT_LT(allocated, 16384u) << codec.name << " count " << std::string(count, count + std::wcslen(count));
+        EXPECT_TRUE(back.empty()) << codec.name;
+        EXPECT_TRUE(reader.Overrun()) << codec.name;
+        EXPECT_EQ(reader.Cursor(), bytes.size()) << codec.name;
+    }
+}
+
+// Fields mixed with junk: whatever is read, the reader stays inside.
+template <class List>
+void checkJunk(const Codec<List>& codec, unsigned seed) {
+    RandomValues random(seed);
+    for (int i = 0; i < 300; ++i) {
+        std::wstring text;
+        const unsigned parts = random.below(30);
+        for (unsigned p = 0; p < parts; ++p) {
+            switch (random.below(5)) {
+                case 0: text += fieldsText({std::to_wstring(random.below(4))}); break;
+                case 1: text += fieldsText({random.text(6)}); break;
+                case 2: text += fieldsText({std::to_wstring(random.number())}); break;
+                case 3: text += std::to_wstring(random.below(100000)); break;
+                default: text += random.text(8); break;
+            }
+        }
+        const Bytes bytes = packedChars(text);
+        List back;
+        XQFieldReader reader(bytes.data(), bytes.size());
+        codec.read(back, reader, random.below(4));
+        ASSERT_LE(reader.Cursor(), reader.End());
+        if (reader.Overrun()) {
+            ASSERT_TRUE(back.empty());
+        } else {
+            // What was read is consistent: it encodes to what a reader takes again.
+            const Bytes again = encode(codec, back);
+            List twice;
+            XQFieldReader r2(again.data(), again.size());
+            codec.read(twice, r2, static_cast<long>(back.size()));
+            ASSERT_FALSE(r2.Overrun());
+            ASSERT_EQ(encode(codec, twice), again);
+        }
+    }
+}
+
+template <class Check>
+void forEveryKind(Check check) {
+    check(TCORE_CODEC(XQPrimaryKeyDataList, PrimaryKeyList, 0));
+    check(TCORE_CODEC(XQForeignKeyDataList, ForeignKeyList, 0));
+    check(TCORE_CODEC(XQAttributeDataList, DataList, 0));
+    check(TCORE_CODEC(XQTableNameDataList, TableList, 0));
+    check(TCORE_CODEC(XQDPTableNameDataList, DPTableList, 0));
+    check(TCORE_CODEC(XQColAttrDataList, ColAttrList, 0));
+    check(TCORE_CODEC(XQCfgParmList, CfgParmList, 0));
+    check(TCORE_CODEC(XQCaptureSchemaList, CaptureSchemaList, 180));
+    check(TCORE_CODEC(XQRfcFieldDescList, RfcFieldDescList, 0));
+    check(TCORE_CODEC(XQRfcStElemDescList, RfcStElemDescList, 0));
+    check(TCORE_CODEC(XQBapiParamList, BapiParamList, 0));
+    check(TCORE_CODEC(XQBOBapiList, BOBapiList, 0));
+    check(TCORE_CODEC(XQBONodeList, BONodeList, 0));
+    check(TCORE_CODEC(XQBONameList, BONameList, 0));
+    check(TCORE_CODEC(XQLPZDataList, LPZDataList, 0));
+    check(kResultSet);
+}
+
+TEST(ListEncodingProperty, RandomListsOfEveryKindRoundTrip) {
+    unsigned seed = 100;
+    forEveryKind([&](const auto& codec) { checkRoundTrips(codec, ++seed); });
+}
+
+TEST(ListEncodingProperty, EveryTruncationReadsSafelyAsEmpty) {
+    unsigned seed = 200;
+    forEveryKind([&](const auto& codec) { checkTruncations(codec, ++seed); });
+}
+
+TEST(ListEncodingProperty, JunkReadsSafely) {
+    unsigned seed = 300;
+    forEveryKind([&](const auto& codec) { checkJunk(codec, ++seed); });
+}
+
+TEST(ListEncodingBadInput, CountsTheBytesCannotHoldReadAsEmptyWithoutAllocating) {
+    forEveryKind([](const auto& codec) { checkHugeCounts(codec); });
+}
+
+TEST(ListEncodingBadInput, NestedCountRunningPastTheEndEmptiesTheWholeList) {
+    // One node A, B, C whose parameter list announces 5 entries that are not there.
+    const Bytes node = packedChars(fieldsText({L"1", L"A", L"B", L"C", L"5", L"p"}));
+    XQBONodeList nodes(2);
+    XQFieldReader r(node.data(), node.size());
+    GetBONodeListFromBuffer(nodes, r);
+    EXPECT_TRUE(nodes.empty());
+    EXPECT_TRUE(r.Overrun());
+    EXPECT_EQ(r.Cursor(), node.size());
+
+    // A name whose string list announces more strings than follow.
+    const Bytes name = packedChars(fieldsText({L"1", L"A", L"B", L"3", L"X", L"Y"}));
+    XQBONameList names(1);
+    XQFieldReader rn(name.data(), name.size());
+    GetBONameListFromBuffer(names, rn);
+    EXPECT_TRUE(names.empty());
+    EXPECT_TRUE(rn.Overrun());
+
+    // The same through the bounded reader of a buffer that continues: the
+    // reader stops only where the buffer ends.
+    const Bytes longer = packedChars(fieldsText({L"1", L"A", L"B", L"2", L"X", L"Y", L"tail"}));
+    XQFieldReader rl(longer.data(), longer.size());
+    GetBONameListFromBuffer(names, rl);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].StringList, (std::vector<XQSTRING>{L"X", L"Y"}));
+    EXPECT_EQ(rl.ReadString(), L"tail");
+}
+
+TEST(ListEncodingBadInput, ResultSetRowAndColumnCountsAreBounded) {
+    const Bytes three = packedChars(fieldsText({L"3", L"a", L"b", L"c"}));
+    struct Case {
+        const Bytes* bytes;
+        long rows;
+    };
+    const Bytes hugeColumns = packedChars(fieldsText({L"2000000000", L"a"}));
+    const Bytes noColumns = packedChars(fieldsText({L"0"}));
+    for (const Case& c : {Case{&three, 2000000000L}, Case{&hugeColumns, 1}, Case{&noColumns, 2000000000L},
+                          Case{&noColumns, XQ_MAX_EMPTY_ROWS + 1}}) {
+        XQResultSetDataList rows(1);
+        XQFieldReader reader(c.bytes->data(), c.bytes->size());
+        const unsigned long before = gAllocatedBytes.load();
+        GetResultSetFromBuffer(rows, reader, c.rows);
+        EXPECT_LT(gAllocatedBytes.load() - before, 16384u) << c.rows;
+        EXPECT_TRUE(rows.empty()) << c.rows;
+        EXPECT_TRUE(reader.Overrun()) << c.rows;
+    }
+    // Negative and zero row counts read no rows; the column count is consumed.
+    for (long rows : {0L, -1L, -2000000000L}) {
+        XQResultSetDataList list(2);
+        XQFieldReader reader(three.data(), three.size());
+        GetResultSetFromBuffer(list, reader, rows);
+        EXPECT_TRUE(list.empty());
+        EXPECT_FALSE(reader.Overrun());
+        EXPECT_EQ(reader.Cursor(), 24u);
+    }
+    // Rows without columns up to the limit are read.
+    XQResultSetDataList empties;
+    XQFieldReader reader(noColumns.data(), noColumns.size());
+    GetResultSetFromBuffer(empties, reader, XQ_MAX_EMPTY_ROWS);
+    EXPECT_EQ(empties.size(), static_cast<size_t>(XQ_MAX_EMPTY_ROWS));
+    EXPECT_FALSE(reader.Overrun());
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "messages/XQAgentMessage.h"
+#include "messages/XQKernelMessage.h"
+#include "messages/XQLogMessage.h"
+#include "support/MessageTestSupport.h"
+
+// Damaged messages: every read stays inside the bytes given (the sanitizer
+// builds check this), and the result is a code or a message with empty fields.
+
+namespace {
+
+// The first n bytes in an allocation of exactly n bytes, so that a read
+// beyond them is caught.
+std::unique_ptr<unsigned char[]> exactCopy(const std::vector<unsigned char>& bytes, size_t n) {
+    std::unique_ptr<unsigned char[]> copy(new unsigned char[n == 0 ? 1 : n]);
+    if (n > 0) memcpy(copy.get(), bytes.data(), n);
+    return copy;
+}
+
+template <class M>
+void truncateEverywhere(const PackedMessage& p, size_t step) {
+    for (size_t n = 0; n <= p.bytes.size(); n += step) {
+        auto copy = exactCopy(p.bytes, n);
+        M r;
+        XQRC rc = r.UnpackMessageBounded(copy.get(), n);
+        EXPECT_TRUE(rc.code == 0 || rc.code == 9146 || rc.code == 9149) << n << ": " << rc.code;
+    }
+}
+
+template <class M>
+void flipRandomly(const PackedMessage& p, uint32_t seed, int rounds) {
+    std::mt19937 rng(seed);
+    for (int i = 0; i < rounds; ++i) {
+        std::vector<unsigned char> damaged = p.bytes;
+        int flips = 1 + static_cast<int>(rng() % 8);
+        for (int f = 0; f < flips; ++f) {
+            size_t at = rng() % damaged.size();
+            // Mostly digits, where a flip changes a length or a count.
+            damaged[at] = (rng() % 2) ? static_cast<unsigned char>('0' + rng() % 10) : static_cast<unsigned char>(rng());
+        }
+        size_t n = damaged.size() - (rng() % 3 == 0 ? rng() % damaged.size() : 0);
+        auto copy = exactCopy(damaged, n);
+        M r;
+        r.UnpackMessageBounded(copy.get(), n);
+    }
+}
+
+}  // namespace
+
+TEST(MessageRobustness, TruncationAtEveryPosition) {
+    MessageRandom rnd(17, false, 6, 2);
+    XQAgentMessage agent;
+    rnd.fill(agent);
+    PackedMessage p = packWhole(agent);
+    truncateEverywhere<XQAgentMessage>(p, 4);
+    truncateEverywhere<XQAgentMessage>(PackedMessage{std::vector<unsigned char>(p.bytes.begin(), p.bytes.begin() + 200)}, 1);
+
+    XQKernelMessage kernel;
+    rnd.fill(kernel);
+    truncateEverywhere<XQKernelMessage>(packWhole(kernel), 4);
+    XQLogMessage log;
+    rnd.fill(log);
+    truncateEverywhere<XQLogMessage>(packWhole(log), 4);
+    XQBaseMessage base;
+    rnd.fill(base);
+    truncateEverywhere<XQBaseMessage>(packBase(base), 4);
+}
+
+TEST(MessageRobustness, TruncatedTailReadsAsEmptyFields) {
+    XQLogMessage m;
+    m.ProcessName = L"last field";
+    m.EventMessage = L"early field";
+    PackedMessage p = packWhole(m);
+    size_t n = p.bytes.size() - 8;  // cuts into the last field
+    auto copy = exactCopy(p.bytes, n);
+    XQLogMessage r;
+    EXPECT_EQ(r.UnpackMessageBounded(copy.get(), n).code, 0);
+    EXPECT_EQ(r.EventMessage, L"early field");
+    EXPECT_TRUE(r.ProcessName.empty());
+
+    // The announced size bounds the reads as well: a message that claims
+    // less than it holds is read only that far.
+    XQSTRING head = payloadText(p.bytes).substr(0, 21);
+    std::vector<unsigned char> shortened = p.bytes;
+    wchar_t sizeText[16];
+    swprintf(sizeText, 16, L"%10d", static_cast<int>(n));
+    memcpy(shortened.data() + 44, sizeText, 40);
+    XQLogMessage r2;
+    EXPECT_EQ(r2.UnpackMessage(shortened.data(), nullptr).code, 0);
+    EXPECT_EQ(r2.EventMessage, L"early field");
+    EXPECT_TRUE(r2.ProcessName.empty());
+    EXPECT_EQ(XQBaseMessage::GetAnnouncedSize(shortened.data(), shortened.size()), n);
+    EXPECT_EQ(XQBaseMessage::GetAnnouncedSize(shortened.data(), 60), 0u) << "head not present";
+}
+
+TEST(MessageRobustness, RandomByteFlips) {
+    for (uint32_t seed = 1; seed <= 4; ++seed) {
+        MessageRandom rnd(seed, false, 10, 3);
+        XQAgentMessage agent;
+        rnd.fill(agent);
+        flipRandomly<XQAgentMessage>(packWhole(agent), seed, 300);
+        XQKernelMessage kernel;
+        rnd.fill(kernel);
+        flipRandomly<XQKernelMessage>(packWhole(kernel), seed, 300);
+        XQLogMessage log;
+        rnd.fill(log);
+        flipRandomly<XQLogMessage>(packWhole(log), seed, 300);
+        XQBaseMessage base;
+        rnd.fill(base);
+        flipRandomly<XQBaseMessage>(packBase(base), seed, 300);
+    }
+}
+
+TEST(MessageRobustness, HugeCountsAreRefusedWithoutReadingOn) {
+    // A column-attribute list announcing 99999 entries in a short message.
+    XQBaseMessage m;
+    m.BVName = L"counts";
+    PackedMessage p = packBase(m);
+    XQSTRING text = payloadText(p.bytes);
+    // The last six fields: column attributes, result set, commit flag and
+    // the three business-object lists, each "0".
+    size_t at = text.size() - 6 * 6;
+    ASSERT_EQ(text.substr(at), fieldText(L"0") + fieldText(L"0") + fieldText(L"0") + fieldText(L"0") +
+                                   fieldText(L"0") + fieldText(L"0"));
+    XQSTRING damaged = text;
+    damaged.replace(at, 6, fieldText(L"9"));  // nine column attributes announced, none present
+    std::vector<unsigned char> bytes(damaged.size() * 4);
+    memcpy(bytes.data(), damaged.data(), bytes.size());
+    XQBaseMessage r;
+    EXPECT_EQ(r.UnpackMessageBounded(bytes.data(), bytes.size()).code, 0);
+    EXPECT_TRUE(r.ColAttrList.empty());
+    EXPECT_EQ(r.BVName, L"counts");
+}

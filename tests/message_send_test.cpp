@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "messages/XQAgentMessage.h"
+#include "messages/XQKernelMessage.h"
+#include "messages/XQLogMessage.h"
+#include "support/MessageTestSupport.h"
+#include "transport/XQSocket.h"
+
+namespace {
+
+// A queue's receiving end in miniature: one XQSocket on a loopback port
+// chosen by the system, one thread waiting for one frame.
+class Listener {
+public:
+    Listener() {
+        EXPECT_EQ(socket_.InitializeReceive(0, 5).code, 0);
+        EXPECT_EQ(socket_.GetReceivePort(port_).code, 0);
+        thread_ = std::thread([this] {
+            unsigned char* data = nullptr;
+            int size = 0;
+            rc_ = socket_.Receive(&data, &size);
+            if (rc_.code == 0) {
+                payload_.assign(data, data + size);
+                delete[] data;
+            }
+        });
+    }
+    ~Listener() { stop(); }
+
+    unsigned int port() const { return port_; }
+    // Waits for the frame (or for stop()).
+    XQRC wait() {
+        if (thread_.joinable()) thread_.join();
+        return rc_;
+    }
+    // Ends the wait of a listener that should get nothing.
+    XQRC stop() {
+        socket_.HaltReceive();
+        return wait();
+    }
+    const std::vector<unsigned char>& payload() const { return payload_; }
+
+private:
+    XQSocket socket_;
+    unsigned int port_ = 0;
+    std::thread thread_;
+    XQRC rc_{0, 0, XQRC::WhsSrv};
+    std::vector<unsigned char> payload_;
+};
+
+template <class M>
+void route(M& m, unsigned int destPort, unsigned int originPort) {
+    m.DestQueueHost = L"127.0.0.1";
+    m.DestQueuePort = destPort;
+    m.OriginQueueHost = L"127.0.0.1";
+    m.OriginInetAddr = L"127.0.0.1";
+    m.OriginQueuePort = originPort;
+}
+
+// Sends m to a listener and unpacks what arrived into a fresh message.
+template <class M>
+void expectRoundTrip(M& m, const char* what) {
+    Listener dest;
+    route(m, dest.port(), 1);
+    m.IsRequest = 1;
+    XQRC rc = m.Send();
+    ASSERT_EQ(rc.code, 0) << what << ": " << xqToMultibyte(rc.methodName);
+    ASSERT_EQ(dest.wait().code, 0) << what;
+    M received;
+    ASSERT_EQ(received.UnpackMessageBounded(dest.payload().data(), dest.payload().size()).code, 0) << what;
+    EXPECT_EQ(diffMessages(m, received), "") << what;
+}
+
+}  // namespace
+
+TEST(MessageSend, EachKindArrivesWhole) {
+    for (uint32_t seed = 1; seed <= 3; ++seed) {
+        MessageRandom rnd(seed, true, 30, 4);
+        XQBaseMessage base;
+        rnd.fill(base);
+        expectRoundTrip(base, "base");
+        XQAgentMessage agent;
+        rnd.fill(agent);
+        expectRoundTrip(agent, "agent");
+        XQKernelMessage kernel;
+        rnd.fill(kernel);
+        expectRoundTrip(kernel, "kernel");
+        XQLogMessage log;
+        rnd.fill(log);
+        expectRoundTrip(log, "log");
+    }
+}
+
+TEST(MessageSend, RequestGoesToDestinationReplyToOrigin) {
+    {
+        Listener dest, origin;
+        XQAgentMessage m;
+        route(m, dest.port(), origin.port());
+        m.StatusMsg = L"request";
+        ASSERT_EQ(m.Send().code, 0);
+        EXPECT_EQ(dest.wait().code, 0);
+        EXPECT_EQ(origin.stop().code, 6107);
+        EXPECT_TRUE(origin.payload().empty());
+        XQAgentMessage r;
+        r.UnpackMessageBounded(dest.payload().data(), dest.payload().size());
+        EXPECT_EQ(r.StatusMsg, L"request");
+    }
+    {
+        Listener dest, origin;
+        XQKernelMessage m;
+        route(m, dest.port(), origin.port());
+        m.IsRequest = 0;
+        m.Command = 22;  // only the agent message leaves such replies unsent
+        m.AliasName = L"reply";
+        ASSERT_EQ(m.Send().code, 0);
+        EXPECT_EQ(origin.wait().code, 0);
+        EXPECT_EQ(dest.stop().code, 6107);
+        XQKernelMessage r;
+        r.UnpackMessageBounded(origin.payload().data(), origin.payload().size());
+        EXPECT_EQ(r.AliasName, L"reply");
+        EXPECT_EQ(r.IsRequest, 0);
+    }
+    {
+        Listener dest, origin;
+        XQBaseMessage m;
+        route(m, dest.port(), origin.port());
+        m.IsRequest = 0;
+        ASSERT_EQ(m.Send().code, 0);
+        EXPECT_EQ(origin.wait().code, 0);
+        EXPECT_EQ(dest.stop().code, 6107);
+    }
+}
+
+TEST(MessageSend, AgentRepliesThatAreNotSent) {
+    struct Case {
+        int command, subCommand;
+    } cases[] = {{22, 0}, {0, 19}, {0, 29}};
+    for (const Case& c : cases) {
+        Listener origin;
+        XQAgentMessage m;
+        route(m, 1, origin.port());
+        m.IsRequest = 0;
+        m.Command = c.command;
+        m.SubCommand = c.subCommand;
+        EXPECT_EQ(m.Send().code, 0);
+        EXPECT_EQ(origin.stop().code, 6107) << c.command << "/" << c.subCommand;
+        EXPECT_TRUE(origin.payload().empty());
+    }
+    // The same commands in a request are sent.
+    Listener dest;
+    XQAgentMessage m;
+    route(m, dest.port(), 1);
+    m.Command = 22;
+    m.SubCommand = 29;
+    EXPECT_EQ(m.Send().code, 0);
+    EXPECT_EQ(dest.wait().code, 0);
+}
+
+TEST(MessageSend, TooLargeMessagesNeverReachTheSocket) {
+    const size_t big = 1100000;  // characters: above 4,194,304 bytes once packed
+    {
+        Listener dest;
+        XQAgentMessage m;
+        route(m, dest.port(), 1);
+        m.SourceDBConnectString.assign(big, L'c');
+        XQRC rc = m.Send();
+        EXPECT_EQ(rc.code, 9148);
+        EXPECT_EQ(rc.domain, XQRC::WhsSrv);
+        EXPECT_EQ(dest.stop().code, 6107);
+    }
+    {
+        Listener dest;
+        XQKernelMessage m;
+        route(m, dest.port(), 1);
+        m.AliasName.assign(big, L'k');
+        testing::internal::CaptureStdout();
+        XQRC rc = m.Send();
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(rc.code, 9148);
+        EXPECT_EQ(dest.stop().code, 6107);
+        unsigned int baseSize = m.XQBaseMessage::CalculateSize();
+        std::string expected = ">>***** XQKernelMessage::Send: Buffer Too Large: \n\tuiKernelSize = " +
+                               std::to_string(m.CalculateSize()) + "\n\tuiBaseSize = " + std::to_string(baseSize) +
+                               "\n\tMAX_BUFFER_SIZE = 4194304\n";
+        EXPECT_NE(out.find(expected), std::string::npos) << out;
+    }
+    {
+        Listener dest;
+        XQLogMessage m;
+        route(m, dest.port(), 1);
+        m.ProcessName.assign(big, L'l');
+        testing::internal::CaptureStdout();
+        XQRC rc = m.Send();
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(rc.code, 9148);
+        EXPECT_EQ(dest.stop().code, 6107);
+        EXPECT_NE(out.find(">>***** XQLogMessage::Send: Buffer Too Large: \n\tuiLogSize = "), std::string::npos);
+    }
+    {
+        Listener dest;
+        XQBaseMessage m;
+        route(m, dest.port(), 1);
+        m.SQLStmt2.assign(big, L'b');
+        EXPECT_EQ(m.Send().code, 9148);
+        EXPECT_EQ(dest.stop().code, 6107);
+    }
+}
+
+TEST(MessageSend, LargestMessagesStillTravel) {
+    // Just under the socket's frame limit: one text sized to fill it.
+    Listener dest;
+    XQAgentMessage m;
+    route(m, dest.port(), 1);
+    unsigned long base = m.XQBaseMessage::CalculateSize();
+    for (int i = 0; i < 60; ++i) {
+        unsigned long used = base + m.CalculateSize();
+        const unsigned long record = 220 + 4 * 7;  // prefixes and the seven numbers "0"
+        if (used + record + 4 > 4194300) break;
+        unsigned long chars = (4194300 - used - record) / 4;
+        m.InputDataList.emplace_back();
+        m.InputDataList.back().Text1.assign(chars > 99999 ? 99999 : chars, static_cast<wchar_t>(L'a' + i % 26));
+    }
+    unsigned long total = static_cast<unsigned long>(m.XQBaseMessage::CalculateSize()) + m.CalculateSize();
+    ASSERT_LE(total, 4194300u);
+    ASSERT_GT(total, 4000000u);
+    ASSERT_EQ(m.Send().code, 0);
+    ASSERT_EQ(dest.wait().code, 0);
+    XQAgentMessage r;
+    ASSERT_EQ(r.UnpackMessageBounded(dest.payload().data(), dest.payload().size()).code, 0);
+    EXPECT_EQ(diffMessages(m, r), "");
+}
