@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <clocale>
 #include <cstdlib>
 #include <vector>
@@ -34,6 +35,27 @@ bool parseUnsigned(const std::string& text, unsigned long max, unsigned long& va
     unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
     if (errno != 0 || v > max) return false;
     value = static_cast<unsigned long>(v);
+    return true;
+}
+
+bool parseSigned(const std::string& text, long min, long max, long& value) {
+    std::string digits = text;
+    bool negative = false;
+    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+        negative = digits[0] == '-';
+        digits.erase(0, 1);
+    }
+    unsigned long magnitude = 0;
+    if (!parseUnsigned(digits, static_cast<unsigned long>(LONG_MAX) + 1UL, magnitude)) return false;
+    long v;
+    if (negative)
+        v = magnitude == static_cast<unsigned long>(LONG_MAX) + 1UL ? LONG_MIN : -static_cast<long>(magnitude);
+    else if (magnitude > static_cast<unsigned long>(LONG_MAX))
+        return false;
+    else
+        v = static_cast<long>(magnitude);
+    if (v < min || v > max) return false;
+    value = v;
     return true;
 }
 

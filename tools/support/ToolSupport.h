@@ -16,6 +16,8 @@ std::string describe(const XQRC& rc);
 
 // Parses a decimal number; false when text is not one (or out of range).
 bool parseUnsigned(const std::string& text, unsigned long max, unsigned long& value);
+// The same for an optionally signed decimal number within [min, max].
+bool parseSigned(const std::string& text, long min, long max, long& value);
 
 // The directory of the running program (from /proc/self/exe).
 std::string programDir();
