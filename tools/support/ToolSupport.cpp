@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "foundation/XQResolveMessage.h"
+#include "messages/XQAgentMessage.h"
+#include "messages/XQKernelMessage.h"
+#include "messages/XQLogMessage.h"
+#include "transport/XQMessageQ.h"
 
 namespace tools {
 
@@ -75,6 +79,46 @@ void defaultOdbcSysIni() {
     std::string ini = std::string(dir) + "/odbcinst.ini";
     if (stat(ini.c_str(), &st) != 0) dir = TCORE_INSTALLED_ETC;
     setenv("ODBCSYSINI", dir, 1);
+}
+
+std::unique_ptr<XQBaseMessage> newMessage(EMSGTYPE type) {
+    switch (type) {
+        case XQAgentMsgType:
+            return std::unique_ptr<XQBaseMessage>(new XQAgentMessage());
+        case XQKernelMsgType:
+            return std::unique_ptr<XQBaseMessage>(new XQKernelMessage());
+        case XQLogMsgType:
+            return std::unique_ptr<XQBaseMessage>(new XQLogMessage());
+        default:
+            return std::unique_ptr<XQBaseMessage>(new XQBaseMessage());
+    }
+}
+
+std::string messageKindName(EMSGTYPE type) {
+    switch (type) {
+        case XQBaseMsgType:
+            return "base";
+        case XQAgentMsgType:
+            return "agent";
+        case XQKernelMsgType:
+            return "kernel";
+        case XQLogMsgType:
+            return "log";
+        default:
+            return "type " + std::to_string(static_cast<int>(type));
+    }
+}
+
+XQRC receiveAny(XQMessageQ& queue, unsigned int timeout, std::unique_ptr<XQBaseMessage>& message) {
+    message.reset();
+    EMSGTYPE type = XQBaseMsgType;
+    XQRC rc = queue.ReceiveType(type, timeout);
+    if (rc.code != 0) return rc;
+    std::unique_ptr<XQBaseMessage> received = newMessage(type);
+    // The message is queued already: no wait.
+    rc = queue.Receive(*received, 0);
+    if (rc.code == 0) message = std::move(received);
+    return rc;
 }
 
 }  // namespace tools
