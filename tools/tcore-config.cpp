@@ -140,7 +140,8 @@ int main(int argc, char** argv) {
             }
             continue;
         }
-        if (a.size() > 1 && a[0] == '-') return usageError("unknown option '" + a + "'");
+        // A single dash may begin a negative VALUE.
+        if (a.compare(0, 2, "--") == 0) return usageError("unknown option '" + a + "'");
         words.push_back(a);
     }
     if (!haveDsn || dsn.empty()) return usageError("--dsn is required");
