@@ -4,11 +4,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <clocale>
 #include <cstdlib>
 #include <vector>
 
 #include "foundation/XQResolveMessage.h"
+#include "messages/XQAgentMessage.h"
+#include "messages/XQKernelMessage.h"
+#include "messages/XQLogMessage.h"
+#include "transport/XQMessageQ.h"
 
 namespace tools {
 
@@ -37,6 +42,27 @@ bool parseUnsigned(const std::string& text, unsigned long max, unsigned long& va
     return true;
 }
 
+bool parseSigned(const std::string& text, long min, long max, long& value) {
+    std::string digits = text;
+    bool negative = false;
+    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) {
+        negative = digits[0] == '-';
+        digits.erase(0, 1);
+    }
+    unsigned long magnitude = 0;
+    if (!parseUnsigned(digits, static_cast<unsigned long>(LONG_MAX) + 1UL, magnitude)) return false;
+    long v;
+    if (negative)
+        v = magnitude == static_cast<unsigned long>(LONG_MAX) + 1UL ? LONG_MIN : -static_cast<long>(magnitude);
+    else if (magnitude > static_cast<unsigned long>(LONG_MAX))
+        return false;
+    else
+        v = static_cast<long>(magnitude);
+    if (v < min || v > max) return false;
+    value = v;
+    return true;
+}
+
 std::string programDir() {
     std::vector<char> buf(4096);
     ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
@@ -53,6 +79,46 @@ void defaultOdbcSysIni() {
     std::string ini = std::string(dir) + "/odbcinst.ini";
     if (stat(ini.c_str(), &st) != 0) dir = TCORE_INSTALLED_ETC;
     setenv("ODBCSYSINI", dir, 1);
+}
+
+std::unique_ptr<XQBaseMessage> newMessage(EMSGTYPE type) {
+    switch (type) {
+        case XQAgentMsgType:
+            return std::unique_ptr<XQBaseMessage>(new XQAgentMessage());
+        case XQKernelMsgType:
+            return std::unique_ptr<XQBaseMessage>(new XQKernelMessage());
+        case XQLogMsgType:
+            return std::unique_ptr<XQBaseMessage>(new XQLogMessage());
+        default:
+            return std::unique_ptr<XQBaseMessage>(new XQBaseMessage());
+    }
+}
+
+std::string messageKindName(EMSGTYPE type) {
+    switch (type) {
+        case XQBaseMsgType:
+            return "base";
+        case XQAgentMsgType:
+            return "agent";
+        case XQKernelMsgType:
+            return "kernel";
+        case XQLogMsgType:
+            return "log";
+        default:
+            return "type " + std::to_string(static_cast<int>(type));
+    }
+}
+
+XQRC receiveAny(XQMessageQ& queue, unsigned int timeout, std::unique_ptr<XQBaseMessage>& message) {
+    message.reset();
+    EMSGTYPE type = XQBaseMsgType;
+    XQRC rc = queue.ReceiveType(type, timeout);
+    if (rc.code != 0) return rc;
+    std::unique_ptr<XQBaseMessage> received = newMessage(type);
+    // The message is queued already: no wait.
+    rc = queue.Receive(*received, 0);
+    if (rc.code == 0) message = std::move(received);
+    return rc;
 }
 
 }  // namespace tools

@@ -1,0 +1,608 @@
+// The operator tools as an operator runs them: real programs as child
+// processes, talking to real queues on loopback and to a SQLite control
+// database through ODBC.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "db/XQOdbc.h"
+#include "db/XQOdbcConnect.h"
+#include "messages/XQAgentMessage.h"
+#include "security/PasswordScramble.h"
+#include "transport/XQMessageQ.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string binaryDir() {
+    const char* dir = std::getenv("TCORE_BINARY_DIR");
+    return dir != nullptr ? dir : "";
+}
+
+std::string tool(const std::string& name) { return binaryDir() + "/tools/" + name; }
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A private directory for one test, removed with everything in it.
+class TempDir {
+public:
+    TempDir() {
+        const char* base = std::getenv("TMPDIR");
+        std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/tcore-tools-XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// One tool run as a child process: standard input from a file holding
+// input, standard output and error into files of dir. The destructor kills
+// a child still running.
+class Child {
+public:
+    Child(const std::string& dir, const std::string& program, const std::vector<std::string>& args,
+          const std::string& input = "", const std::map<std::string, std::string>& env = {}) {
+        static int serial = 0;
+        const std::string stem = dir + "/run" + std::to_string(++serial);
+        outPath_ = stem + ".out";
+        errPath_ = stem + ".err";
+        const std::string inPath = stem + ".in";
+        std::ofstream(inPath, std::ios::binary) << input;
+
+        // Everything the child needs is made before fork: the test process
+        // may run threads, so the child only calls async-signal-safe functions.
+        std::vector<std::string> argStrings;
+        argStrings.push_back(program);
+        argStrings.insert(argStrings.end(), args.begin(), args.end());
+        std::vector<std::string> envStrings;
+        for (char** e = environ; *e != nullptr; ++e) {
+            std::string entry = *e;
+            if (env.count(entry.substr(0, entry.find('='))) == 0) envStrings.push_back(entry);
+        }
+        for (const auto& kv : env) envStrings.push_back(kv.first + "=" + kv.second);
+        std::vector<char*> argv, envp;
+        for (std::string& s : argStrings) argv.push_back(&s[0]);
+        argv.push_back(nullptr);
+        for (std::string& s : envStrings) envp.push_back(&s[0]);
+        envp.push_back(nullptr);
+
+        int in = open(inPath.c_str(), O_RDONLY | O_CLOEXEC);
+        int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (in >= 0 && out >= 0 && err >= 0) {
+            pid_ = fork();
+            if (pid_ == 0) {
+                dup2(in, 0);
+                dup2(out, 1);
+                dup2(err, 2);
+                execve(argv[0], argv.data(), envp.data());
+                _exit(127);
+            }
+        }
+        if (in >= 0) close(in);
+        if (out >= 0) close(out);
+        if (err >= 0) close(err);
+    }
+    ~Child() {
+        if (pid_ > 0 && status_ < 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    // The exit code, or -1 when the child did not end within seconds (it is
+    // then killed) or ended by a signal.
+    int wait(double seconds) {
+        if (pid_ <= 0) return -1;
+        if (status_ >= 0) return exitCode();
+        const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+        for (;;) {
+            int status = 0;
+            pid_t r = waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                status_ = status;
+                return exitCode();
+            }
+            if (r < 0 && errno != EINTR) return -1;
+            if (Clock::now() >= deadline) {
+                kill(pid_, SIGKILL);
+                waitpid(pid_, &status, 0);
+                status_ = status;
+                ADD_FAILURE() << "child did not end within " << seconds << " s; killed";
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    void signal(int number) {
+        if (pid_ > 0 && status_ < 0) kill(pid_, number);
+    }
+    std::string out() const { return readFile(outPath_); }
+    std::string err() const { return readFile(errPath_); }
+
+private:
+    int exitCode() const { return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
+
+    pid_t pid_ = -1;
+    int status_ = -1;
+    std::string outPath_, errPath_;
+};
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+Result run(const std::string& dir, const std::string& name, const std::vector<std::string>& args,
+           const std::string& input = "", const std::map<std::string, std::string>& env = {},
+           double seconds = 30) {
+    Child child(dir, tool(name), args, input, env);
+    EXPECT_TRUE(child.started()) << name;
+    int code = child.wait(seconds);
+    return Result{code, child.out(), child.err()};
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Waits (bounded) until a listener has written its port file; 0 when it did not.
+unsigned int waitForPort(const std::string& path, Child& listener) {
+    const auto deadline = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < deadline) {
+        std::string text = readFile(path);
+        if (!text.empty() && text.back() == '\n') return static_cast<unsigned int>(std::stoul(text));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << "no port file from the listener: " << listener.err();
+    return 0;
+}
+
+class ToolsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(binaryDir().empty()) << "TCORE_BINARY_DIR is not set";
+        ASSERT_FALSE(dir.path().empty());
+    }
+    TempDir dir;
+};
+
+// --- usage -----------------------------------------------------------------
+
+TEST_F(ToolsTest, HelpSucceedsAndUsageErrorsExitTwo) {
+    const char* const names[] = {"tcore-listen", "tcore-send", "tcore-ping", "tcore-config", "tcore-scramble",
+                                 "tcore-msg"};
+    for (const char* name : names) {
+        Result help = run(dir.path(), name, {"--help"});
+        EXPECT_EQ(0, help.code) << name;
+        EXPECT_TRUE(contains(help.out, std::string("usage: ") + name)) << name << ": " << help.out;
+        Result bad = run(dir.path(), name, {"--no-such-option"});
+        EXPECT_EQ(2, bad.code) << name;
+        EXPECT_TRUE(contains(bad.err, name)) << name << ": " << bad.err;
+    }
+    const std::vector<std::pair<std::string, std::vector<std::string>>> usageErrors = {
+        {"tcore-listen", {}},
+        {"tcore-listen", {"70000"}},
+        {"tcore-listen", {"0", "--count", "0"}},
+        {"tcore-listen", {"0", "--count"}},
+        {"tcore-send", {}},
+        {"tcore-send", {"--port", "0"}},
+        {"tcore-send", {"--port", "5000", "--kind", "wip"}},
+        {"tcore-send", {"--port", "5000", "--status", "only for agents"}},
+        {"tcore-send", {"--port", "5000", "--command", "seven"}},
+        {"tcore-send", {"--port", "5000", "--wait-reply", "-1"}},
+        {"tcore-ping", {"127.0.0.1"}},
+        {"tcore-ping", {"127.0.0.1", "port"}},
+        {"tcore-ping", {"127.0.0.1", "0"}},
+        {"tcore-config", {"--prefix", "tcore", "list"}},
+        {"tcore-config", {"--dsn", "x", "list"}},
+        {"tcore-config", {"--dsn", "x", "--prefix", "tcore", "get", "RTK"}},
+        {"tcore-config", {"--dsn", "x", "--prefix", "tcore", "set", "Nobody", "A", "1"}},
+        {"tcore-config", {"--dsn", "x", "--prefix", "tcore", "drop"}},
+        {"tcore-scramble", {"extra"}},
+    };
+    for (const auto& e : usageErrors) {
+        Result r = run(dir.path(), e.first, e.second);
+        std::string shown = e.first;
+        for (const std::string& a : e.second) shown += " " + a;
+        EXPECT_EQ(2, r.code) << shown << "\n" << r.err;
+        EXPECT_FALSE(r.err.empty()) << shown;
+    }
+}
+
+// --- tcore-scramble --------------------------------------------------------
+
+TEST_F(ToolsTest, ScrambleRoundTripsAndShowsNoPassword) {
+    const std::string password = "Op3rator-pw";
+    Result scrambled = run(dir.path(), "tcore-scramble", {}, password + "\n");
+    ASSERT_EQ(0, scrambled.code) << scrambled.err;
+    std::string hex = scrambled.out;
+    ASSERT_FALSE(hex.empty());
+    ASSERT_EQ('\n', hex.back());
+    hex.pop_back();
+    // UCS-2 with a terminator: 2n + 2 bytes, two digits each.
+    EXPECT_EQ((password.size() * 2 + 2) * 2, hex.size());
+    EXPECT_EQ(std::string::npos, hex.find_first_not_of("0123456789abcdef")) << hex;
+    EXPECT_FALSE(contains(scrambled.out, password));
+    EXPECT_FALSE(contains(scrambled.err, password));
+
+    // The same bytes as the library's own scrambling.
+    std::vector<unsigned char> bytes;
+    ASSERT_EQ(0, scramblePassword(xqFromMultibyte(password), bytes).code);
+    std::string expected;
+    char two[3];
+    for (unsigned char b : bytes) {
+        std::snprintf(two, sizeof(two), "%02x", b);
+        expected += two;
+    }
+    EXPECT_EQ(expected, hex);
+
+    Result back = run(dir.path(), "tcore-scramble", {"--reverse"}, hex + "\n");
+    EXPECT_EQ(0, back.code) << back.err;
+    EXPECT_EQ(password + "\n", back.out);
+    // Upper-case digits and a line end from another system read the same.
+    std::string upper = hex;
+    for (char& c : upper) c = static_cast<char>(toupper(c));
+    back = run(dir.path(), "tcore-scramble", {"-r"}, upper + "\r\n");
+    EXPECT_EQ(0, back.code) << back.err;
+    EXPECT_EQ(password + "\n", back.out);
+}
+
+TEST_F(ToolsTest, ScrambleNonAsciiAndBadInput) {
+    const std::map<std::string, std::string> utf8 = {{"LC_ALL", "C.UTF-8"}};
+    const std::string password = "p\xc3\xa4ss \xe2\x82\xac";  // "päss €"
+    Result scrambled = run(dir.path(), "tcore-scramble", {}, password + "\n", utf8);
+    ASSERT_EQ(0, scrambled.code) << scrambled.err;
+    Result back = run(dir.path(), "tcore-scramble", {"--reverse"}, scrambled.out, utf8);
+    EXPECT_EQ(0, back.code) << back.err;
+    EXPECT_EQ(password + "\n", back.out);
+
+    Result empty = run(dir.path(), "tcore-scramble", {}, "");
+    EXPECT_EQ(1, empty.code);
+    EXPECT_TRUE(contains(empty.err, "no password")) << empty.err;
+    for (const char* bad : {"abc\n", "zz11\n", "\n"}) {
+        Result r = run(dir.path(), "tcore-scramble", {"--reverse"}, bad);
+        EXPECT_EQ(1, r.code) << bad;
+        EXPECT_TRUE(contains(r.err, "hex")) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+}
+
+// --- tcore-config ----------------------------------------------------------
+
+class ConfigToolTest : public ToolsTest {
+protected:
+    void SetUp() override {
+        ToolsTest::SetUp();
+        const char* source = std::getenv("TCORE_SOURCE_DIR");
+        ASSERT_NE(nullptr, source) << "TCORE_SOURCE_DIR is not set";
+        {
+            std::ofstream ini(dir.path() + "/odbc.ini");
+            ini << "[tools_cdb]\nDriver = SQLite3\nDatabase = " << dir.path() << "/control.db\n";
+        }
+        // Children inherit these; the driver definitions are the project's.
+        setenv("ODBCSYSINI", (std::string(source) + "/etc").c_str(), 1);
+        setenv("ODBCINI", (dir.path() + "/odbc.ini").c_str(), 1);
+
+        XQOdbcConnect* conn = XQOdbc::getEnv()->getConnection(1);
+        XQRC rc = conn->connect(L"tools_cdb", L"", L"", 0);
+        ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
+        // SQLite has no schemas: the store reads the prefix as the file itself.
+        rc = conn->executeStmt(L"CREATE TABLE configuration (component CHAR(10) NOT NULL, name VARCHAR(20) NOT NULL,"
+                               L" type CHAR(1) NOT NULL, value_int INTEGER, value_char VARCHAR(199),"
+                               L" short_name VARCHAR(19), PRIMARY KEY (component, name))",
+                               0);
+        ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
+        for (const wchar_t* row : {L"'DDD', 'AGENTMODULE', 'C', 0, 'agentmod', 'am'", L"'RTK', 'TIMEOUT', 'N', 30, '', 'to'",
+                                   L"'Agent', 'WORKERS', 'N', 4, NULL, NULL", L"'Log', 'LOGFILE', 'C', 0, 'run.log', ''"}) {
+            rc = conn->executeStmt(L"INSERT INTO configuration (component, name, type, value_int, value_char,"
+                                   L" short_name) VALUES (" + XQSTRING(row) + L")",
+                                   0);
+            ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
+        }
+        conn->disconnect();
+        XQOdbc::free();
+    }
+
+    Result config(const std::vector<std::string>& command) {
+        std::vector<std::string> args = {"--dsn", "tools_cdb", "--prefix", "tcore"};
+        args.insert(args.end(), command.begin(), command.end());
+        return run(dir.path(), "tcore-config", args);
+    }
+
+    // The line of list for component and name, or empty.
+    static std::string listed(const std::string& list, const std::string& component, const std::string& name) {
+        std::istringstream in(list);
+        std::string line;
+        while (std::getline(in, line)) {
+            std::istringstream words(line);
+            std::string c, n;
+            words >> c >> n;
+            if (c == component && n == name) return line;
+        }
+        return "";
+    }
+};
+
+TEST_F(ConfigToolTest, ListGetAndSetOneRow) {
+    Result list = config({"list"});
+    ASSERT_EQ(0, list.code) << list.err;
+    std::string line = listed(list.out, "RTK", "TIMEOUT");
+    EXPECT_TRUE(contains(line, " int ") && contains(line, " 30") && contains(line, "(to)")) << list.out;
+    line = listed(list.out, "DDD", "AGENTMODULE");
+    EXPECT_TRUE(contains(line, " string ") && contains(line, "agentmod") && contains(line, "(am)")) << list.out;
+    EXPECT_TRUE(contains(listed(list.out, "Agent", "WORKERS"), " 4")) << list.out;
+    EXPECT_TRUE(contains(listed(list.out, "Log", "LOGFILE"), "run.log")) << list.out;
+    // The command is list when none is given.
+    EXPECT_EQ(list.out, config({}).out);
+
+    Result get = config({"get", "rtk", "TIMEOUT"});
+    EXPECT_EQ(0, get.code) << get.err;
+    EXPECT_EQ("30\n", get.out);
+    get = config({"get", "DDD", "AGENTMODULE"});
+    EXPECT_EQ(0, get.code) << get.err;
+    EXPECT_EQ("agentmod\n", get.out);
+
+    // Each run is a new process that loads the table afresh: what get shows
+    // after set is what was stored.
+    Result set = config({"set", "RTK", "TIMEOUT", "-45"});
+    EXPECT_EQ(0, set.code) << set.err;
+    set = config({"set", "Log", "LOGFILE", "other file.log"});
+    EXPECT_EQ(0, set.code) << set.err;
+    EXPECT_EQ("-45\n", config({"get", "RTK", "TIMEOUT"}).out);
+    EXPECT_EQ("other file.log\n", config({"get", "log", "LOGFILE"}).out);
+    list = config({"list"});
+    EXPECT_TRUE(contains(listed(list.out, "RTK", "TIMEOUT"), "(to)")) << "short name kept: " << list.out;
+    EXPECT_TRUE(contains(listed(list.out, "DDD", "AGENTMODULE"), "agentmod")) << list.out;
+    EXPECT_TRUE(contains(listed(list.out, "Agent", "WORKERS"), " 4")) << list.out;
+}
+
+TEST_F(ConfigToolTest, FailuresExitOneWithTheReason) {
+    Result missing = config({"get", "RTK", "NOSUCH"});
+    EXPECT_EQ(1, missing.code);
+    EXPECT_TRUE(contains(missing.err, "9162")) << missing.err;
+    EXPECT_TRUE(missing.out.empty());
+    missing = config({"set", "RTK", "NOSUCH", "1"});
+    EXPECT_EQ(1, missing.code);
+    EXPECT_TRUE(contains(missing.err, "9162")) << missing.err;
+
+    Result notNumber = config({"set", "RTK", "TIMEOUT", "soon"});
+    EXPECT_EQ(1, notNumber.code);
+    EXPECT_TRUE(contains(notNumber.err, "number")) << notNumber.err;
+    EXPECT_EQ("30\n", config({"get", "RTK", "TIMEOUT"}).out);
+
+    Result noSource = run(dir.path(), "tcore-config", {"--dsn", "no_such_dsn", "--prefix", "tcore", "list"});
+    EXPECT_EQ(1, noSource.code);
+    EXPECT_TRUE(contains(noSource.err, "2009")) << noSource.err;
+    Result badPrefix = run(dir.path(), "tcore-config", {"--dsn", "tools_cdb", "--prefix", "a;b", "list"});
+    EXPECT_EQ(1, badPrefix.code);
+    EXPECT_FALSE(badPrefix.err.empty());
+}
+
+TEST_F(ConfigToolTest, PasswordIsNeverShown) {
+    Result list = run(dir.path(), "tcore-config",
+                      {"--dsn", "tools_cdb", "--prefix", "tcore", "--user", "u", "--password", "Hidden-pw1", "list"});
+    ASSERT_EQ(0, list.code) << list.err;
+    EXPECT_FALSE(contains(list.out, "Hidden-pw1")) << list.out;
+    EXPECT_TRUE(contains(listed(list.out, "DDD", "password"), "********")) << list.out;
+}
+
+// --- tcore-listen, tcore-send, tcore-ping ----------------------------------
+
+TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
+    const std::string portFile = dir.path() + "/port";
+    Child listener(dir.path(), tool("tcore-listen"), {"0", "--count", "4", "--port-file", portFile});
+    ASSERT_TRUE(listener.started());
+    const unsigned int port = waitForPort(portFile, listener);
+    ASSERT_NE(0u, port);
+    const std::string p = std::to_string(port);
+    const std::vector<std::vector<std::string>> sends = {
+        {"--kind", "base", "--bvname", "base view", "--command", "12", "--sql1", "SELECT a FROM t"},
+        {"--kind", "agent", "--bvname", "agent view", "--subcommand", "-3", "--status", "copying rows",
+         "--source-db", "src_dsn", "--fetch-count", "250"},
+        {"--kind", "kernel", "--information-resource", "warehouse IR", "--alias", "wh"},
+        {"--kind", "log", "--event-message", "step finished", "--event-id", "77", "--process-name", "tools_test"},
+    };
+    for (const auto& s : sends) {
+        std::vector<std::string> args = {"--host", "127.0.0.1", "--port", p};
+        args.insert(args.end(), s.begin(), s.end());
+        Result sent = run(dir.path(), "tcore-send", args);
+        EXPECT_EQ(0, sent.code) << sent.err;
+        EXPECT_TRUE(contains(sent.out, "sent " + s[1] + " message to 127.0.0.1:" + p)) << sent.out;
+    }
+    ASSERT_EQ(0, listener.wait(20)) << listener.err();
+    const std::string out = listener.out();
+    // In the order sent, each printed by its own class.
+    size_t m1 = out.find("==== message 1: base message"), m2 = out.find("==== message 2: agent message"),
+           m3 = out.find("==== message 3: kernel message"), m4 = out.find("==== message 4: log message");
+    ASSERT_NE(std::string::npos, m1) << out;
+    ASSERT_NE(std::string::npos, m2) << out;
+    ASSERT_NE(std::string::npos, m3) << out;
+    ASSERT_NE(std::string::npos, m4) << out;
+    EXPECT_TRUE(m1 < m2 && m2 < m3 && m3 < m4);
+    const std::string base = out.substr(m1, m2 - m1), agent = out.substr(m2, m3 - m2),
+                      kernel = out.substr(m3, m4 - m3), log = out.substr(m4);
+    EXPECT_TRUE(contains(base, "BV Name : base view")) << base;
+    EXPECT_TRUE(contains(base, "Command : 12")) << base;
+    EXPECT_TRUE(contains(base, "SQLStmt1 : SELECT a FROM t")) << base;
+    EXPECT_TRUE(contains(base, "Origin Queue Name : tcore-send")) << base;
+    EXPECT_TRUE(contains(agent, "Sub Command : -3")) << agent;
+    EXPECT_TRUE(contains(agent, "StatusMsg : copying rows")) << agent;
+    EXPECT_TRUE(contains(agent, "SourceDBName : src_dsn")) << agent;
+    EXPECT_TRUE(contains(agent, "SourceFetchCount : 250")) << agent;
+    EXPECT_TRUE(contains(kernel, "Information Resource : warehouse IR")) << kernel;
+    EXPECT_TRUE(contains(kernel, "Alias Name : wh")) << kernel;
+    EXPECT_TRUE(contains(log, "Event Message : step finished")) << log;
+    EXPECT_TRUE(contains(log, "Event ID : 77")) << log;
+    EXPECT_TRUE(contains(log, "Process Name : tools_test")) << log;
+    EXPECT_TRUE(contains(listener.err(), "4 message(s) received")) << listener.err();
+}
+
+TEST_F(ToolsTest, ListenerStopsCleanlyOnSignals) {
+    for (int sig : {SIGTERM, SIGINT}) {
+        const std::string portFile = dir.path() + "/port" + std::to_string(sig);
+        Child listener(dir.path(), tool("tcore-listen"), {"0", "--port-file", portFile});
+        const unsigned int port = waitForPort(portFile, listener);
+        ASSERT_NE(0u, port);
+        // A second queue cannot take the same port.
+        Result taken = run(dir.path(), "tcore-listen", {std::to_string(port), "--count", "1"});
+        EXPECT_EQ(1, taken.code);
+        EXPECT_TRUE(contains(taken.err, "no queue on port " + std::to_string(port))) << taken.err;
+
+        listener.signal(sig);
+        EXPECT_EQ(0, listener.wait(20)) << "signal " << sig << ": " << listener.err();
+        EXPECT_TRUE(contains(listener.err(), "0 message(s) received")) << listener.err();
+        if (sig == SIGTERM) {
+            // The port is free again once the queue is gone.
+            Result again = run(dir.path(), "tcore-ping", {"127.0.0.1", std::to_string(port)});
+            EXPECT_EQ(1, again.code);
+        }
+    }
+}
+
+TEST_F(ToolsTest, PingLiveListenerAndClosedPort) {
+    const std::string portFile = dir.path() + "/port";
+    Child listener(dir.path(), tool("tcore-listen"), {"0", "--count", "1", "--port-file", portFile});
+    const unsigned int port = waitForPort(portFile, listener);
+    ASSERT_NE(0u, port);
+    Result alive = run(dir.path(), "tcore-ping", {"127.0.0.1", std::to_string(port), "--name", "tools_test"});
+    EXPECT_EQ(0, alive.code) << alive.err;
+    EXPECT_EQ("127.0.0.1:" + std::to_string(port) + " alive\n", alive.out);
+    // The ping is no message: the listener is still waiting for its one.
+    Result sent = run(dir.path(), "tcore-send", {"--port", std::to_string(port), "--bvname", "after ping"});
+    EXPECT_EQ(0, sent.code) << sent.err;
+    ASSERT_EQ(0, listener.wait(20)) << listener.err();
+    EXPECT_TRUE(contains(listener.out(), "==== message 1: base message")) << listener.out();
+    EXPECT_TRUE(contains(listener.out(), "after ping")) << listener.out();
+
+    // A port nobody listens on: a queue that is gone left it free.
+    unsigned int closedPort = 0;
+    {
+        XQMessageQ gone;
+        ASSERT_EQ(0, gone.Create(0, 1).code);
+        closedPort = gone.nQueuePort;
+        ASSERT_EQ(0, gone.Destroy(1).code);
+    }
+    const auto start = Clock::now();
+    Result dead = run(dir.path(), "tcore-ping", {"127.0.0.1", std::to_string(closedPort)});
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    EXPECT_EQ(1, dead.code);
+    EXPECT_TRUE(dead.out.empty()) << dead.out;
+    EXPECT_TRUE(contains(dead.err, "127.0.0.1:" + std::to_string(closedPort) + ": ")) << dead.err;
+    EXPECT_TRUE(contains(dead.err, "Sockets")) << dead.err;
+    EXPECT_LT(seconds, 25.0);
+
+    Result noSend = run(dir.path(), "tcore-send", {"--port", std::to_string(closedPort)});
+    EXPECT_EQ(1, noSend.code);
+    EXPECT_TRUE(contains(noSend.err, "sending to 127.0.0.1:" + std::to_string(closedPort))) << noSend.err;
+}
+
+// --- tcore-send --wait-reply -----------------------------------------------
+
+// A peer in this process: takes one agent request and answers it with rc.
+class ReplyingPeer {
+public:
+    ReplyingPeer() { created = queue.Create(0, 5); }
+    ~ReplyingPeer() { queue.Destroy(1); }
+
+    // Receives the request; replies with rc when reply is true.
+    ::testing::AssertionResult answer(const XQRC& rc, bool reply, XQAgentMessage& request) {
+        XQRC received = queue.Receive(request, 20000);
+        if (received.code != 0) return ::testing::AssertionFailure() << "no request: " << received.code;
+        if (!reply) return ::testing::AssertionSuccess();
+        XQAgentMessage answer = request;
+        answer.ReturnCode = rc;
+        answer.SetIsRequest(0);
+        answer.StatusMsg = L"done";
+        XQRC sent = answer.Send();
+        if (sent.code != 0) return ::testing::AssertionFailure() << "reply not sent: " << sent.code;
+        return ::testing::AssertionSuccess();
+    }
+
+    XQMessageQ queue;
+    XQRC created{0, 0, XQRC::WhsSrv};
+};
+
+TEST_F(ToolsTest, WaitReplyPrintsTheCarriedCode) {
+    ReplyingPeer peer;
+    ASSERT_EQ(0, peer.created.code);
+    const std::string port = std::to_string(peer.queue.nQueuePort);
+
+    {
+        Child send(dir.path(), tool("tcore-send"),
+                   {"--port", port, "--kind", "agent", "--command", "5", "--bvname", "copy", "--wait-reply", "20000"});
+        XQAgentMessage request;
+        ASSERT_TRUE(peer.answer(XQRC(0, 0, XQRC::WhsSrv), true, request));
+        // The request names the sender's own queue for the reply.
+        EXPECT_EQ(1, request.IsRequest);
+        EXPECT_EQ(1, request.ReplyNeeded);
+        EXPECT_NE(0u, request.OriginQueuePort);
+        EXPECT_EQ(L"copy", request.BVName);
+        EXPECT_EQ(0, send.wait(30)) << send.err();
+        EXPECT_TRUE(contains(send.out(), "reply (agent message): 0/0 (WhsSrv)")) << send.out();
+    }
+    {
+        Child send(dir.path(), tool("tcore-send"),
+                   {"--port", port, "--kind", "agent", "--command", "5", "--wait-reply", "20000", "--print"});
+        XQAgentMessage request;
+        XQRC failed(9162, 0, XQRC::WhsDDD);
+        failed.SetComment(L"from the peer");
+        ASSERT_TRUE(peer.answer(failed, true, request));
+        EXPECT_EQ(1, send.wait(30)) << send.err();
+        const std::string out = send.out();
+        EXPECT_TRUE(contains(out, "reply (agent message): 9162/0 (WhsDDD): ")) << out;
+        EXPECT_TRUE(contains(out, "from the peer")) << out;
+        // --print shows the request and then the reply.
+        EXPECT_TRUE(contains(out, "Is Request : 1")) << out;
+        EXPECT_TRUE(contains(out, "StatusMsg : done")) << out;
+    }
+    {
+        // No answer: the wait ends at its limit.
+        const auto start = Clock::now();
+        Child send(dir.path(), tool("tcore-send"), {"--port", port, "--kind", "agent", "--wait-reply", "700"});
+        XQAgentMessage request;
+        ASSERT_TRUE(peer.answer(XQRC(0, 0, XQRC::WhsSrv), false, request));
+        EXPECT_EQ(1, send.wait(30)) << send.err();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        EXPECT_GE(seconds, 0.7);
+        EXPECT_LT(seconds, 25.0);
+        EXPECT_TRUE(contains(send.err(), "no reply within 700 ms")) << send.err();
+    }
+}
+
+}  // namespace
