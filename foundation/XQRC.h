@@ -10,7 +10,7 @@
 // A success value (all texts empty) costs no allocation to build or copy.
 class TCORE_EXPORT XQRC {
 public:
-    enum domainType { Windows = 0, ODBC = 1, WhsDDD = 2, WhsSrv = 3, WhsClnt = 4, Sockets = 5 };
+    enum domainType : int { Windows = 0, ODBC = 1, WhsDDD = 2, WhsSrv = 3, WhsClnt = 4, Sockets = 5 };
 
     XQRC(int code, int secondaryCode, XQRC::domainType domain);
     XQRC(const XQRC& other);
