@@ -68,9 +68,31 @@ inline long parsePrefix(const unsigned char* p) {
     return static_cast<long>(value);
 }
 
-// Copies the n characters at p into out up to the first NUL among them, in
-// one pass. The string's storage is reused when it is large enough.
+// Characters before the first NUL among the n at p.
+inline unsigned long textLength(const unsigned char* p, unsigned long n) {
+    unsigned long i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 4 <= n; i += 4) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi32(block, zero));
+        if (mask != 0)
+            return i + static_cast<unsigned long>(__builtin_ctz(static_cast<unsigned>(mask))) / 4;
+    }
+#endif
+    while (i < n && loadChar(p + 4 * i) != L'\0') ++i;
+    return i;
+}
+
+// Copies the n characters at p into out up to the first NUL among them.
+// When out has the room, its storage is reused and the characters are
+// scanned and copied in one pass; otherwise the string is built from the
+// characters directly, without first filling new storage.
 inline void assignText(XQSTRING& out, const unsigned char* p, unsigned long n) {
+    if (out.capacity() < n && reinterpret_cast<std::uintptr_t>(p) % alignof(wchar_t) == 0) {
+        out.assign(reinterpret_cast<const wchar_t*>(p), textLength(p, n));
+        return;
+    }
     out.resize(n);
     unsigned char* q = reinterpret_cast<unsigned char*>(&out[0]);
     unsigned long i = 0;
