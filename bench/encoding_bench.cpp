@@ -23,7 +23,8 @@ struct Payload {
 const Payload& payload() {
     static const Payload p = [] {
         Payload p;
-        static const wchar_t* kTypes[] = {L"VARCHAR", L"INTEGER", L"DECIMAL", L"TIMESTAMP", L"CHAR"};
+        static const wchar_t* kTypes[] = {L"VARCHAR", L"INTEGER", L"DECIMAL", L"TIMESTAMP",
+                                          L"CHAR"};
         for (int i = 0; i < 200; ++i) {
             XQAttributeData a;
             a.Text1 = L"SALES_ORDER_ITEMS_" + std::to_wstring(i / 20);
@@ -95,7 +96,8 @@ void BM_SizeAndWriteLists(benchmark::State& state) {
     const Payload& p = payload();
     std::vector<unsigned char> target(p.packed.size());
     for (auto _ : state) {
-        const unsigned long size = CalculateDataListSize(p.columns) + CalculateResultSetSize(p.rows);
+        const unsigned long size =
+            CalculateDataListSize(p.columns) + CalculateResultSetSize(p.rows);
         benchmark::DoNotOptimize(size);
         unsigned long cursor = 0;
         CopyDataListToBuffer(p.columns, target.data(), &cursor);

@@ -20,21 +20,33 @@ struct Codec {
     unsigned long slackPerElement;
 };
 
-#define TCORE_FUZZ_CODEC(List, Name, slack)                                                             \
-    Codec<List> {                                                                                       \
-        #Name, [](const List& l) { return Calculate##Name##Size(l); },                                  \
-            [](const List& l, unsigned char* b, unsigned long* c) { Copy##Name##ToBuffer(l, b, c); },   \
-            [](List& l, const unsigned char* b, unsigned long* c, long) { Get##Name##FromBuffer(l, b, c); }, \
-            [](List& l, XQFieldReader& r, long) { Get##Name##FromBuffer(l, r); }, slack                 \
+// clang-format off
+#define TCORE_FUZZ_CODEC(List, Name, slack)                                                   \
+    Codec<List> {                                                                        \
+        #Name,                                                                           \
+        [](const List& l) { return Calculate##Name##Size(l); },                          \
+        [](const List& l, unsigned char* b, unsigned long* c) {                          \
+            Copy##Name##ToBuffer(l, b, c);                                               \
+        },                                                                               \
+        [](List& l, const unsigned char* b, unsigned long* c, long) {                    \
+            Get##Name##FromBuffer(l, b, c);                                              \
+        },                                                                               \
+        [](List& l, XQFieldReader& r, long) { Get##Name##FromBuffer(l, r); },            \
+        slack                                                                            \
     }
+// clang-format on
 
 const Codec<XQResultSetDataList> kResultSet{
-    "ResultSet", [](const XQResultSetDataList& l) { return CalculateResultSetSize(l); },
-    [](const XQResultSetDataList& l, unsigned char* b, unsigned long* c) { CopyResultSetToBuffer(l, b, c); },
+    "ResultSet",
+    [](const XQResultSetDataList& l) { return CalculateResultSetSize(l); },
+    [](const XQResultSetDataList& l, unsigned char* b, unsigned long* c) {
+        CopyResultSetToBuffer(l, b, c);
+    },
     [](XQResultSetDataList& l, const unsigned char* b, unsigned long* c, long rows) {
         GetResultSetFromBuffer(l, b, c, rows);
     },
-    [](XQResultSetDataList& l, XQFieldReader& r, long rows) { GetResultSetFromBuffer(l, r, rows); }, 0};
+    [](XQResultSetDataList& l, XQFieldReader& r, long rows) { GetResultSetFromBuffer(l, r, rows); },
+    0};
 
 typedef std::vector<unsigned char> Bytes;
 
@@ -45,8 +57,8 @@ bool encode(const Codec<List>& codec, const List& list, Bytes& out, std::string&
     unsigned long cursor = 0;
     codec.write(list, out.data(), &cursor);
     if (cursor + codec.slackPerElement * list.size() != computed) {
-        failure = std::string(codec.name) + ": written " + std::to_string(cursor) + " bytes, computed " +
-                  std::to_string(computed);
+        failure = std::string(codec.name) + ": written " + std::to_string(cursor) +
+                  " bytes, computed " + std::to_string(computed);
         return false;
     }
     out.resize(cursor);
@@ -60,7 +72,8 @@ std::string check(const Codec<List>& codec, XQFieldReader& reader, long rows, bo
     codec.read(list, reader, rows);
     const std::string name = codec.name;
     if (reader.Cursor() > reader.End()) return name + ": cursor beyond the end";
-    if (reader.Overrun()) return list.empty() ? std::string() : name + ": list not empty after an overrun";
+    if (reader.Overrun())
+        return list.empty() ? std::string() : name + ": list not empty after an overrun";
 
     std::string failure;
     Bytes first;
@@ -70,7 +83,8 @@ std::string check(const Codec<List>& codec, XQFieldReader& reader, long rows, bo
     List again = list;
     XQFieldReader second(first.data(), first.size());
     codec.read(again, second, count);
-    if (second.Overrun() || second.Cursor() != first.size()) return name + ": re-encoded list does not read back";
+    if (second.Overrun() || second.Cursor() != first.size())
+        return name + ": re-encoded list does not read back";
     Bytes bytes;
     if (!encode(codec, again, bytes, failure)) return failure;
     if (bytes != first) return name + ": re-encoded list reads back different";
@@ -96,22 +110,44 @@ std::string check(const Codec<List>& codec, XQFieldReader& reader, long rows, bo
 
 std::string decodeKind(unsigned kind, XQFieldReader& reader, long rows, bool alone) {
     switch (kind) {
-        case 0: return check(TCORE_FUZZ_CODEC(XQPrimaryKeyDataList, PrimaryKeyList, 0), reader, rows, alone);
-        case 1: return check(TCORE_FUZZ_CODEC(XQForeignKeyDataList, ForeignKeyList, 0), reader, rows, alone);
-        case 2: return check(TCORE_FUZZ_CODEC(XQAttributeDataList, DataList, 0), reader, rows, alone);
-        case 3: return check(TCORE_FUZZ_CODEC(XQTableNameDataList, TableList, 0), reader, rows, alone);
-        case 4: return check(TCORE_FUZZ_CODEC(XQDPTableNameDataList, DPTableList, 0), reader, rows, alone);
-        case 5: return check(TCORE_FUZZ_CODEC(XQColAttrDataList, ColAttrList, 0), reader, rows, alone);
-        case 6: return check(TCORE_FUZZ_CODEC(XQCfgParmList, CfgParmList, 0), reader, rows, alone);
-        case 7: return check(TCORE_FUZZ_CODEC(XQCaptureSchemaList, CaptureSchemaList, 180), reader, rows, alone);
-        case 8: return check(kResultSet, reader, rows, alone);
-        case 9: return check(TCORE_FUZZ_CODEC(XQRfcFieldDescList, RfcFieldDescList, 0), reader, rows, alone);
-        case 10: return check(TCORE_FUZZ_CODEC(XQRfcStElemDescList, RfcStElemDescList, 0), reader, rows, alone);
-        case 11: return check(TCORE_FUZZ_CODEC(XQBapiParamList, BapiParamList, 0), reader, rows, alone);
-        case 12: return check(TCORE_FUZZ_CODEC(XQBOBapiList, BOBapiList, 0), reader, rows, alone);
-        case 13: return check(TCORE_FUZZ_CODEC(XQBONodeList, BONodeList, 0), reader, rows, alone);
-        case 14: return check(TCORE_FUZZ_CODEC(XQBONameList, BONameList, 0), reader, rows, alone);
-        default: return check(TCORE_FUZZ_CODEC(XQLPZDataList, LPZDataList, 0), reader, rows, alone);
+        case 0:
+            return check(TCORE_FUZZ_CODEC(XQPrimaryKeyDataList, PrimaryKeyList, 0), reader, rows,
+                         alone);
+        case 1:
+            return check(TCORE_FUZZ_CODEC(XQForeignKeyDataList, ForeignKeyList, 0), reader, rows,
+                         alone);
+        case 2:
+            return check(TCORE_FUZZ_CODEC(XQAttributeDataList, DataList, 0), reader, rows, alone);
+        case 3:
+            return check(TCORE_FUZZ_CODEC(XQTableNameDataList, TableList, 0), reader, rows, alone);
+        case 4:
+            return check(TCORE_FUZZ_CODEC(XQDPTableNameDataList, DPTableList, 0), reader, rows,
+                         alone);
+        case 5:
+            return check(TCORE_FUZZ_CODEC(XQColAttrDataList, ColAttrList, 0), reader, rows, alone);
+        case 6:
+            return check(TCORE_FUZZ_CODEC(XQCfgParmList, CfgParmList, 0), reader, rows, alone);
+        case 7:
+            return check(TCORE_FUZZ_CODEC(XQCaptureSchemaList, CaptureSchemaList, 180), reader,
+                         rows, alone);
+        case 8:
+            return check(kResultSet, reader, rows, alone);
+        case 9:
+            return check(TCORE_FUZZ_CODEC(XQRfcFieldDescList, RfcFieldDescList, 0), reader, rows,
+                         alone);
+        case 10:
+            return check(TCORE_FUZZ_CODEC(XQRfcStElemDescList, RfcStElemDescList, 0), reader, rows,
+                         alone);
+        case 11:
+            return check(TCORE_FUZZ_CODEC(XQBapiParamList, BapiParamList, 0), reader, rows, alone);
+        case 12:
+            return check(TCORE_FUZZ_CODEC(XQBOBapiList, BOBapiList, 0), reader, rows, alone);
+        case 13:
+            return check(TCORE_FUZZ_CODEC(XQBONodeList, BONodeList, 0), reader, rows, alone);
+        case 14:
+            return check(TCORE_FUZZ_CODEC(XQBONameList, BONameList, 0), reader, rows, alone);
+        default:
+            return check(TCORE_FUZZ_CODEC(XQLPZDataList, LPZDataList, 0), reader, rows, alone);
     }
 }
 
@@ -122,7 +158,8 @@ std::string DecodeEncodingFuzzInput(const unsigned char* data, std::size_t size)
     const bool packed = data[0] & 1;
     const unsigned kind = (data[0] >> 1) % 17;
     std::uint32_t rowBits = 0;
-    for (std::size_t i = 1; i < 5 && i < size; ++i) rowBits |= static_cast<std::uint32_t>(data[i]) << (8 * (i - 1));
+    for (std::size_t i = 1; i < 5 && i < size; ++i)
+        rowBits |= static_cast<std::uint32_t>(data[i]) << (8 * (i - 1));
     const long rows = static_cast<std::int32_t>(rowBits);
     const unsigned char* payload = data + (size < 5 ? size : 5);
     const std::size_t payloadSize = size < 5 ? 0 : size - 5;

@@ -1,8 +1,9 @@
 #include "messages/FieldEncoding.h"
 
+#include <wchar.h>
+
 #include <cstring>
 #include <cwchar>
-#include <wchar.h>
 #include <string>
 
 #include "foundation/Trace.h"
@@ -14,16 +15,16 @@ namespace {
 unsigned long clampPrefixLength(unsigned long length) {
     if (length <= XQ_FIELD_MAX_CHARS) return length;
     if (traceOn(2))
-        traceUnlockedLine("\tWARNING!!!! Message field length exceeds 99999; length=" + std::to_string(length) +
-                          ", which will be truncated to 99999.");
+        traceUnlockedLine("\tWARNING!!!! Message field length exceeds 99999; length=" +
+                          std::to_string(length) + ", which will be truncated to 99999.");
     return XQ_FIELD_MAX_CHARS;
 }
 
 unsigned long clampDataLength(unsigned long length) {
     if (length <= XQ_FIELD_MAX_CHARS) return length;
     if (traceOn(2))
-        traceUnlockedLine("\tWARNING!!!! data exceeds 99999 bytes; length=" + std::to_string(length) +
-                          ", which will be truncated to 99999.");
+        traceUnlockedLine("\tWARNING!!!! data exceeds 99999 bytes; length=" +
+                          std::to_string(length) + ", which will be truncated to 99999.");
     return XQ_FIELD_MAX_CHARS;
 }
 
@@ -49,8 +50,8 @@ unsigned int ConvertNumberToLengthSize(unsigned int length, wchar_t* out) {
     return static_cast<unsigned int>(used);
 }
 
-void CopyDataToBuffer(unsigned char* buffer, unsigned long* cursor, const wchar_t* prefix, unsigned long prefixChars,
-                      const wchar_t* data, unsigned long dataChars) {
+void CopyDataToBuffer(unsigned char* buffer, unsigned long* cursor, const wchar_t* prefix,
+                      unsigned long prefixChars, const wchar_t* data, unsigned long dataChars) {
     if (prefixChars) std::memcpy(buffer + *cursor, prefix, 4 * prefixChars);
     *cursor += 4 * prefixChars;
     if (dataChars == 0) return;
@@ -65,7 +66,8 @@ void GetStringDataFromBuffer(const unsigned char* buffer, unsigned long* cursor,
     *cursor = reader.Cursor();
 }
 
-void GetNumberDataFromBuffer(const unsigned char* buffer, unsigned long* cursor, unsigned long* out) {
+void GetNumberDataFromBuffer(const unsigned char* buffer, unsigned long* cursor,
+                             unsigned long* out) {
     XQFieldReader reader = XQFieldReader::Unbounded(buffer, *cursor);
     *out = reader.ReadNumber();
     *cursor = reader.Cursor();
@@ -91,9 +93,11 @@ long ConvertStringToNumberLong(const unsigned char* position, unsigned long coun
     return ConvertStringToNumber(position, count);
 }
 
-XQSTRING getAString(XQSTRING source, unsigned int& position, unsigned int& tokenCount, int& endFlag) {
+XQSTRING getAString(XQSTRING source, unsigned int& position, unsigned int& tokenCount,
+                    int& endFlag) {
     const XQSTRING::size_type from = position;
-    XQSTRING::size_type separator = from <= source.size() ? source.find(L';', from) : XQSTRING::npos;
+    XQSTRING::size_type separator =
+        from <= source.size() ? source.find(L';', from) : XQSTRING::npos;
     XQSTRING token;
     if (separator == XQSTRING::npos) {
         endFlag = 1;
@@ -115,9 +119,12 @@ unsigned long FormatFieldNumber(long value, wchar_t* out) {
     return len;
 }
 
-unsigned long NumberTextLength(long value) { return xqfield::numberTextLength(value); }
+unsigned long NumberTextLength(long value) {
+    return xqfield::numberTextLength(value);
+}
 
-void CopyStringFieldToBuffer(unsigned char* buffer, unsigned long* cursor, const wchar_t* text, unsigned long chars) {
+void CopyStringFieldToBuffer(unsigned char* buffer, unsigned long* cursor, const wchar_t* text,
+                             unsigned long chars) {
     xqfield::writeTextField(buffer, *cursor, text, chars);
 }
 

@@ -80,7 +80,8 @@ inline void assignText(XQSTRING& out, const unsigned char* p, unsigned long n) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * i));
         const int mask = _mm_movemask_epi8(_mm_cmpeq_epi32(block, zero));
         if (mask != 0) {
-            const unsigned long before = static_cast<unsigned long>(__builtin_ctz(static_cast<unsigned>(mask))) / 4;
+            const unsigned long before =
+                static_cast<unsigned long>(__builtin_ctz(static_cast<unsigned>(mask))) / 4;
             std::memcpy(q + 4 * i, p + 4 * i, 4 * before);
             out.resize(i + before);
             return;
@@ -140,10 +141,15 @@ struct XQFieldReaderAccess {
         return xqfield::parseNumber(p, chars);
     }
 
-    static void ReadString(XQFieldReader& r, XQSTRING& out) { TakeText(r, ReadLengthPrefix(r), out); }
-    static long ReadNumberLong(XQFieldReader& r) { return xqfield::toInt32(TakeNumber(r, ReadLengthPrefix(r))); }
+    static void ReadString(XQFieldReader& r, XQSTRING& out) {
+        TakeText(r, ReadLengthPrefix(r), out);
+    }
+    static long ReadNumberLong(XQFieldReader& r) {
+        return xqfield::toInt32(TakeNumber(r, ReadLengthPrefix(r)));
+    }
     static unsigned long ReadNumber(XQFieldReader& r) {
-        return static_cast<std::uint32_t>(static_cast<unsigned long>(TakeNumber(r, ReadLengthPrefix(r))));
+        return static_cast<std::uint32_t>(
+            static_cast<unsigned long>(TakeNumber(r, ReadLengthPrefix(r))));
     }
 };
 

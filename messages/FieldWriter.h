@@ -5,10 +5,11 @@
 // Programs use the exported functions of messages/FieldEncoding.h, which
 // call these. The caller must have sized the buffer.
 
+#include <wchar.h>
+
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
-#include <wchar.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -21,7 +22,9 @@ namespace xqfield {
 // trace level 2 and above (the prefix writer's and the data writer's).
 unsigned long clampTextWithWarnings(unsigned long chars);
 
-inline void storeChar(unsigned char* p, wchar_t c) { std::memcpy(p, &c, sizeof c); }
+inline void storeChar(unsigned char* p, wchar_t c) {
+    std::memcpy(p, &c, sizeof c);
+}
 
 // Two-digit groups "00" to "99", one wchar_t each.
 struct DigitPairs {
@@ -117,7 +120,8 @@ inline void storeText(unsigned char* p, const wchar_t* text, unsigned long chars
     }
 }
 
-inline void writeTextField(unsigned char* buffer, unsigned long& cursor, const wchar_t* text, unsigned long chars) {
+inline void writeTextField(unsigned char* buffer, unsigned long& cursor, const wchar_t* text,
+                           unsigned long chars) {
     if (chars > XQ_FIELD_MAX_CHARS) chars = clampTextWithWarnings(chars);
     unsigned char* p = buffer + cursor;
     storePrefix(p, static_cast<std::uint32_t>(chars));

@@ -32,6 +32,7 @@ namespace xqlist {
 
 // Wire<T>::Fields(record, f) calls f once per field in wire order: f(text),
 // f(number) or f(nested list). R is T or const T.
+// clang-format off
 template <class T>
 struct Wire;
 
@@ -156,6 +157,8 @@ struct Wire<XQLPZData> {
     static void Fields(R& r, F& f) { f(r.Text1); f(r.Number1); f(r.Number2); f(r.Text2); }
 };
 
+// clang-format on
+
 template <class T>
 unsigned long ListSize(const std::vector<T>& list);
 template <class T>
@@ -166,26 +169,38 @@ void ReadList(std::vector<T>& list, XQFieldReader& reader);
 struct SizeVisitor {
     unsigned long total = 0;
     void operator()(const XQSTRING& text) { total += XQ_FIELD_PREFIX_BYTES + 4 * text.size(); }
-    void operator()(int number) { total += XQ_FIELD_PREFIX_BYTES + 4 * xqfield::numberTextLength(number); }
+    void operator()(int number) {
+        total += XQ_FIELD_PREFIX_BYTES + 4 * xqfield::numberTextLength(number);
+    }
     template <class T>
-    void operator()(const std::vector<T>& list) { total += ListSize(list); }
+    void operator()(const std::vector<T>& list) {
+        total += ListSize(list);
+    }
 };
 
 struct WriteVisitor {
     unsigned char* buffer;
     unsigned long& cursor;
-    void operator()(const XQSTRING& text) { xqfield::writeTextField(buffer, cursor, text.data(), text.size()); }
+    void operator()(const XQSTRING& text) {
+        xqfield::writeTextField(buffer, cursor, text.data(), text.size());
+    }
     void operator()(int number) { xqfield::writeNumberField(buffer, cursor, number); }
     template <class T>
-    void operator()(const std::vector<T>& list) { WriteList(list, buffer, cursor); }
+    void operator()(const std::vector<T>& list) {
+        WriteList(list, buffer, cursor);
+    }
 };
 
 struct ReadVisitor {
     XQFieldReader& reader;
     void operator()(XQSTRING& text) { XQFieldReaderAccess::ReadString(reader, text); }
-    void operator()(int& number) { number = static_cast<int>(XQFieldReaderAccess::ReadNumberLong(reader)); }
+    void operator()(int& number) {
+        number = static_cast<int>(XQFieldReaderAccess::ReadNumberLong(reader));
+    }
     template <class T>
-    void operator()(std::vector<T>& list) { ReadList(list, reader); }
+    void operator()(std::vector<T>& list) {
+        ReadList(list, reader);
+    }
 };
 
 // Every field, a nested list's count included, takes at least its 20-byte
@@ -193,7 +208,9 @@ struct ReadVisitor {
 struct FieldCountVisitor {
     unsigned long fields = 0;
     template <class X>
-    void operator()(const X&) { ++fields; }
+    void operator()(const X&) {
+        ++fields;
+    }
 };
 
 template <class T>
@@ -211,7 +228,8 @@ template <class T>
 unsigned long ListSize(const std::vector<T>& list) {
     SizeVisitor sizer;
     for (const T& element : list) Wire<T>::Fields(element, sizer);
-    return XQ_FIELD_PREFIX_BYTES + 4 * xqfield::numberTextLength(static_cast<long>(list.size())) + sizer.total;
+    return XQ_FIELD_PREFIX_BYTES + 4 * xqfield::numberTextLength(static_cast<long>(list.size())) +
+           sizer.total;
 }
 
 template <class T>

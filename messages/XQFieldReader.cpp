@@ -28,7 +28,8 @@ long parseNumberSlow(const unsigned char* p, unsigned long n) {
         c = loadChar(p + 4 * i);
         if (c < L'0' || c > L'9') break;
         overflow |= __builtin_mul_overflow(magnitude, 10UL, &magnitude);
-        overflow |= __builtin_add_overflow(magnitude, static_cast<unsigned long>(c - L'0'), &magnitude);
+        overflow |=
+            __builtin_add_overflow(magnitude, static_cast<unsigned long>(c - L'0'), &magnitude);
     }
     const unsigned long limit = static_cast<unsigned long>(LONG_MAX);
     if (negative) {
@@ -62,7 +63,9 @@ bool XQFieldReader::Fits(unsigned long count, unsigned long bytesEach) const {
     return count <= Remaining() / bytesEach;
 }
 
-void XQFieldReader::ReadString(XQSTRING& out) { XQFieldReaderAccess::ReadString(*this, out); }
+void XQFieldReader::ReadString(XQSTRING& out) {
+    XQFieldReaderAccess::ReadString(*this, out);
+}
 
 XQSTRING XQFieldReader::ReadString() {
     XQSTRING out;
@@ -70,13 +73,21 @@ XQSTRING XQFieldReader::ReadString() {
     return out;
 }
 
-long XQFieldReader::ReadNumberLong() { return XQFieldReaderAccess::ReadNumberLong(*this); }
+long XQFieldReader::ReadNumberLong() {
+    return XQFieldReaderAccess::ReadNumberLong(*this);
+}
 
-unsigned long XQFieldReader::ReadNumber() { return XQFieldReaderAccess::ReadNumber(*this); }
+unsigned long XQFieldReader::ReadNumber() {
+    return XQFieldReaderAccess::ReadNumber(*this);
+}
 
-void XQFieldReader::ReadChars(unsigned long chars, XQSTRING& out) { XQFieldReaderAccess::TakeText(*this, chars, out); }
+void XQFieldReader::ReadChars(unsigned long chars, XQSTRING& out) {
+    XQFieldReaderAccess::TakeText(*this, chars, out);
+}
 
-long XQFieldReader::ReadCharsAsNumber(unsigned long chars) { return XQFieldReaderAccess::TakeNumber(*this, chars); }
+long XQFieldReader::ReadCharsAsNumber(unsigned long chars) {
+    return XQFieldReaderAccess::TakeNumber(*this, chars);
+}
 
 void XQFieldReader::Skip(unsigned long bytes) {
     if (bytes > Remaining()) {

@@ -269,3 +269,20 @@ TEST(MessageSend, TraceLinesAtLevelsThreeAndFour) {
     EXPECT_NE(out.find(": \tNo response will be sent to port: 4321\n"), std::string::npos) << out;
     EXPECT_NE(out.find(": Unpack found a X at pos 0\n"), std::string::npos);
 }
+
+TEST(MessageSend, SocketFailuresAreReturnedAsTheyAre) {
+    unsigned int port = 0;
+    {
+        Listener gone;  // a port that was free a moment ago, now closed again
+        port = gone.port();
+    }
+    XQBaseMessage m;
+    route(m, port, 1);
+    XQRC rc = m.Send();  // refused five times, a second apart
+    EXPECT_EQ(rc.code, 6106);
+    XQLogMessage l;
+    route(l, port, 1);
+    l.DestQueueHost = L"no-such-host.invalid";
+    rc = l.Send();
+    EXPECT_EQ(rc.code, 6113);
+}
