@@ -47,7 +47,7 @@ void fill(XQBaseMessage& m, unsigned int port, int isRequest) {
 size_t frameBytes() {
     XQBaseMessage m;
     fill(m, 1, 1);
-    return m.CalculateSize() / 2;  // UCS-2 on the wire
+    return m.CalculateSize();  // the frame keeps the packed size, UCS-2 and zero fill
 }
 
 // ---- plain sockets ----
@@ -66,7 +66,7 @@ int listenOn(unsigned int& port) {
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
     sockaddr_in a = loopback(0);
     bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    listen(fd, 128);
+    listen(fd, 1024);
     socklen_t len = sizeof(a);
     getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
     port = ntohs(a.sin_port);
@@ -87,9 +87,12 @@ void writeFrame(unsigned int port, const std::vector<unsigned char>& payload) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a = loopback(port);
     if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0) {
+        // One write for the whole frame, as the library's sender does.
+        std::vector<unsigned char> frame(payload.size() + 4);
         const uint32_t n = htonl(static_cast<uint32_t>(payload.size()));
-        send(fd, &n, 4, MSG_NOSIGNAL);
-        send(fd, payload.data(), payload.size(), MSG_NOSIGNAL);
+        std::memcpy(frame.data(), &n, 4);
+        std::memcpy(frame.data() + 4, payload.data(), payload.size());
+        send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
     }
     close(fd);
 }
@@ -132,7 +135,7 @@ BENCHMARK(BM_PlainOneWay)->Iterations(kIterations)->UseRealTime();
 
 void BM_QueueOneWay(benchmark::State& state) {
     XQMessageQ q;
-    q.Create(0, 128);
+    q.Create(0, 1024);
     const unsigned int port = q.nQueuePort;
     std::atomic<bool> go{false};
     std::atomic<long> toSend{0};
@@ -184,8 +187,8 @@ BENCHMARK(BM_PlainRequestReply)->Iterations(kIterations)->UseRealTime();
 void BM_QueueRequestReply(benchmark::State& state) {
     XQMessageQ a;
     XQMessageQ b;
-    a.Create(0, 128);
-    b.Create(0, 128);
+    a.Create(0, 1024);
+    b.Create(0, 1024);
     std::atomic<bool> stop{false};
     std::thread agent([&] {
         XQBaseMessage work;
@@ -220,7 +223,7 @@ using Clock = std::chrono::steady_clock;
 // reader blocked in Receive.
 void BM_QueueWakeUp(benchmark::State& state) {
     XQMessageQ q;
-    q.Create(0, 128);
+    q.Create(0, 1024);
     const unsigned int port = q.nQueuePort;
     for (auto _ : state) {
         std::atomic<int> ready{0};

@@ -1,6 +1,7 @@
 #include "foundation/ConversionKernels.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__x86_64__)
@@ -159,8 +160,11 @@ Stop wideToUcs2Sse2(const wchar_t* in, size_t n, unsigned char* out, bool ascii,
     return wideToUcs2Scalar(in, i, n, out, ascii, done);
 }
 
+// TCORE_CONV_NO_AVX2 keeps to the baseline code, so that it can be tested
+// on machines that have AVX2.
 bool haveAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+                            std::getenv("TCORE_CONV_NO_AVX2") == nullptr;
     return has;
 }
 

@@ -43,17 +43,21 @@ TCORE_EXPORT unsigned int ConvertNumberToLengthSize(unsigned int length, wchar_t
 // (at most 99999) at the cursor, with the copy rules of wcsncpy: when data
 // ends at a NUL before dataChars, the rest of the slot is NUL-filled, so the
 // cursor always advances by 4 x (prefix + data characters).
-TCORE_EXPORT void CopyDataToBuffer(unsigned char* buffer, unsigned long* cursor, const wchar_t* prefix,
-                                   unsigned long prefixChars, const wchar_t* data, unsigned long dataChars);
+TCORE_EXPORT void CopyDataToBuffer(unsigned char* buffer, unsigned long* cursor,
+                                   const wchar_t* prefix, unsigned long prefixChars,
+                                   const wchar_t* data, unsigned long dataChars);
 
 // Read one text field / number field at the cursor and advance past it. A
 // prefix that is not a number, or is negative, reads as length 0. Text ends
 // at the first NUL inside the field; the cursor still skips the whole field.
 // GetNumberDataFromBuffer gives the 32-bit pattern as unsigned (-1 reads as
 // 4294967295), GetNumberDataFromBufferLong the signed 32-bit value.
-TCORE_EXPORT void GetStringDataFromBuffer(const unsigned char* buffer, unsigned long* cursor, XQSTRING& out);
-TCORE_EXPORT void GetNumberDataFromBuffer(const unsigned char* buffer, unsigned long* cursor, unsigned long* out);
-TCORE_EXPORT void GetNumberDataFromBufferLong(const unsigned char* buffer, unsigned long* cursor, long* out);
+TCORE_EXPORT void GetStringDataFromBuffer(const unsigned char* buffer, unsigned long* cursor,
+                                          XQSTRING& out);
+TCORE_EXPORT void GetNumberDataFromBuffer(const unsigned char* buffer, unsigned long* cursor,
+                                          unsigned long* out);
+TCORE_EXPORT void GetNumberDataFromBufferLong(const unsigned char* buffer, unsigned long* cursor,
+                                              long* out);
 
 // The text of count characters at position, up to the first NUL among them.
 TCORE_EXPORT XQSTRING GetStringData(const unsigned char* position, unsigned long count);
@@ -69,7 +73,8 @@ TCORE_EXPORT long ConvertStringToNumberLong(const unsigned char* position, unsig
 // counts it; when no separator follows, endFlag becomes 1. An empty token
 // returns an empty string and leaves position and count alone: a caller
 // walking a list steps over it itself.
-TCORE_EXPORT XQSTRING getAString(XQSTRING source, unsigned int& position, unsigned int& tokenCount, int& endFlag);
+TCORE_EXPORT XQSTRING getAString(XQSTRING source, unsigned int& position, unsigned int& tokenCount,
+                                 int& endFlag);
 
 // ---- Field writers and sizes built on the same format ----
 
@@ -81,14 +86,19 @@ TCORE_EXPORT unsigned long FormatFieldNumber(long value, wchar_t* out);
 
 // Bytes a field takes: 20 + 4 x characters. Text is counted whole even when
 // longer than 99999 characters, so the size is then an upper bound.
-inline unsigned long StringFieldSize(const XQSTRING& text) { return XQ_FIELD_PREFIX_BYTES + 4 * text.size(); }
-inline unsigned long NumberFieldSize(long value) { return XQ_FIELD_PREFIX_BYTES + 4 * NumberTextLength(value); }
+inline unsigned long StringFieldSize(const XQSTRING& text) {
+    return XQ_FIELD_PREFIX_BYTES + 4 * text.size();
+}
+inline unsigned long NumberFieldSize(long value) {
+    return XQ_FIELD_PREFIX_BYTES + 4 * NumberTextLength(value);
+}
 
 // One text field / one number field at the cursor, as ConvertNumberToLengthSize
 // and CopyDataToBuffer would write it, without a scratch string per field.
-TCORE_EXPORT void CopyStringFieldToBuffer(unsigned char* buffer, unsigned long* cursor, const XQSTRING& text);
-TCORE_EXPORT void CopyStringFieldToBuffer(unsigned char* buffer, unsigned long* cursor, const wchar_t* text,
-                                          unsigned long chars);
+TCORE_EXPORT void CopyStringFieldToBuffer(unsigned char* buffer, unsigned long* cursor,
+                                          const XQSTRING& text);
+TCORE_EXPORT void CopyStringFieldToBuffer(unsigned char* buffer, unsigned long* cursor,
+                                          const wchar_t* text, unsigned long chars);
 TCORE_EXPORT void CopyNumberFieldToBuffer(unsigned char* buffer, unsigned long* cursor, long value);
 
 #endif

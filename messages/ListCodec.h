@@ -10,6 +10,8 @@
 
 #include "foundation/XQString.h"
 #include "messages/FieldEncoding.h"
+#include "messages/FieldReaderImpl.h"
+#include "messages/FieldWriter.h"
 #include "messages/XQAttributeData.h"
 #include "messages/XQBOBapi.h"
 #include "messages/XQBOName.h"
@@ -30,6 +32,7 @@ namespace xqlist {
 
 // Wire<T>::Fields(record, f) calls f once per field in wire order: f(text),
 // f(number) or f(nested list). R is T or const T.
+// clang-format off
 template <class T>
 struct Wire;
 
@@ -154,6 +157,8 @@ struct Wire<XQLPZData> {
     static void Fields(R& r, F& f) { f(r.Text1); f(r.Number1); f(r.Number2); f(r.Text2); }
 };
 
+// clang-format on
+
 template <class T>
 unsigned long ListSize(const std::vector<T>& list);
 template <class T>
@@ -163,27 +168,39 @@ void ReadList(std::vector<T>& list, XQFieldReader& reader);
 
 struct SizeVisitor {
     unsigned long total = 0;
-    void operator()(const XQSTRING& text) { total += StringFieldSize(text); }
-    void operator()(int number) { total += NumberFieldSize(number); }
+    void operator()(const XQSTRING& text) { total += XQ_FIELD_PREFIX_BYTES + 4 * text.size(); }
+    void operator()(int number) {
+        total += XQ_FIELD_PREFIX_BYTES + 4 * xqfield::numberTextLength(number);
+    }
     template <class T>
-    void operator()(const std::vector<T>& list) { total += ListSize(list); }
+    void operator()(const std::vector<T>& list) {
+        total += ListSize(list);
+    }
 };
 
 struct WriteVisitor {
     unsigned char* buffer;
     unsigned long& cursor;
-    void operator()(const XQSTRING& text) { CopyStringFieldToBuffer(buffer, &cursor, text.data(), text.size()); }
-    void operator()(int number) { CopyNumberFieldToBuffer(buffer, &cursor, number); }
+    void operator()(const XQSTRING& text) {
+        xqfield::writeTextField(buffer, cursor, text.data(), text.size());
+    }
+    void operator()(int number) { xqfield::writeNumberField(buffer, cursor, number); }
     template <class T>
-    void operator()(const std::vector<T>& list) { WriteList(list, buffer, cursor); }
+    void operator()(const std::vector<T>& list) {
+        WriteList(list, buffer, cursor);
+    }
 };
 
 struct ReadVisitor {
     XQFieldReader& reader;
-    void operator()(XQSTRING& text) { reader.ReadString(text); }
-    void operator()(int& number) { number = static_cast<int>(reader.ReadNumberLong()); }
+    void operator()(XQSTRING& text) { XQFieldReaderAccess::ReadString(reader, text); }
+    void operator()(int& number) {
+        number = static_cast<int>(XQFieldReaderAccess::ReadNumberLong(reader));
+    }
     template <class T>
-    void operator()(std::vector<T>& list) { ReadList(list, reader); }
+    void operator()(std::vector<T>& list) {
+        ReadList(list, reader);
+    }
 };
 
 // Every field, a nested list's count included, takes at least its 20-byte
@@ -191,7 +208,9 @@ struct ReadVisitor {
 struct FieldCountVisitor {
     unsigned long fields = 0;
     template <class X>
-    void operator()(const X&) { ++fields; }
+    void operator()(const X&) {
+        ++fields;
+    }
 };
 
 template <class T>
@@ -209,12 +228,13 @@ template <class T>
 unsigned long ListSize(const std::vector<T>& list) {
     SizeVisitor sizer;
     for (const T& element : list) Wire<T>::Fields(element, sizer);
-    return NumberFieldSize(static_cast<long>(list.size())) + sizer.total;
+    return XQ_FIELD_PREFIX_BYTES + 4 * xqfield::numberTextLength(static_cast<long>(list.size())) +
+           sizer.total;
 }
 
 template <class T>
 void WriteList(const std::vector<T>& list, unsigned char* buffer, unsigned long& cursor) {
-    CopyNumberFieldToBuffer(buffer, &cursor, static_cast<long>(list.size()));
+    xqfield::writeNumberField(buffer, cursor, static_cast<long>(list.size()));
     WriteVisitor writer{buffer, cursor};
     for (const T& element : list) Wire<T>::Fields(element, writer);
 }
@@ -225,7 +245,7 @@ void WriteList(const std::vector<T>& list, unsigned char* buffer, unsigned long&
 // the reader at its end.
 template <class T>
 void ReadList(std::vector<T>& list, XQFieldReader& reader) {
-    const unsigned long count = reader.ReadNumber();
+    const unsigned long count = XQFieldReaderAccess::ReadNumber(reader);
     if (reader.Overrun() || !reader.Fits(count, MinElementBytes<T>())) {
         reader.MarkOverrun();
         list.clear();

@@ -46,44 +46,58 @@ typedef std::vector<XQSTRING> XQCaptureSchemaList;
 
 // XQPrimaryKeyData
 TCORE_EXPORT unsigned int CalculatePrimaryKeyListSize(const XQPrimaryKeyDataList& list);
-TCORE_EXPORT void CopyPrimaryKeyListToBuffer(const XQPrimaryKeyDataList& list, unsigned char* buffer, unsigned long* cursor);
-TCORE_EXPORT void GetPrimaryKeyListFromBuffer(XQPrimaryKeyDataList& list, const unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void CopyPrimaryKeyListToBuffer(const XQPrimaryKeyDataList& list,
+                                             unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void GetPrimaryKeyListFromBuffer(XQPrimaryKeyDataList& list,
+                                              const unsigned char* buffer, unsigned long* cursor);
 TCORE_EXPORT void GetPrimaryKeyListFromBuffer(XQPrimaryKeyDataList& list, XQFieldReader& reader);
 
 // XQForeignKeyData
 TCORE_EXPORT unsigned int CalculateForeignKeyListSize(const XQForeignKeyDataList& list);
-TCORE_EXPORT void CopyForeignKeyListToBuffer(const XQForeignKeyDataList& list, unsigned char* buffer, unsigned long* cursor);
-TCORE_EXPORT void GetForeignKeyListFromBuffer(XQForeignKeyDataList& list, const unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void CopyForeignKeyListToBuffer(const XQForeignKeyDataList& list,
+                                             unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void GetForeignKeyListFromBuffer(XQForeignKeyDataList& list,
+                                              const unsigned char* buffer, unsigned long* cursor);
 TCORE_EXPORT void GetForeignKeyListFromBuffer(XQForeignKeyDataList& list, XQFieldReader& reader);
 
 // XQAttributeData
 TCORE_EXPORT unsigned int CalculateDataListSize(const XQAttributeDataList& list);
-TCORE_EXPORT void CopyDataListToBuffer(const XQAttributeDataList& list, unsigned char* buffer, unsigned long* cursor);
-TCORE_EXPORT void GetDataListFromBuffer(XQAttributeDataList& list, const unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void CopyDataListToBuffer(const XQAttributeDataList& list, unsigned char* buffer,
+                                       unsigned long* cursor);
+TCORE_EXPORT void GetDataListFromBuffer(XQAttributeDataList& list, const unsigned char* buffer,
+                                        unsigned long* cursor);
 TCORE_EXPORT void GetDataListFromBuffer(XQAttributeDataList& list, XQFieldReader& reader);
 
 // XQTableNameData
 TCORE_EXPORT unsigned int CalculateTableListSize(const XQTableNameDataList& list);
-TCORE_EXPORT void CopyTableListToBuffer(const XQTableNameDataList& list, unsigned char* buffer, unsigned long* cursor);
-TCORE_EXPORT void GetTableListFromBuffer(XQTableNameDataList& list, const unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void CopyTableListToBuffer(const XQTableNameDataList& list, unsigned char* buffer,
+                                        unsigned long* cursor);
+TCORE_EXPORT void GetTableListFromBuffer(XQTableNameDataList& list, const unsigned char* buffer,
+                                         unsigned long* cursor);
 TCORE_EXPORT void GetTableListFromBuffer(XQTableNameDataList& list, XQFieldReader& reader);
 
 // XQDPTableNameData
 TCORE_EXPORT unsigned int CalculateDPTableListSize(const XQDPTableNameDataList& list);
-TCORE_EXPORT void CopyDPTableListToBuffer(const XQDPTableNameDataList& list, unsigned char* buffer, unsigned long* cursor);
-TCORE_EXPORT void GetDPTableListFromBuffer(XQDPTableNameDataList& list, const unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void CopyDPTableListToBuffer(const XQDPTableNameDataList& list, unsigned char* buffer,
+                                          unsigned long* cursor);
+TCORE_EXPORT void GetDPTableListFromBuffer(XQDPTableNameDataList& list, const unsigned char* buffer,
+                                           unsigned long* cursor);
 TCORE_EXPORT void GetDPTableListFromBuffer(XQDPTableNameDataList& list, XQFieldReader& reader);
 
 // XQColAttrData
 TCORE_EXPORT unsigned int CalculateColAttrListSize(const XQColAttrDataList& list);
-TCORE_EXPORT void CopyColAttrListToBuffer(const XQColAttrDataList& list, unsigned char* buffer, unsigned long* cursor);
-TCORE_EXPORT void GetColAttrListFromBuffer(XQColAttrDataList& list, const unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void CopyColAttrListToBuffer(const XQColAttrDataList& list, unsigned char* buffer,
+                                          unsigned long* cursor);
+TCORE_EXPORT void GetColAttrListFromBuffer(XQColAttrDataList& list, const unsigned char* buffer,
+                                           unsigned long* cursor);
 TCORE_EXPORT void GetColAttrListFromBuffer(XQColAttrDataList& list, XQFieldReader& reader);
 
 // XQCfgParm
 TCORE_EXPORT unsigned int CalculateCfgParmListSize(const XQCfgParmList& list);
-TCORE_EXPORT void CopyCfgParmListToBuffer(const XQCfgParmList& list, unsigned char* buffer, unsigned long* cursor);
-TCORE_EXPORT void GetCfgParmListFromBuffer(XQCfgParmList& list, const unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void CopyCfgParmListToBuffer(const XQCfgParmList& list, unsigned char* buffer,
+                                          unsigned long* cursor);
+TCORE_EXPORT void GetCfgParmListFromBuffer(XQCfgParmList& list, const unsigned char* buffer,
+                                           unsigned long* cursor);
 TCORE_EXPORT void GetCfgParmListFromBuffer(XQCfgParmList& list, XQFieldReader& reader);
 
 // XQResultSetData: rows values of the column count each are read. Rows
@@ -94,17 +108,20 @@ TCORE_EXPORT void GetCfgParmListFromBuffer(XQCfgParmList& list, XQFieldReader& r
 // empty with the reader at its end.
 constexpr long XQ_MAX_EMPTY_ROWS = 65536;
 TCORE_EXPORT unsigned int CalculateResultSetSize(const XQResultSetDataList& list);
-TCORE_EXPORT void CopyResultSetToBuffer(const XQResultSetDataList& list, unsigned char* buffer, unsigned long* cursor);
-TCORE_EXPORT void GetResultSetFromBuffer(XQResultSetDataList& list, const unsigned char* buffer, unsigned long* cursor,
+TCORE_EXPORT void CopyResultSetToBuffer(const XQResultSetDataList& list, unsigned char* buffer,
+                                        unsigned long* cursor);
+TCORE_EXPORT void GetResultSetFromBuffer(XQResultSetDataList& list, const unsigned char* buffer,
+                                         unsigned long* cursor, long rows);
+TCORE_EXPORT void GetResultSetFromBuffer(XQResultSetDataList& list, XQFieldReader& reader,
                                          long rows);
-TCORE_EXPORT void GetResultSetFromBuffer(XQResultSetDataList& list, XQFieldReader& reader, long rows);
 
 // Capture schemas: each name is one text field; the size allows 200 bytes of
 // prefixes per name, an upper bound.
 TCORE_EXPORT unsigned int CalculateCaptureSchemaListSize(const XQCaptureSchemaList& list);
-TCORE_EXPORT void CopyCaptureSchemaListToBuffer(const XQCaptureSchemaList& list, unsigned char* buffer,
-                                                unsigned long* cursor);
-TCORE_EXPORT void GetCaptureSchemaListFromBuffer(XQCaptureSchemaList& list, const unsigned char* buffer,
+TCORE_EXPORT void CopyCaptureSchemaListToBuffer(const XQCaptureSchemaList& list,
+                                                unsigned char* buffer, unsigned long* cursor);
+TCORE_EXPORT void GetCaptureSchemaListFromBuffer(XQCaptureSchemaList& list,
+                                                 const unsigned char* buffer,
                                                  unsigned long* cursor);
 TCORE_EXPORT void GetCaptureSchemaListFromBuffer(XQCaptureSchemaList& list, XQFieldReader& reader);
 

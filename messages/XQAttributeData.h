@@ -14,7 +14,7 @@
 // operator== compares the key members Text1, Text2, Text3, Number1, Text4,
 // Number7 only.
 class TCORE_EXPORT XQAttributeData {
-public:
+  public:
     bool operator==(const XQAttributeData& other) const;
     bool operator!=(const XQAttributeData& other) const { return !(*this == other); }
 

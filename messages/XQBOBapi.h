@@ -15,7 +15,7 @@
 // operator== compares the key members Text1, Text2, Number1, Text4, Text5,
 // Text6 only.
 class TCORE_EXPORT XQBOBapi {
-public:
+  public:
     bool operator==(const XQBOBapi& other) const;
     bool operator!=(const XQBOBapi& other) const { return !(*this == other); }
 

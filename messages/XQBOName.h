@@ -12,7 +12,7 @@
 // members. Numbers are 32-bit and travel as number fields.
 // operator== compares the key members Text1, Text2 only.
 class TCORE_EXPORT XQBOName {
-public:
+  public:
     bool operator==(const XQBOName& other) const;
     bool operator!=(const XQBOName& other) const { return !(*this == other); }
 

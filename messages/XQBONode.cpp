@@ -1,6 +1,5 @@
 #include "messages/XQBONode.h"
 
 bool XQBONode::operator==(const XQBONode& other) const {
-    return Text1 == other.Text1 &&
-           Text2 == other.Text2;
+    return Text1 == other.Text1 && Text2 == other.Text2;
 }

@@ -5,8 +5,8 @@
 
 #include "foundation/Export.h"
 #include "foundation/XQString.h"
-#include "messages/XQBapiParam.h"
 #include "messages/XQBOBapi.h"
+#include "messages/XQBapiParam.h"
 
 // One business object: its own BAPI parameters and its BAPIs.
 // On the wire: Text1, Text2, Text3, then BapiParamList, then BOBapiList.
@@ -14,7 +14,7 @@
 // members. Numbers are 32-bit and travel as number fields.
 // operator== compares the key members Text1, Text2 only.
 class TCORE_EXPORT XQBONode {
-public:
+  public:
     bool operator==(const XQBONode& other) const;
     bool operator!=(const XQBONode& other) const { return !(*this == other); }
 

@@ -16,7 +16,7 @@
 // operator== compares the key members Text1, Text2, Text3, Number1, Number2,
 // Number3, Number4, Text4 only.
 class TCORE_EXPORT XQBapiParam {
-public:
+  public:
     bool operator==(const XQBapiParam& other) const;
     bool operator!=(const XQBapiParam& other) const { return !(*this == other); }
 

@@ -394,7 +394,10 @@ XQRC XQBaseMessage::UnpackMessage(const unsigned char* buffer, unsigned long* cu
     rc.code = static_cast<int>(r.ReadNumberLong());
     rc.secondaryCode = static_cast<int>(r.ReadNumberLong());
     rc.isWarningFlag = static_cast<int>(r.ReadNumber());
-    rc.domain = static_cast<XQRC::domainType>(static_cast<int>(r.ReadNumber()));
+    // The domain type holds 0 to 7; anything else from the wire is an
+    // invalid domain all the same ("WhsInvDom").
+    long domain = static_cast<int32_t>(r.ReadNumber());
+    rc.domain = static_cast<XQRC::domainType>(domain >= 0 && domain <= 7 ? domain : 7);
     r.ReadString(rc.systemMessage);
     r.ReadString(rc.hostName);
     rc.AddComment(r.ReadString());

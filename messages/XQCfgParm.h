@@ -12,7 +12,7 @@
 // operator== compares the key members Text1, Text2, Text3, Text4, Number1
 // only.
 class TCORE_EXPORT XQCfgParm {
-public:
+  public:
     bool operator==(const XQCfgParm& other) const;
     bool operator!=(const XQCfgParm& other) const { return !(*this == other); }
 

@@ -11,7 +11,7 @@
 // members. Numbers are 32-bit and travel as number fields.
 // operator== compares the key members Text1, Number1, Number2 only.
 class TCORE_EXPORT XQColAttrData {
-public:
+  public:
     bool operator==(const XQColAttrData& other) const;
     bool operator!=(const XQColAttrData& other) const { return !(*this == other); }
 

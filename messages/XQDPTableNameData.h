@@ -11,7 +11,7 @@
 // members. Numbers are 32-bit and travel as number fields.
 // It has no operator==: lists of it are never searched.
 class TCORE_EXPORT XQDPTableNameData {
-public:
+  public:
     XQSTRING Text1;
     XQSTRING Text2;
     int Number1 = 0;

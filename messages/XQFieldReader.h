@@ -26,8 +26,17 @@
 //
 // A reader is a small value; it does not own the buffer, which must outlive
 // it. One thread at a time.
+//
+// Unpacking a received message, for example:
+//   XQFieldReader reader(buffer, receivedBytes);
+//   reader.ReadChars(10, eyeCatcher);               // fixed-width head items
+//   long total = reader.ReadCharsAsNumber(10);
+//   MessageID = reader.ReadNumber();                // number field
+//   reader.ReadString(ReleaseLevel);                // text field
+//   GetColAttrListFromBuffer(ColAttrList, reader);  // lists (ListEncoding.h)
+//   if (reader.Overrun()) ...                       // the message was cut short
 class TCORE_EXPORT XQFieldReader {
-public:
+  public:
     // Reads buffer[0, size) from byte offset cursor. A cursor beyond the end
     // starts the reader at the end, in the overrun state.
     XQFieldReader(const unsigned char* buffer, unsigned long size, unsigned long cursor = 0);
@@ -56,7 +65,8 @@ public:
     void Skip(unsigned long bytes);
 
     // True when count items of at least bytesEach bytes each can still lie
-    // in the buffer. The list readers call it before they allocate.
+    // in the buffer (always for an unbounded reader). The list readers call
+    // it before they allocate.
     bool Fits(unsigned long count, unsigned long bytesEach) const;
     // Gives up on the rest of the buffer: cursor to the end, overrun set.
     // For callers that find the data inconsistent (a list count the bytes
@@ -71,9 +81,9 @@ public:
     bool Bounded() const { return bounded_; }
     const unsigned char* Buffer() const { return buffer_; }
 
-private:
-    bool Take(unsigned long bytes);
-    unsigned long ReadLengthPrefix();
+  private:
+    // The library's own list decoders read through it without a call per field.
+    friend struct XQFieldReaderAccess;
 
     const unsigned char* buffer_;
     unsigned long end_;

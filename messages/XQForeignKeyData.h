@@ -12,7 +12,7 @@
 // operator== compares the key members Text11, Text12, Text13, Text14, Text17
 // only.
 class TCORE_EXPORT XQForeignKeyData {
-public:
+  public:
     bool operator==(const XQForeignKeyData& other) const;
     bool operator!=(const XQForeignKeyData& other) const { return !(*this == other); }
 

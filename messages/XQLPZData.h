@@ -11,7 +11,7 @@
 // members. Numbers are 32-bit and travel as number fields.
 // operator== compares the key members Text1, Number1, Number2, Text2 only.
 class TCORE_EXPORT XQLPZData {
-public:
+  public:
     bool operator==(const XQLPZData& other) const;
     bool operator!=(const XQLPZData& other) const { return !(*this == other); }
 

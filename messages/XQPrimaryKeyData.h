@@ -11,7 +11,7 @@
 // members. Numbers are 32-bit and travel as number fields.
 // operator== compares the key members Text4, Text6, Text7, Text8 only.
 class TCORE_EXPORT XQPrimaryKeyData {
-public:
+  public:
     bool operator==(const XQPrimaryKeyData& other) const;
     bool operator!=(const XQPrimaryKeyData& other) const { return !(*this == other); }
 

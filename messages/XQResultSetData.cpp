@@ -7,5 +7,6 @@ unsigned long XQResultSetData::Size() const {
 }
 
 bool XQResultSetData::operator==(const XQResultSetData& other) const {
-    return static_cast<const std::vector<XQSTRING>&>(*this) == static_cast<const std::vector<XQSTRING>&>(other);
+    return static_cast<const std::vector<XQSTRING>&>(*this) ==
+           static_cast<const std::vector<XQSTRING>&>(other);
 }

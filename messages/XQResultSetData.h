@@ -12,7 +12,7 @@
 // same number of values; the encoder writes as many values per row as the
 // first row has.
 class TCORE_EXPORT XQResultSetData : public std::vector<XQSTRING> {
-public:
+  public:
     using std::vector<XQSTRING>::vector;
     XQResultSetData() = default;
 

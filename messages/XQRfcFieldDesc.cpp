@@ -1,7 +1,5 @@
 #include "messages/XQRfcFieldDesc.h"
 
 bool XQRfcFieldDesc::operator==(const XQRfcFieldDesc& other) const {
-    return Number1 == other.Number1 &&
-           Number2 == other.Number2 &&
-           Text1 == other.Text1;
+    return Number1 == other.Number1 && Number2 == other.Number2 && Text1 == other.Text1;
 }

@@ -11,7 +11,7 @@
 // members. Numbers are 32-bit and travel as number fields.
 // operator== compares the key members Number1, Number2, Text1 only.
 class TCORE_EXPORT XQRfcFieldDesc {
-public:
+  public:
     bool operator==(const XQRfcFieldDesc& other) const;
     bool operator!=(const XQRfcFieldDesc& other) const { return !(*this == other); }
 

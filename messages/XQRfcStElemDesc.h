@@ -13,7 +13,7 @@
 // members. Numbers are 32-bit and travel as number fields.
 // operator== compares the key members Text1, Text2 only.
 class TCORE_EXPORT XQRfcStElemDesc {
-public:
+  public:
     bool operator==(const XQRfcStElemDesc& other) const;
     bool operator!=(const XQRfcStElemDesc& other) const { return !(*this == other); }
 

@@ -15,3 +15,8 @@ set_tests_properties(Conversion_latin1_locale PROPERTIES FIXTURES_SETUP latin1_l
 add_test(NAME Conversion_test_latin1 COMMAND Conversion_test)
 set_tests_properties(Conversion_test_latin1 PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED latin1_locale
   ENVIRONMENT "LOCPATH=${TCORE_LOCALE_DIR};LC_ALL=en_US.ISO-8859-1;TCORE_EXPECT_CODESET=ISO-8859-1")
+
+# The same in UTF-8 without AVX2: the baseline vector code and the scalar code.
+add_test(NAME Conversion_test_utf8_baseline COMMAND Conversion_test)
+set_tests_properties(Conversion_test_utf8_baseline PROPERTIES TIMEOUT 600
+  ENVIRONMENT "LC_ALL=C.UTF-8;TCORE_EXPECT_CODESET=UTF-8;TCORE_CONV_NO_AVX2=1")

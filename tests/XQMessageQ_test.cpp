@@ -559,3 +559,21 @@ TEST(XQMessageQ, FourSendersLoseNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(XQMessageQ, DeletingACreatedQueueWithoutDestroyEndsItsReceiveThread) {
+    const auto start = Clock::now();
+    unsigned int port = 0;
+    {
+        XQMessageQ q;
+        ASSERT_EQ(q.Create(0, 8).code, 0);
+        port = q.nQueuePort;
+        ASSERT_EQ(sendBase(port, L"never read").code, 0);
+        ASSERT_TRUE(waitQueued(q, 1));
+    }
+    EXPECT_LT(msSince(start), 5000);
+    EXPECT_FALSE(sendRawFrame(port, ucs2be(L"nobody listens"), false));
+}
+
+}  // namespace

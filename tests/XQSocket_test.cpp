@@ -492,6 +492,18 @@ TEST(XQSocket, ReturnCodesCarryDomainContextAndTokens) {
     unsetenv("EXEC_NAME");
 }
 
+TEST(XQSocket, TimeoutDefaultsToThirtySecondsAndIsSettable) {
+    EXPECT_EQ(XQSocket::GetDefaultTimeout(), 30000u);
+    XQSocket before;
+    XQSocket::SetDefaultTimeout(1234);
+    XQSocket after;
+    XQSocket::SetDefaultTimeout(30000);
+    EXPECT_EQ(before.GetTimeout(), 30000u);
+    EXPECT_EQ(after.GetTimeout(), 1234u);
+    after.SetTimeout(XQ_NONE);
+    EXPECT_EQ(after.GetTimeout(), XQ_NONE);
+}
+
 TEST(XQSocket, LocalHostNameAddressAndServices) {
     XQSocket s;
     EXPECT_EQ(s.GetSetupError().code, 0);

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <climits>
+#include <clocale>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -37,11 +37,11 @@ Bytes writeNumber(long value) {
 }
 
 class TraceLevel {
-public:
+  public:
     explicit TraceLevel(int level) : saved_(getDebugTcore()) { setDebugTcore(level); }
     ~TraceLevel() { setDebugTcore(saved_); }
 
-private:
+  private:
     int saved_;
 };
 
@@ -71,7 +71,8 @@ TEST(FieldEncoding, SpecifiedCallSequenceWritesTheSameAsTheFieldWriter) {
     Bytes a(200, 0), b(200, 0);
     unsigned long ca = 0, cb = 0;
     wchar_t prefix[6];
-    const unsigned int used = ConvertNumberToLengthSize(static_cast<unsigned int>(text.size()), prefix);
+    const unsigned int used =
+        ConvertNumberToLengthSize(static_cast<unsigned int>(text.size()), prefix);
     CopyDataToBuffer(a.data(), &ca, prefix, 5, text.c_str(), used);
     CopyStringFieldToBuffer(b.data(), &cb, text);
     EXPECT_EQ(ca, cb);
@@ -103,8 +104,10 @@ TEST(FieldEncoding, FieldOf100000CharactersIsCutTo99999WithTwoWarningsAtLevel2) 
     EXPECT_EQ(cursor, 20u + 399996u);
     EXPECT_EQ(wireText(b), L"99999" + std::wstring(99999, L'y'));
     EXPECT_EQ(out,
-              "\tWARNING!!!! Message field length exceeds 99999; length=100000, which will be truncated to 99999.\n"
-              "\tWARNING!!!! data exceeds 99999 bytes; length=100000, which will be truncated to 99999.\n");
+              "\tWARNING!!!! Message field length exceeds 99999; length=100000, which will be "
+              "truncated to 99999.\n"
+              "\tWARNING!!!! data exceeds 99999 bytes; length=100000, which will be truncated to "
+              "99999.\n");
 }
 
 TEST(FieldEncoding, OverlongFieldIsCutSilentlyBelowLevel2) {
@@ -170,7 +173,9 @@ TEST(FieldEncoding, NulInsideAFieldEndsTheTextButNotTheField) {
     CopyStringFieldToBuffer(b.data(), &cursor, text);
     CopyStringFieldToBuffer(b.data(), &cursor, L"next");
     // wcsncpy: the slot after the NUL is NUL-filled, the slot keeps its length.
-    EXPECT_EQ(wireText(b.data(), cursor), std::wstring(L"00005ab\0\0\0" L"00004next", 19));
+    EXPECT_EQ(wireText(b.data(), cursor), std::wstring(L"00005ab\0\0\0"
+                                                       L"00004next",
+                                                       19));
     unsigned long rc = 0;
     XQSTRING out;
     GetStringDataFromBuffer(b.data(), &rc, out);
@@ -179,6 +184,26 @@ TEST(FieldEncoding, NulInsideAFieldEndsTheTextButNotTheField) {
     GetStringDataFromBuffer(b.data(), &rc, out);
     EXPECT_EQ(out, L"next");
     EXPECT_EQ(rc, cursor);
+}
+
+TEST(FieldEncoding, NulAtEveryPositionOfALongerField) {
+    for (unsigned pos = 0; pos < 13; ++pos) {
+        std::wstring text = L"0123456789abc";
+        text[pos] = L'\0';
+        Bytes b(4 + StringFieldSize(text) + NumberFieldSize(5));
+        unsigned long cursor = 0;
+        CopyStringFieldToBuffer(b.data() + 4, &cursor, text);  // any alignment of the target
+        CopyNumberFieldToBuffer(b.data() + 4, &cursor, 5);
+        EXPECT_EQ(wireText(b.data() + 4, 20 + 52),
+                  L"00013" + text.substr(0, pos) + std::wstring(13 - pos, L'\0'));
+        for (unsigned shift : {0u, 1u, 3u}) {
+            Bytes copy(b.begin() + 4 - shift, b.begin() + 4 + cursor);
+            XQFieldReader r(copy.data() + shift, cursor);
+            EXPECT_EQ(r.ReadString(), text.substr(0, pos)) << pos;
+            EXPECT_EQ(r.ReadNumberLong(), 5) << pos;
+            EXPECT_FALSE(r.Overrun());
+        }
+    }
 }
 
 TEST(FieldEncoding, GetStringDataStopsAtNul) {
@@ -272,7 +297,9 @@ TEST(FieldReader, ReadsFieldsInOrderAndStopsExactlyAtTheEnd) {
 }
 
 TEST(FieldReader, PrefixThatIsNotANumberReadsAsLengthZero) {
-    const Bytes b = packedChars(L"abcde" L"00002hi");
+    const Bytes b = packedChars(
+        L"abcde"
+        L"00002hi");
     XQFieldReader r(b.data(), b.size());
     EXPECT_EQ(r.ReadString(), L"");
     EXPECT_EQ(r.Cursor(), 20u);
@@ -343,7 +370,9 @@ TEST(FieldReader, ReadsAtAnyAlignment) {
 }
 
 TEST(FieldReader, FixedWidthHeadItems) {
-    const Bytes b = packedChars(L"XQBase    U      1234" L"00001Z");
+    const Bytes b = packedChars(
+        L"XQBase    U      1234"
+        L"00001Z");
     XQFieldReader r(b.data(), b.size());
     XQSTRING eye;
     r.ReadChars(10, eye);

@@ -21,7 +21,9 @@ Bytes encode(const List& list, Size size, Write write, bool exactSize = true) {
     Bytes buffer(computed + 16, 0xEE);
     unsigned long cursor = 0;
     write(list, buffer.data(), &cursor);
-    if (exactSize) EXPECT_EQ(cursor, computed);
+    if (exactSize) {
+        EXPECT_EQ(cursor, computed);
+    }
     EXPECT_LE(cursor, computed);
     for (unsigned long i = computed; i < buffer.size(); ++i) {
         EXPECT_EQ(buffer[i], 0xEE);
@@ -30,7 +32,9 @@ Bytes encode(const List& list, Size size, Write write, bool exactSize = true) {
     return buffer;
 }
 
-std::wstring n(int i) { return std::to_wstring(i); }
+std::wstring n(int i) {
+    return std::to_wstring(i);
+}
 
 TEST(ListEncoding, EmptyListIsTheSingleField0) {
     const Bytes b = encode(XQColAttrDataList(), CalculateColAttrListSize, CopyColAttrListToBuffer);
@@ -56,7 +60,8 @@ TEST(ListEncoding, AttributeDataWireOrderMovesNumber2) {
     a.Number7 = 7;
     const XQAttributeDataList list{a};
     const Bytes b = encode(list, CalculateDataListSize, CopyDataListToBuffer);
-    EXPECT_EQ(wireText(b), fieldsText({L"1", L"t1", L"t2", L"t3", L"1", L"3", L"4", L"5", L"2", L"6", L"t4", L"7"}));
+    EXPECT_EQ(wireText(b), fieldsText({L"1", L"t1", L"t2", L"t3", L"1", L"3", L"4", L"5", L"2",
+                                       L"6", L"t4", L"7"}));
     // 20 + 4 + 220 + 4 x (8 text + 7 number characters)
     EXPECT_EQ(b.size(), 20u + 4 + 220 + 4 * 15);
     XQAttributeDataList back;
@@ -73,67 +78,107 @@ TEST(ListEncoding, AttributeDataWireOrderMovesNumber2) {
 
 TEST(ListEncoding, FlatRecordsTravelInDeclarationOrder) {
     XQPrimaryKeyData pk;
-    pk.Text1 = L"a"; pk.Text2 = L"b"; pk.Text3 = L"c"; pk.Text4 = L"d"; pk.Text5 = L"e"; pk.Text6 = L"f";
-    pk.Text7 = L"g"; pk.Number1 = -8; pk.Text8 = L"h";
-    EXPECT_EQ(wireFields(encode(XQPrimaryKeyDataList{pk}, CalculatePrimaryKeyListSize, CopyPrimaryKeyListToBuffer)),
+    pk.Text1 = L"a";
+    pk.Text2 = L"b";
+    pk.Text3 = L"c";
+    pk.Text4 = L"d";
+    pk.Text5 = L"e";
+    pk.Text6 = L"f";
+    pk.Text7 = L"g";
+    pk.Number1 = -8;
+    pk.Text8 = L"h";
+    EXPECT_EQ(wireFields(encode(XQPrimaryKeyDataList{pk}, CalculatePrimaryKeyListSize,
+                                CopyPrimaryKeyListToBuffer)),
               (Fields{L"1", L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"-8", L"h"}));
 
     XQForeignKeyData fk;
-    std::wstring* fkTexts[] = {&fk.Text1, &fk.Text2, &fk.Text3, &fk.Text4, &fk.Text5, &fk.Text6,
-                               &fk.Text7, &fk.Text8, &fk.Text9, &fk.Text10, &fk.Text11, &fk.Text12,
-                               &fk.Text13, &fk.Text14, &fk.Text15, &fk.Text16, &fk.Text17, &fk.Text18};
+    std::wstring* fkTexts[] = {&fk.Text1,  &fk.Text2,  &fk.Text3,  &fk.Text4,  &fk.Text5,
+                               &fk.Text6,  &fk.Text7,  &fk.Text8,  &fk.Text9,  &fk.Text10,
+                               &fk.Text11, &fk.Text12, &fk.Text13, &fk.Text14, &fk.Text15,
+                               &fk.Text16, &fk.Text17, &fk.Text18};
     for (int i = 0; i < 18; ++i) *fkTexts[i] = L"T" + n(i + 1);
     fk.Number1 = 99;
     Fields fkWire{L"1"};
     for (int i = 1; i <= 14; ++i) fkWire.push_back(L"T" + n(i));
     fkWire.push_back(L"99");
     for (int i = 15; i <= 18; ++i) fkWire.push_back(L"T" + n(i));
-    const Bytes fkBytes = encode(XQForeignKeyDataList{fk}, CalculateForeignKeyListSize, CopyForeignKeyListToBuffer);
+    const Bytes fkBytes =
+        encode(XQForeignKeyDataList{fk}, CalculateForeignKeyListSize, CopyForeignKeyListToBuffer);
     EXPECT_EQ(wireFields(fkBytes), fkWire);
     EXPECT_EQ(fkBytes.size(), 24u + 380 + 4 * (9 * 2 + 9 * 3 + 2));
 
     XQTableNameData t;
-    t.Text1 = L"a"; t.Text2 = L"b"; t.Text3 = L"c"; t.Text4 = L"d"; t.Number1 = 5; t.Text5 = L"e";
-    EXPECT_EQ(wireFields(encode(XQTableNameDataList{t}, CalculateTableListSize, CopyTableListToBuffer)),
-              (Fields{L"1", L"a", L"b", L"c", L"d", L"5", L"e"}));
+    t.Text1 = L"a";
+    t.Text2 = L"b";
+    t.Text3 = L"c";
+    t.Text4 = L"d";
+    t.Number1 = 5;
+    t.Text5 = L"e";
+    EXPECT_EQ(
+        wireFields(encode(XQTableNameDataList{t}, CalculateTableListSize, CopyTableListToBuffer)),
+        (Fields{L"1", L"a", L"b", L"c", L"d", L"5", L"e"}));
 
     XQDPTableNameData d;
-    d.Text1 = L"a"; d.Text2 = L"b"; d.Number1 = 1; d.Text3 = L"c"; d.Text4 = L"d"; d.Text5 = L"e";
-    d.Number2 = 2; d.Text6 = L"f"; d.Text7 = L"g"; d.Text8 = L"h";
-    EXPECT_EQ(wireFields(encode(XQDPTableNameDataList{d}, CalculateDPTableListSize, CopyDPTableListToBuffer)),
+    d.Text1 = L"a";
+    d.Text2 = L"b";
+    d.Number1 = 1;
+    d.Text3 = L"c";
+    d.Text4 = L"d";
+    d.Text5 = L"e";
+    d.Number2 = 2;
+    d.Text6 = L"f";
+    d.Text7 = L"g";
+    d.Text8 = L"h";
+    EXPECT_EQ(wireFields(encode(XQDPTableNameDataList{d}, CalculateDPTableListSize,
+                                CopyDPTableListToBuffer)),
               (Fields{L"1", L"a", L"b", L"1", L"c", L"d", L"e", L"2", L"f", L"g", L"h"}));
 
     XQColAttrData c;
     c.Text1 = L"col";
     c.Number1 = 12;
     c.Number2 = -3;
-    EXPECT_EQ(wireText(encode(XQColAttrDataList{c, c}, CalculateColAttrListSize, CopyColAttrListToBuffer)),
+    EXPECT_EQ(wireText(encode(XQColAttrDataList{c, c}, CalculateColAttrListSize,
+                              CopyColAttrListToBuffer)),
               fieldsText({L"2", L"col", L"12", L"-3", L"col", L"12", L"-3"}));
 
     XQCfgParm p;
-    p.Text1 = L"a"; p.Text2 = L"b"; p.Text3 = L"c"; p.Text4 = L"d"; p.Number1 = 4;
-    EXPECT_EQ(wireFields(encode(XQCfgParmList{p}, CalculateCfgParmListSize, CopyCfgParmListToBuffer)),
-              (Fields{L"1", L"a", L"b", L"c", L"d", L"4"}));
+    p.Text1 = L"a";
+    p.Text2 = L"b";
+    p.Text3 = L"c";
+    p.Text4 = L"d";
+    p.Number1 = 4;
+    EXPECT_EQ(
+        wireFields(encode(XQCfgParmList{p}, CalculateCfgParmListSize, CopyCfgParmListToBuffer)),
+        (Fields{L"1", L"a", L"b", L"c", L"d", L"4"}));
 
     XQLPZData z;
     z.Text1 = L"imp";
     z.Number1 = 1;
     z.Number2 = 2;
     z.Text2 = L"x";
-    EXPECT_EQ(wireFields(encode(XQLPZDataList{z}, CalculateLPZDataListSize, CopyLPZDataListToBuffer)),
-              (Fields{L"1", L"imp", L"1", L"2", L"x"}));
+    EXPECT_EQ(
+        wireFields(encode(XQLPZDataList{z}, CalculateLPZDataListSize, CopyLPZDataListToBuffer)),
+        (Fields{L"1", L"imp", L"1", L"2", L"x"}));
 
     XQRfcFieldDesc f;
-    f.Number1 = 1; f.Number2 = 2; f.Number3 = 3; f.Number4 = 4; f.Number5 = 5;
-    f.Text1 = L"a"; f.Text2 = L"b"; f.Number6 = 6;
-    EXPECT_EQ(wireFields(encode(XQRfcFieldDescList{f}, CalculateRfcFieldDescListSize, CopyRfcFieldDescListToBuffer)),
+    f.Number1 = 1;
+    f.Number2 = 2;
+    f.Number3 = 3;
+    f.Number4 = 4;
+    f.Number5 = 5;
+    f.Text1 = L"a";
+    f.Text2 = L"b";
+    f.Number6 = 6;
+    EXPECT_EQ(wireFields(encode(XQRfcFieldDescList{f}, CalculateRfcFieldDescListSize,
+                                CopyRfcFieldDescListToBuffer)),
               (Fields{L"1", L"1", L"2", L"3", L"4", L"5", L"a", L"b", L"6"}));
 }
 
 TEST(ListEncoding, CaptureSchemaSizeIsAnUpperBound) {
     const XQCaptureSchemaList list{L"ABC", L"DEF"};
     EXPECT_EQ(CalculateCaptureSchemaListSize(list), 448u);
-    const Bytes b = encode(list, CalculateCaptureSchemaListSize, CopyCaptureSchemaListToBuffer, false);
+    const Bytes b =
+        encode(list, CalculateCaptureSchemaListSize, CopyCaptureSchemaListToBuffer, false);
     EXPECT_EQ(b.size(), 88u);
     EXPECT_EQ(wireText(b), fieldsText({L"2", L"ABC", L"DEF"}));
     XQCaptureSchemaList back{L"old"};
@@ -144,7 +189,8 @@ TEST(ListEncoding, CaptureSchemaSizeIsAnUpperBound) {
 }
 
 TEST(ListEncoding, ResultSetWritesColumnCountThenValuesRowByRow) {
-    const XQResultSetDataList rows{XQResultSetData{L"a", L"b", L"c"}, XQResultSetData{L"d", L"", L"\u00e9f"}};
+    const XQResultSetDataList rows{XQResultSetData{L"a", L"b", L"c"},
+                                   XQResultSetData{L"d", L"", L"\u00e9f"}};
     const Bytes b = encode(rows, CalculateResultSetSize, CopyResultSetToBuffer);
     EXPECT_EQ(wireText(b), fieldsText({L"3", L"a", L"b", L"c", L"d", L"", L"\u00e9f"}));
     EXPECT_EQ(b.size(), 24u + 6 * 20 + 4 * 6);
@@ -193,7 +239,13 @@ TEST(ListEncoding, RaggedResultSetRowsAreWrittenToTheFirstRowsWidth) {
 XQBOBapi bapi(const std::wstring& t1, const std::wstring& t2, const std::wstring& t3, int n1,
               const std::wstring& t4, const std::wstring& t5, const std::wstring& t6) {
     XQBOBapi b;
-    b.Text1 = t1; b.Text2 = t2; b.Text3 = t3; b.Number1 = n1; b.Text4 = t4; b.Text5 = t5; b.Text6 = t6;
+    b.Text1 = t1;
+    b.Text2 = t2;
+    b.Text3 = t3;
+    b.Number1 = n1;
+    b.Text4 = t4;
+    b.Text5 = t5;
+    b.Text6 = t6;
     return b;
 }
 
@@ -205,8 +257,8 @@ TEST(ListEncodingBO, WorkedBusinessObjectExample) {
     node.BOBapiList.push_back(bapi(L"D", L"E", L"F", 7, L"G", L"H", L"I"));
     const XQBONodeList list{node};
     const Bytes b = encode(list, CalculateBONodeListSize, CopyBONodeListToBuffer);
-    EXPECT_EQ(wireText(b), fieldsText({L"1", L"A", L"B", L"C", L"0", L"1", L"D", L"E", L"F", L"7", L"G", L"H", L"I",
-                                       L"0"}));
+    EXPECT_EQ(wireText(b), fieldsText({L"1", L"A", L"B", L"C", L"0", L"1", L"D", L"E", L"F", L"7",
+                                       L"G", L"H", L"I", L"0"}));
     XQBONodeList back;
     unsigned long cursor = 0;
     GetBONodeListFromBuffer(back, b.data(), &cursor);
@@ -293,7 +345,8 @@ TEST(ListEncodingBO, FourLevelTreeReadsBackInWrittenOrder) {
     const Bytes b = encode(tree, CalculateBONodeListSize, CopyBONodeListToBuffer);
     // Replaces what the target held, nested lists included.
     XQBONodeList back = fourLevelTree();
-    back[0].BOBapiList[0].BapiParamList[0].RfcStElemDescList[0].RfcFieldDescList.push_back(field(9, L"stale"));
+    back[0].BOBapiList[0].BapiParamList[0].RfcStElemDescList[0].RfcFieldDescList.push_back(
+        field(9, L"stale"));
     back.push_back(XQBONode());
     XQFieldReader reader(b.data(), b.size());
     GetBONodeListFromBuffer(back, reader);
@@ -324,19 +377,28 @@ TEST(ListEncodingBO, NestedRecordsWireOrder) {
               (Fields{L"1", L"s1", L"s2", L"1", L"1", L"2", L"0", L"0", L"0", L"f", L"f2", L"-1"}));
 
     XQBapiParam p;
-    p.Text1 = L"a"; p.Text2 = L"b"; p.Text3 = L"c";
-    p.Number1 = 1; p.Number2 = 2; p.Number3 = 3; p.Number4 = 4;
-    p.Text4 = L"d"; p.Text5 = L"e"; p.Text6 = L"f"; p.Text7 = L"g";
+    p.Text1 = L"a";
+    p.Text2 = L"b";
+    p.Text3 = L"c";
+    p.Number1 = 1;
+    p.Number2 = 2;
+    p.Number3 = 3;
+    p.Number4 = 4;
+    p.Text4 = L"d";
+    p.Text5 = L"e";
+    p.Text6 = L"f";
+    p.Text7 = L"g";
     p.RfcStElemDescList = {XQRfcStElemDesc()};
-    EXPECT_EQ(wireFields(encode(XQBapiParamList{p}, CalculateBapiParamListSize, CopyBapiParamListToBuffer)),
-              (Fields{L"1", L"a", L"b", L"c", L"1", L"2", L"3", L"4", L"d", L"e", L"f", L"g", L"0", L"1", L"", L"",
-                      L"0"}));
+    EXPECT_EQ(wireFields(encode(XQBapiParamList{p}, CalculateBapiParamListSize,
+                                CopyBapiParamListToBuffer)),
+              (Fields{L"1", L"a", L"b", L"c", L"1", L"2", L"3", L"4", L"d", L"e", L"f", L"g", L"0",
+                      L"1", L"", L"", L"0"}));
 
     XQBOBapi b = bapi(L"a", L"b", L"c", 1, L"d", L"e", L"f");
     b.BapiParamList = {XQBapiParam()};
     EXPECT_EQ(wireFields(encode(XQBOBapiList{b}, CalculateBOBapiListSize, CopyBOBapiListToBuffer)),
-              (Fields{L"1", L"a", L"b", L"c", L"1", L"d", L"e", L"f", L"1", L"", L"", L"", L"0", L"0", L"0", L"0",
-                      L"", L"", L"", L"", L"0", L"0"}));
+              (Fields{L"1", L"a", L"b", L"c", L"1", L"d", L"e", L"f", L"1", L"",  L"",
+                      L"",  L"0", L"0", L"0", L"0", L"",  L"",  L"",  L"",  L"0", L"0"}));
 }
 
 TEST(ListRecords, EqualityComparesTheKeyMembersOnly) {

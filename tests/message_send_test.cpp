@@ -7,6 +7,7 @@
 #include "messages/XQAgentMessage.h"
 #include "messages/XQKernelMessage.h"
 #include "messages/XQLogMessage.h"
+#include "foundation/Trace.h"
 #include "support/MessageTestSupport.h"
 #include "transport/XQSocket.h"
 
@@ -232,4 +233,56 @@ TEST(MessageSend, LargestMessagesStillTravel) {
     XQAgentMessage r;
     ASSERT_EQ(r.UnpackMessageBounded(dest.payload().data(), dest.payload().size()).code, 0);
     EXPECT_EQ(diffMessages(m, r), "");
+}
+
+TEST(MessageSend, TraceLinesAtLevelsThreeAndFour) {
+    Listener dest;
+    XQKernelMessage m;
+    route(m, dest.port(), 1);
+    m.BVName = L"BVK";
+    setDebugTcore(4);
+    testing::internal::CaptureStdout();
+    XQRC rc = m.Send();
+    std::string out = testing::internal::GetCapturedStdout();
+    setDebugTcore(0);
+    ASSERT_EQ(rc.code, 0);
+    ASSERT_EQ(dest.wait().code, 0);
+    for (const char* text : {": enter method XQKernelMessage::Send()", "BVK... sending mt/ct/cst 4/0/0 rc 0/0 Orig/Dest 1/",
+                             ": Sending base message size = ", ": Sending kernel message size = ",
+                             ": Sending buffer pointer = 0x", ": Add kernel message after base message at: 0x",
+                             ": Calculated size = ", ": PackMessage\t buffer pointer = 0x",
+                             ": exit method XQKernelMessage::Send()"})
+        EXPECT_NE(out.find(text), std::string::npos) << text;
+
+    XQAgentMessage reply;
+    route(reply, 1, 4321);
+    reply.IsRequest = 0;
+    reply.SubCommand = 29;
+    setDebugTcore(4);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(reply.Send().code, 0);
+    XQAgentMessage r;
+    std::vector<unsigned char> copy = dest.payload();
+    r.UnpackMessageBounded(copy.data(), copy.size());
+    out = testing::internal::GetCapturedStdout();
+    setDebugTcore(0);
+    EXPECT_NE(out.find(": \tNo response will be sent to port: 4321\n"), std::string::npos) << out;
+    EXPECT_NE(out.find(": Unpack found a X at pos 0\n"), std::string::npos);
+}
+
+TEST(MessageSend, SocketFailuresAreReturnedAsTheyAre) {
+    unsigned int port = 0;
+    {
+        Listener gone;  // a port that was free a moment ago, now closed again
+        port = gone.port();
+    }
+    XQBaseMessage m;
+    route(m, port, 1);
+    XQRC rc = m.Send();  // refused five times, a second apart
+    EXPECT_EQ(rc.code, 6106);
+    XQLogMessage l;
+    route(l, port, 1);
+    l.DestQueueHost = L"no-such-host.invalid";
+    rc = l.Send();
+    EXPECT_EQ(rc.code, 6113);
 }

@@ -55,8 +55,13 @@ struct XQPollClient {
 // A payload whose announced size exceeds the bytes received is removed and
 // reported as 6004 (announced size, bytes held).
 //
+// The receive thread ends on a stop frame or when its listening socket
+// fails; a frame that one connection fails to deliver (stalled past the
+// socket's timeout, cut short, not convertible) is dropped and the next
+// connection served.
+//
 // Call Destroy before deleting the object: the destructor ends a running
-// receive thread by force.
+// receive thread and the poll threads by force.
 class TCORE_EXPORT XQMessageQ {
 public:
     XQMessageQ();

@@ -128,19 +128,16 @@ int writeFull(int fd, const unsigned char* buf, size_t n, const Deadline& deadli
 int awaitReceiverClose(int fd, const Deadline& deadline) {
     unsigned char scratch[256];
     for (;;) {
+        // The receiver has hardly had time to read yet: wait before asking.
+        int err = waitReady(fd, POLLIN, deadline);
+        if (err != 0) return err;
         ssize_t r = recv(fd, scratch, sizeof scratch, MSG_DONTWAIT);
         if (r == 0) break;
         if (r > 0) continue;  // nothing is expected back; ignore it
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
-        int err = waitReady(fd, POLLIN, deadline);
-        if (err != 0) return err;
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return errno;
     }
     int pending = 0;
     if (ioctl(fd, SIOCOUTQ, &pending) == 0 && pending != 0) return ECONNRESET;
-    int soError = 0;
-    socklen_t len = sizeof soError;
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) == 0 && soError != 0) return soError;
     return 0;
 }
 
@@ -541,7 +538,6 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         FormatXQRC(rc, kSend, 0, 6003);
         return rc;
     }
-    const XQSTRING portText = num(static_cast<long>(port));
     const std::string hostText = xqToMultibyte(host);
     int attempts = 0;
     UniqueFd s;
@@ -586,7 +582,7 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         }
         if (result == 0) break;
 
-        FormatXQRC(rc, kSend, err, 6105, portText, num(attempts), L"1000");
+        FormatXQRC(rc, kSend, err, 6105, num(static_cast<long>(port)), num(attempts), L"1000");
         XQ_TRACE(4, "vsbase::send connect iRc=" << result << " WSAGetLastError=" << err);
         if (err == ECONNREFUSED) {
             Sleep(kRefusedDelayMs);
@@ -599,7 +595,7 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
             ++attempts;
         }
         if (attempts >= kConnectAttempts) {
-            FormatXQRC(rc, kSend, err, 6106, portText, num(attempts), L"1000");
+            FormatXQRC(rc, kSend, err, 6106, num(static_cast<long>(port)), num(attempts), L"1000");
             XQ_TRACE(4, "vsbase::Send Connect retry rc" << rc.code);
             closeConnection(*this, s,
                             "Closing send socket because socket connect retry count has exceeded; xqCloseSocket rc=");
@@ -631,7 +627,7 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
     XQ_TRACE(4, "Send socket iRC = " << static_cast<unsigned long>(sent));
     if (err == 0) err = awaitReceiverClose(s.get(), deadline);
     if (err != 0) {
-        FormatXQRC(rc, kSend, err, 6110, portText, num(sendByteCount));
+        FormatXQRC(rc, kSend, err, 6110, num(static_cast<long>(port)), num(sendByteCount));
         XQ_TRACE(4, "Send socket xqrc = " << rc.code);
         closeConnection(*this, s, "Closing send socket because send failed; xqCloseSocket rc=");
         return rc;
@@ -655,6 +651,8 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
 XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) {
     XQ_TRACE_METHOD("XQSocket::InitializeReceive()");
     XQRC rc(0, 0, XQRC::WhsSrv);
+    unsigned int previous = listenSocket.exchange(XQ_NONE);
+    if (previous != XQ_NONE) closesocket(previous);
     std::memset(&receiveAddress, 0, sizeof receiveAddress);
     receiveAddress.sin_family = AF_INET;
     receiveAddress.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -803,6 +801,8 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
         return rc;
     }
 
+    gpMyRecvByteBuffer = nullptr;
+    recvByteCount = 0;
     Deadline deadline(timeoutMs);
     unsigned char countBytes[4] = {};
     size_t got = 0;
@@ -829,18 +829,17 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
         return rc;
     }
 
-    unsigned char* buffer = new (std::nothrow) unsigned char[count];
+    // Owned here until the frame is whole, also if the thread is cancelled
+    // while it waits for the payload.
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[count]);
     if (buffer == nullptr) {
         FormatXQRC(rc, kReceive, ENOMEM, 6002, L"gpMyRecvByteBuffer", countText);
         closeConnection(*this, c, "Closing client socket due to allocation failure; xqCloseSocket rc=");
         return rc;
     }
-    gpMyRecvByteBuffer = buffer;
     size_t soFar = 0;
-    err = readFull(c.get(), buffer, count, deadline, soFar, true);
+    err = readFull(c.get(), buffer.get(), count, deadline, soFar, true);
     if (err != 0) {
-        delete[] buffer;
-        gpMyRecvByteBuffer = nullptr;
         FormatXQRC(rc, kReceive, err, 6109, countText);
         XQ_TRACE(4, "\tReceive XQ TCPIP Message data rc=" << rc.code);
         closeConnection(*this, c, "Closing client socket due to no data received; xqCloseSocket rc=");
@@ -848,8 +847,6 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
     }
     XQ_TRACE(3, "XQSocket::Recieve MsgLen = " << count << " " << static_cast<unsigned long>(soFar));
     if (soFar != count) {
-        delete[] buffer;
-        gpMyRecvByteBuffer = nullptr;
         FormatXQRC(rc, kReceive, 0, 6004, countText, num(static_cast<long>(soFar)));
         XQ_TRACE(4, "vsbase::Receive rc=" << rc.code);
         closeConnection(*this, c,
@@ -857,10 +854,16 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
                         "xqCloseSocket rc=");
         return rc;
     }
+    gpMyRecvByteBuffer = buffer.release();
+
+    // The whole frame is in: closing now confirms delivery to the sender,
+    // which goes on while this side converts.
+    unsigned int raw = static_cast<unsigned int>(c.release());
+    XQRC closed = xqCloseSocket(raw);
 
     XQRC converted = ConvertUnicodeToWide(gpMyRecvByteBuffer, recvByteCount);
     if (converted.code != 0) {
-        closeConnection(*this, c, "Closing client socket because conversion failed; xqCloseSocket rc=");
+        XQ_TRACE(4, "Closing client socket because conversion failed; xqCloseSocket rc=" << closed.code);
         if (traceOn(4))
             hexTrace(reinterpret_cast<const char*>(gpMyRecvByteBuffer), count, static_cast<int>(getpid()),
                      "Message received in error");
@@ -875,9 +878,6 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
         delete[] gpMyRecvByteBuffer;  // nobody to hand it to
         gpMyRecvByteBuffer = nullptr;
     }
-
-    unsigned int raw = static_cast<unsigned int>(c.release());
-    XQRC closed = xqCloseSocket(raw);
     if (closed.code != 0) {
         rc = closed;
         XQ_TRACE(4, "\t xqCloseSocket failed; rc = " << rc.code);

@@ -44,7 +44,8 @@ std::vector<std::wstring> wireFields(const unsigned char* buffer, unsigned long 
 }
 
 std::wstring RandomValues::text(unsigned maxLength) {
-    static const wchar_t kAlphabet[] = L"abcXYZ019 ;-+\t\u00e9\u00df\u00ff\u20ac\u4e2d\u6587\u0416\u03a9\uff21\ufffd";
+    static const wchar_t kAlphabet[] =
+        L"abcXYZ019 ;-+\t\u00e9\u00df\u00ff\u20ac\u4e2d\u6587\u0416\u03a9\uff21\ufffd";
     const unsigned alphabetSize = sizeof kAlphabet / sizeof kAlphabet[0] - 1;
     std::wstring out(below(maxLength + 1), L'a');
     for (wchar_t& c : out) {
@@ -55,13 +56,20 @@ std::wstring RandomValues::text(unsigned maxLength) {
 }
 
 int RandomValues::number() {
-    static const std::uint32_t kEdges[] = {0u, 1u, 9u, 10u, 99999u, 100000u, 0x7FFFFFFFu, 0x80000000u,
+    static const std::uint32_t kEdges[] = {0u,          1u,          9u,          10u,
+                                           99999u,      100000u,     0x7FFFFFFFu, 0x80000000u,
                                            0x80000001u, 0xFFFFFFFFu, 0xFFFFFFFEu, 3000000000u};
     std::uint32_t bits;
     switch (below(3)) {
-        case 0: bits = kEdges[below(sizeof kEdges / sizeof kEdges[0])]; break;
-        case 1: bits = static_cast<std::uint32_t>(static_cast<std::int32_t>(below(2001)) - 1000); break;
-        default: bits = static_cast<std::uint32_t>(rng_()); break;
+        case 0:
+            bits = kEdges[below(sizeof kEdges / sizeof kEdges[0])];
+            break;
+        case 1:
+            bits = static_cast<std::uint32_t>(static_cast<std::int32_t>(below(2001)) - 1000);
+            break;
+        default:
+            bits = static_cast<std::uint32_t>(rng_());
+            break;
     }
     return static_cast<int>(bits);
 }
