@@ -9,6 +9,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "foundation/UniqueFd.h"
+
 namespace {
 
 constexpr uint32_t kMagic = 0x950412deu;
@@ -46,23 +48,10 @@ FileIdentity identityOf(const struct stat& st) {
     return id;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Reads the whole regular file; false when it cannot.
 bool readFile(const std::string& path, std::string& bytes, FileIdentity& id) {
-    Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) return false;
     struct stat st;
     if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileSize) return false;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "foundation/Trace.h"
+#include "foundation/UniqueFd.h"
 #include "security/PasswordScramble.h"
 
 namespace {
@@ -236,31 +237,13 @@ std::string serialize(const std::vector<Entry>& entries) {
     return out;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-private:
-    int fd_;
-};
 
 enum class LoadResult { Loaded, Missing, Damaged, Unreadable };
 
 LoadResult loadStore(const std::string& path, std::vector<Entry>& entries, std::string& why, int& err) {
     entries.clear();
     err = 0;
-    Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (fd.get() < 0) {
         err = errno;
         if (err == ENOENT) return LoadResult::Missing;
@@ -307,7 +290,7 @@ LoadResult loadStore(const std::string& path, std::vector<Entry>& entries, std::
 // path. Returns 0 or the errno of the failing step (what names it).
 int saveStore(const std::string& path, const std::vector<Entry>& entries, std::string& what) {
     std::string tmpl = path + ".XXXXXX";
-    Fd fd(mkostemp(&tmpl[0], O_CLOEXEC));
+    UniqueFd fd(mkostemp(&tmpl[0], O_CLOEXEC));
     if (fd.get() < 0) {
         what = "cannot create a temporary file beside " + path;
         return errno;

@@ -22,7 +22,7 @@
 #include "foundation/ProcessInfo.h"
 #include "foundation/TimeStamp.h"
 #include "foundation/Trace.h"
-#include "transport/UniqueFd.h"
+#include "foundation/UniqueFd.h"
 
 std::atomic<int> FireWallStatus{0};
 std::atomic<unsigned int> FireWallMinPort{0};

@@ -1,10 +1,10 @@
-#ifndef TCORE_TRANSPORT_UNIQUEFD_H
-#define TCORE_TRANSPORT_UNIQUEFD_H
+#ifndef TCORE_FOUNDATION_UNIQUEFD_H
+#define TCORE_FOUNDATION_UNIQUEFD_H
 
 #include <unistd.h>
 
-// Sole owner of one descriptor: closes it when destroyed or reset. Internal
-// to the transport; not thread-safe.
+// Sole owner of one descriptor: closes it when destroyed or reset. The one
+// descriptor holder of the library's sources (not exported); not thread-safe.
 class UniqueFd {
 public:
     UniqueFd() = default;
