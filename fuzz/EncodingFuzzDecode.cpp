@@ -5,48 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "messages/ListEncoding.h"
-#include "messages/ListEncodingBO.h"
+#include "ListKindCodecs.h"
 
 namespace {
 
-template <class List>
-struct Codec {
-    const char* name;
-    unsigned int (*size)(const List&);
-    void (*write)(const List&, unsigned char*, unsigned long*);
-    void (*readRaw)(List&, const unsigned char*, unsigned long*, long rows);
-    void (*read)(List&, XQFieldReader&, long rows);
-    unsigned long slackPerElement;
-};
-
-// clang-format off
-#define TCORE_FUZZ_CODEC(List, Name, slack)                                                   \
-    Codec<List> {                                                                        \
-        #Name,                                                                           \
-        [](const List& l) { return Calculate##Name##Size(l); },                          \
-        [](const List& l, unsigned char* b, unsigned long* c) {                          \
-            Copy##Name##ToBuffer(l, b, c);                                               \
-        },                                                                               \
-        [](List& l, const unsigned char* b, unsigned long* c, long) {                    \
-            Get##Name##FromBuffer(l, b, c);                                              \
-        },                                                                               \
-        [](List& l, XQFieldReader& r, long) { Get##Name##FromBuffer(l, r); },            \
-        slack                                                                            \
-    }
-// clang-format on
-
-const Codec<XQResultSetDataList> kResultSet{
-    "ResultSet",
-    [](const XQResultSetDataList& l) { return CalculateResultSetSize(l); },
-    [](const XQResultSetDataList& l, unsigned char* b, unsigned long* c) {
-        CopyResultSetToBuffer(l, b, c);
-    },
-    [](XQResultSetDataList& l, const unsigned char* b, unsigned long* c, long rows) {
-        GetResultSetFromBuffer(l, b, c, rows);
-    },
-    [](XQResultSetDataList& l, XQFieldReader& r, long rows) { GetResultSetFromBuffer(l, r, rows); },
-    0};
+using listcodec::Codec;
+using listcodec::kResultSet;
 
 typedef std::vector<unsigned char> Bytes;
 
@@ -111,43 +75,43 @@ std::string check(const Codec<List>& codec, XQFieldReader& reader, long rows, bo
 std::string decodeKind(unsigned kind, XQFieldReader& reader, long rows, bool alone) {
     switch (kind) {
         case 0:
-            return check(TCORE_FUZZ_CODEC(XQPrimaryKeyDataList, PrimaryKeyList, 0), reader, rows,
+            return check(TCORE_CODEC(XQPrimaryKeyDataList, PrimaryKeyList, 0), reader, rows,
                          alone);
         case 1:
-            return check(TCORE_FUZZ_CODEC(XQForeignKeyDataList, ForeignKeyList, 0), reader, rows,
+            return check(TCORE_CODEC(XQForeignKeyDataList, ForeignKeyList, 0), reader, rows,
                          alone);
         case 2:
-            return check(TCORE_FUZZ_CODEC(XQAttributeDataList, DataList, 0), reader, rows, alone);
+            return check(TCORE_CODEC(XQAttributeDataList, DataList, 0), reader, rows, alone);
         case 3:
-            return check(TCORE_FUZZ_CODEC(XQTableNameDataList, TableList, 0), reader, rows, alone);
+            return check(TCORE_CODEC(XQTableNameDataList, TableList, 0), reader, rows, alone);
         case 4:
-            return check(TCORE_FUZZ_CODEC(XQDPTableNameDataList, DPTableList, 0), reader, rows,
+            return check(TCORE_CODEC(XQDPTableNameDataList, DPTableList, 0), reader, rows,
                          alone);
         case 5:
-            return check(TCORE_FUZZ_CODEC(XQColAttrDataList, ColAttrList, 0), reader, rows, alone);
+            return check(TCORE_CODEC(XQColAttrDataList, ColAttrList, 0), reader, rows, alone);
         case 6:
-            return check(TCORE_FUZZ_CODEC(XQCfgParmList, CfgParmList, 0), reader, rows, alone);
+            return check(TCORE_CODEC(XQCfgParmList, CfgParmList, 0), reader, rows, alone);
         case 7:
-            return check(TCORE_FUZZ_CODEC(XQCaptureSchemaList, CaptureSchemaList, 180), reader,
+            return check(TCORE_CODEC(XQCaptureSchemaList, CaptureSchemaList, 180), reader,
                          rows, alone);
         case 8:
             return check(kResultSet, reader, rows, alone);
         case 9:
-            return check(TCORE_FUZZ_CODEC(XQRfcFieldDescList, RfcFieldDescList, 0), reader, rows,
+            return check(TCORE_CODEC(XQRfcFieldDescList, RfcFieldDescList, 0), reader, rows,
                          alone);
         case 10:
-            return check(TCORE_FUZZ_CODEC(XQRfcStElemDescList, RfcStElemDescList, 0), reader, rows,
+            return check(TCORE_CODEC(XQRfcStElemDescList, RfcStElemDescList, 0), reader, rows,
                          alone);
         case 11:
-            return check(TCORE_FUZZ_CODEC(XQBapiParamList, BapiParamList, 0), reader, rows, alone);
+            return check(TCORE_CODEC(XQBapiParamList, BapiParamList, 0), reader, rows, alone);
         case 12:
-            return check(TCORE_FUZZ_CODEC(XQBOBapiList, BOBapiList, 0), reader, rows, alone);
+            return check(TCORE_CODEC(XQBOBapiList, BOBapiList, 0), reader, rows, alone);
         case 13:
-            return check(TCORE_FUZZ_CODEC(XQBONodeList, BONodeList, 0), reader, rows, alone);
+            return check(TCORE_CODEC(XQBONodeList, BONodeList, 0), reader, rows, alone);
         case 14:
-            return check(TCORE_FUZZ_CODEC(XQBONameList, BONameList, 0), reader, rows, alone);
+            return check(TCORE_CODEC(XQBONameList, BONameList, 0), reader, rows, alone);
         default:
-            return check(TCORE_FUZZ_CODEC(XQLPZDataList, LPZDataList, 0), reader, rows, alone);
+            return check(TCORE_CODEC(XQLPZDataList, LPZDataList, 0), reader, rows, alone);
     }
 }
 
