@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <type_traits>
+
+#include "messages/ListCodec.h"
 
 namespace {
 
@@ -436,15 +439,33 @@ int32_t MessageRandom::number() {
     }
 }
 
+namespace {
+
+// Fills a record through the codec's own list of its fields (wire order), so
+// every record kind is covered without a hand-written filler per kind.
+// Nested lists are filled down to depth; string lists at any depth.
+struct RecordFiller {
+    MessageRandom& random;
+    unsigned maxList;
+    int depth;
+    void operator()(XQSTRING& text) { text = random.text(); }
+    void operator()(int& number) { number = random.number(); }
+    template <class T>
+    void operator()(std::vector<T>& list) {
+        list.clear();
+        if (depth <= 0 && !std::is_same<T, XQSTRING>::value) return;
+        RecordFiller inner{random, maxList, depth - 1};
+        list.resize(random.rng()() % (maxList + 1));
+        for (T& x : list) xqlist::Wire<T>::Fields(x, inner);
+    }
+};
+
+}  // namespace
+
 template <class T>
 void MessageRandom::fillList(std::vector<T>& list, int depth) {
-    list.clear();
-    unsigned n = rng_() % (maxList_ + 1);
-    for (unsigned i = 0; i < n; ++i) {
-        T x;
-        fillRecord(x, depth);
-        list.push_back(x);
-    }
+    RecordFiller filler{*this, maxList_, depth + 1};
+    filler(list);
 }
 
 void MessageRandom::fillStrings(std::vector<XQSTRING>& list) {
@@ -462,155 +483,6 @@ void MessageRandom::fillResultSet(std::vector<XQResultSetData>& rows) {
         for (unsigned c = 0; c < cols; ++c) row.push_back(text());
         rows.push_back(row);
     }
-}
-
-void MessageRandom::fillRecord(XQRfcFieldDesc& x, int /*depth*/) {
-    x.Number1 = number();
-    x.Number2 = number();
-    x.Number3 = number();
-    x.Number4 = number();
-    x.Number5 = number();
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Number6 = number();
-}
-
-void MessageRandom::fillRecord(XQRfcStElemDesc& x, int depth) {
-    if (depth > 0) fillList(x.RfcFieldDescList, depth - 1);
-    x.Text1 = text();
-    x.Text2 = text();
-}
-
-void MessageRandom::fillRecord(XQBapiParam& x, int depth) {
-    if (depth > 0) fillList(x.RfcFieldDescList, depth - 1);
-    if (depth > 0) fillList(x.RfcStElemDescList, depth - 1);
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Text3 = text();
-    x.Number1 = number();
-    x.Number2 = number();
-    x.Number3 = number();
-    x.Number4 = number();
-    x.Text4 = text();
-    x.Text5 = text();
-    x.Text6 = text();
-    x.Text7 = text();
-}
-
-void MessageRandom::fillRecord(XQBOBapi& x, int depth) {
-    if (depth > 0) fillList(x.BapiParamList, depth - 1);
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Text3 = text();
-    x.Number1 = number();
-    x.Text4 = text();
-    x.Text5 = text();
-    x.Text6 = text();
-}
-
-void MessageRandom::fillRecord(XQBONode& x, int depth) {
-    if (depth > 0) fillList(x.BapiParamList, depth - 1);
-    if (depth > 0) fillList(x.BOBapiList, depth - 1);
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Text3 = text();
-}
-
-void MessageRandom::fillRecord(XQBOName& x, int /*depth*/) {
-    fillStrings(x.StringList);
-    x.Text1 = text();
-    x.Text2 = text();
-}
-
-void MessageRandom::fillRecord(XQLPZData& x, int /*depth*/) {
-    x.Text1 = text();
-    x.Number1 = number();
-    x.Number2 = number();
-    x.Text2 = text();
-}
-
-void MessageRandom::fillRecord(XQPrimaryKeyData& x, int /*depth*/) {
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Text3 = text();
-    x.Text4 = text();
-    x.Text5 = text();
-    x.Text6 = text();
-    x.Text7 = text();
-    x.Number1 = number();
-    x.Text8 = text();
-}
-
-void MessageRandom::fillRecord(XQForeignKeyData& x, int /*depth*/) {
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Text3 = text();
-    x.Text4 = text();
-    x.Text5 = text();
-    x.Text6 = text();
-    x.Text7 = text();
-    x.Text8 = text();
-    x.Text9 = text();
-    x.Text10 = text();
-    x.Text11 = text();
-    x.Text12 = text();
-    x.Text13 = text();
-    x.Text14 = text();
-    x.Number1 = number();
-    x.Text15 = text();
-    x.Text16 = text();
-    x.Text17 = text();
-    x.Text18 = text();
-}
-
-void MessageRandom::fillRecord(XQAttributeData& x, int /*depth*/) {
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Text3 = text();
-    x.Number1 = number();
-    x.Number2 = number();
-    x.Number3 = number();
-    x.Number4 = number();
-    x.Number5 = number();
-    x.Number6 = number();
-    x.Text4 = text();
-    x.Number7 = number();
-}
-
-void MessageRandom::fillRecord(XQTableNameData& x, int /*depth*/) {
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Text3 = text();
-    x.Text4 = text();
-    x.Number1 = number();
-    x.Text5 = text();
-}
-
-void MessageRandom::fillRecord(XQDPTableNameData& x, int /*depth*/) {
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Number1 = number();
-    x.Text3 = text();
-    x.Text4 = text();
-    x.Text5 = text();
-    x.Number2 = number();
-    x.Text6 = text();
-    x.Text7 = text();
-    x.Text8 = text();
-}
-
-void MessageRandom::fillRecord(XQColAttrData& x, int /*depth*/) {
-    x.Text1 = text();
-    x.Number1 = number();
-    x.Number2 = number();
-}
-
-void MessageRandom::fillRecord(XQCfgParm& x, int /*depth*/) {
-    x.Text1 = text();
-    x.Text2 = text();
-    x.Text3 = text();
-    x.Text4 = text();
-    x.Number1 = number();
 }
 
 void MessageRandom::fill(XQBaseMessage& m) {

@@ -47,22 +47,6 @@ private:
     template <class T>
     void fillList(std::vector<T>& list, int depth);
     void fillStrings(std::vector<XQSTRING>& list);
-#define TCORE_TEST_FILL_DECL(T) void fillRecord(T& x, int depth);
-    TCORE_TEST_FILL_DECL(XQRfcFieldDesc)
-    TCORE_TEST_FILL_DECL(XQRfcStElemDesc)
-    TCORE_TEST_FILL_DECL(XQBapiParam)
-    TCORE_TEST_FILL_DECL(XQBOBapi)
-    TCORE_TEST_FILL_DECL(XQBONode)
-    TCORE_TEST_FILL_DECL(XQBOName)
-    TCORE_TEST_FILL_DECL(XQLPZData)
-    TCORE_TEST_FILL_DECL(XQPrimaryKeyData)
-    TCORE_TEST_FILL_DECL(XQForeignKeyData)
-    TCORE_TEST_FILL_DECL(XQAttributeData)
-    TCORE_TEST_FILL_DECL(XQTableNameData)
-    TCORE_TEST_FILL_DECL(XQDPTableNameData)
-    TCORE_TEST_FILL_DECL(XQColAttrData)
-    TCORE_TEST_FILL_DECL(XQCfgParm)
-#undef TCORE_TEST_FILL_DECL
     void fillResultSet(std::vector<XQResultSetData>& rows);
 
     std::mt19937 rng_;
