@@ -1,0 +1,336 @@
+#include "transport/XQReceiveLoop.h"
+
+#include <fcntl.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <iterator>
+
+#include "foundation/Trace.h"
+#include "os/XQNTThread.h"
+#include "transport/XQReceiveCounters.h"
+
+namespace {
+
+const std::uint64_t kListenId = 0;
+const std::uint64_t kWakeId = 1;
+const int kEventsPerWait = 64;
+// Connections taken from the backlog in one turn, and bytes read from one
+// connection in one turn: enough to keep up, small enough that no peer
+// starves the others.
+const int kAcceptsPerTurn = 64;
+const std::size_t kBytesPerTurn = std::size_t(1) << 20;
+// Pause of the accepting side when the system has no room for a connection.
+const int kAcceptBackoffMs = 100;
+
+int openSpare() { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); }
+
+}  // namespace
+
+XQReceiveLoop::XQReceiveLoop(UniqueFd listenFd, std::shared_ptr<XQReceiveCounters> counters)
+    : listen_(std::move(listenFd)), counters_(std::move(counters)) {}
+
+XQReceiveLoop::~XQReceiveLoop() {
+    // The frames not handed out give their bytes back as they go.
+    ready_.clear();
+    connections_.clear();
+}
+
+int XQReceiveLoop::open() {
+    epoll_.reset(epoll_create1(EPOLL_CLOEXEC));
+    if (!epoll_.valid()) return errno;
+    wake_.reset(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!wake_.valid()) return errno;
+    spare_.reset(openSpare());
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = kWakeId;
+    if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, wake_.get(), &ev) != 0) return errno;
+    ev.data.u64 = kListenId;
+    if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, listen_.get(), &ev) != 0) return errno;
+    return 0;
+}
+
+void XQReceiveLoop::halt() {
+    if (halted_.exchange(true)) return;
+    // New connections are refused from here on; the descriptor itself is
+    // closed with the loop, so its number cannot be reused under next().
+    if (listen_.valid()) ::shutdown(listen_.get(), SHUT_RDWR);
+    if (wake_.valid()) {
+        const std::uint64_t one = 1;
+        ssize_t w = ::write(wake_.get(), &one, sizeof one);
+        (void)w;
+    }
+}
+
+int XQReceiveLoop::waitMs() const {
+    Clock::time_point next = Clock::time_point::max();
+    if (!deadlines_.empty()) next = deadlines_.begin()->first;
+    if (acceptPaused_) next = std::min(next, acceptResumes_);
+    if (next == Clock::time_point::max()) return -1;
+    const auto now = Clock::now();
+    if (next <= now) return 0;
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count() + 1;
+    return ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms);
+}
+
+XQReceiveOutcome XQReceiveLoop::next(unsigned int timeoutMs) {
+    // A forced end of the calling thread lands only in the wait, where
+    // every connection is in a state its destructor can clean up.
+    XQCancelScope closed(false);
+    for (;;) {
+        if (halted_.load()) {
+            connections_.clear();
+            idleOrder_.clear();
+            deadlines_.clear();
+            ready_.clear();
+            XQReceiveOutcome o;
+            o.kind = XQReceiveOutcome::Halted;
+            return o;
+        }
+        if (!ready_.empty()) {
+            XQReceiveOutcome o = std::move(ready_.front());
+            ready_.pop_front();
+            return o;
+        }
+        if (listenFailed_) {
+            XQReceiveOutcome o;
+            o.kind = XQReceiveOutcome::ListenerFailed;
+            o.error = listenError_;
+            return o;
+        }
+        epoll_event events[kEventsPerWait];
+        int n;
+        {
+            XQCancelScope open(true);
+            n = epoll_wait(epoll_.get(), events, kEventsPerWait, waitMs());
+        }
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            listenFailed_ = true;
+            listenError_ = errno;
+            continue;
+        }
+        for (int i = 0; i < n; ++i) {
+            const std::uint64_t id = events[i].data.u64;
+            if (id == kWakeId) {
+                std::uint64_t value = 0;
+                ssize_t r = ::read(wake_.get(), &value, sizeof value);
+                (void)r;
+            } else if (id == kListenId) {
+                if (!halted_.load()) acceptPending(timeoutMs);
+            } else {
+                readFrom(id);
+            }
+        }
+        if (acceptPaused_ && Clock::now() >= acceptResumes_) {
+            epoll_event ev{};
+            ev.events = EPOLLIN;
+            ev.data.u64 = kListenId;
+            epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, listen_.get(), &ev);
+            acceptPaused_ = false;
+        }
+        expire();
+    }
+}
+
+void XQReceiveLoop::pauseAccepting(int ms) {
+    if (acceptPaused_) return;
+    epoll_event ev{};
+    ev.events = 0;
+    ev.data.u64 = kListenId;
+    epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, listen_.get(), &ev);
+    acceptPaused_ = true;
+    acceptResumes_ = Clock::now() + std::chrono::milliseconds(ms);
+}
+
+void XQReceiveLoop::acceptPending(unsigned int timeoutMs) {
+    for (int i = 0; i < kAcceptsPerTurn && !acceptPaused_ && !listenFailed_; ++i)
+        if (!acceptOne(timeoutMs)) break;
+}
+
+bool XQReceiveLoop::acceptOne(unsigned int timeoutMs) {
+    int fd = accept4(listen_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        switch (err) {
+            case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+            case EWOULDBLOCK:
+#endif
+                return false;
+            case EINTR:
+            case ECONNABORTED:
+            case EPROTO:
+                return true;
+            case EMFILE:
+            case ENFILE:
+                // Out of descriptors: the peer idle longest makes room; with
+                // none to drop, the pending peer is taken with the spare
+                // descriptor and closed, so it does not stay in the backlog
+                // and wake this loop for ever.
+                if (dropIdlest()) return true;
+                counters_->connectionsDropped.fetch_add(1, std::memory_order_relaxed);
+                XQ_TRACE(3, "\tConnection refused at the descriptor limit; errno = " << err);
+                if (spare_.valid()) {
+                    spare_.reset();
+                    int taken = accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC);
+                    if (taken >= 0) ::close(taken);
+                    spare_.reset(openSpare());
+                }
+                if (!spare_.valid()) {
+                    spare_.reset(openSpare());
+                    pauseAccepting(kAcceptBackoffMs);
+                    return false;
+                }
+                return true;
+            case ENOBUFS:
+            case ENOMEM:
+            case EPERM:
+                XQ_TRACE(3, "\tAccept failed for now; errno = " << err);
+                pauseAccepting(kAcceptBackoffMs);
+                return false;
+            default:
+                if (!halted_.load()) {
+                    listenFailed_ = true;
+                    listenError_ = err;
+                }
+                return false;
+        }
+    }
+    counters_->connectionsAccepted.fetch_add(1, std::memory_order_relaxed);
+    const unsigned int most = counters_->maxConnections.load(std::memory_order_relaxed);
+    while (connections_.size() >= most && dropIdlest()) {
+    }
+    const std::uint64_t id = nextId_++;
+    Connection c{UniqueFd(fd), XQFrameReader(counters_.get()), Clock::time_point::max(), {}};
+    if (timeoutMs != 0xFFFFFFFFu) c.deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = id;
+    if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &ev) != 0) {
+        counters_->connectionsDropped.fetch_add(1, std::memory_order_relaxed);
+        return true;  // c closes it
+    }
+    idleOrder_.push_back(id);
+    c.idle = std::prev(idleOrder_.end());
+    if (c.deadline != Clock::time_point::max()) deadlines_.insert({c.deadline, id});
+    connections_.emplace(id, std::move(c));
+    // Most frames are already there when the connection is taken.
+    readFrom(id);
+    return true;
+}
+
+void XQReceiveLoop::readFrom(std::uint64_t id) {
+    auto it = connections_.find(id);
+    if (it == connections_.end()) return;  // closed earlier in this turn
+    Connection& c = it->second;
+    std::size_t budget = kBytesPerTurn;
+    while (budget > 0) {
+        const std::size_t want = std::min(c.reader.spaceLeft(), budget);
+        ssize_t r = ::recv(c.fd.get(), c.reader.space(), want, 0);
+        if (r > 0) {
+            budget -= static_cast<std::size_t>(r);
+            idleOrder_.splice(idleOrder_.end(), idleOrder_, c.idle);
+            const XQFrameReader::Status s = c.reader.advance(static_cast<std::size_t>(r));
+            if (s == XQFrameReader::Complete) {
+                XQReceiveOutcome o;
+                o.kind = XQReceiveOutcome::Frame;
+                o.count = c.reader.count();
+                o.got = c.reader.payloadGot();
+                o.payload = c.reader.takePayload();
+                o.held = c.reader.takeHeld();
+                finish(id, std::move(o));
+                return;
+            }
+            if (s == XQFrameReader::Failed) {
+                XQReceiveOutcome o;
+                o.kind = XQReceiveOutcome::Fault;
+                o.code = 6109;
+                o.count = c.reader.count();
+                switch (c.reader.refusal()) {
+                    case XQFrameReader::Oversize:
+                        o.error = EMSGSIZE;
+                        counters_->droppedOversize.fetch_add(1, std::memory_order_relaxed);
+                        break;
+                    case XQFrameReader::OverBound:
+                        o.error = ENOBUFS;
+                        counters_->droppedMemory.fetch_add(1, std::memory_order_relaxed);
+                        break;
+                    default:
+                        counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
+                        break;
+                }
+                finish(id, std::move(o));
+                return;
+            }
+            continue;
+        }
+        if (r == 0) {
+            fail(id, ECONNRESET);  // the peer closed before its frame was whole
+            return;
+        }
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) fail(id, errno);
+        return;
+    }
+}
+
+void XQReceiveLoop::fail(std::uint64_t id, int error) {
+    auto it = connections_.find(id);
+    if (it == connections_.end()) return;
+    const XQFrameReader& reader = it->second.reader;
+    XQReceiveOutcome o;
+    o.kind = XQReceiveOutcome::Fault;
+    o.code = reader.haveCount() ? 6109 : 6108;
+    o.error = error;
+    o.count = reader.count();
+    o.got = reader.payloadGot();
+    if (error == ETIMEDOUT)
+        counters_->droppedDeadline.fetch_add(1, std::memory_order_relaxed);
+    else
+        counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
+    finish(id, std::move(o));
+}
+
+void XQReceiveLoop::finish(std::uint64_t id, XQReceiveOutcome outcome) {
+    auto it = connections_.find(id);
+    if (it != connections_.end()) {
+        Connection& c = it->second;
+        // Closing at once confirms delivery to a sender that waits for it;
+        // the frame is converted and queued afterwards. A refused frame's
+        // unread bytes make the close a reset, which its sender sees.
+        epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, c.fd.get(), nullptr);
+        idleOrder_.erase(c.idle);
+        if (c.deadline != Clock::time_point::max()) deadlines_.erase({c.deadline, id});
+        connections_.erase(it);
+    }
+    ready_.push_back(std::move(outcome));
+}
+
+void XQReceiveLoop::drop(std::uint64_t id) {
+    auto it = connections_.find(id);
+    if (it == connections_.end()) return;
+    Connection& c = it->second;
+    epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, c.fd.get(), nullptr);
+    idleOrder_.erase(c.idle);
+    if (c.deadline != Clock::time_point::max()) deadlines_.erase({c.deadline, id});
+    connections_.erase(it);
+    counters_->connectionsDropped.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool XQReceiveLoop::dropIdlest() {
+    if (idleOrder_.empty()) return false;
+    XQ_TRACE(3, "\tIdle connection dropped to make room; connections = " << connections_.size());
+    drop(idleOrder_.front());
+    return true;
+}
+
+void XQReceiveLoop::expire() {
+    const auto now = Clock::now();
+    while (!deadlines_.empty() && deadlines_.begin()->first <= now) fail(deadlines_.begin()->second, ETIMEDOUT);
+}
