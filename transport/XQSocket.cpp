@@ -72,11 +72,11 @@ int resolveName(const std::string& name, in_addr& out) {
     return 0;
 }
 
-// The local address, looked up once per process (success or failure).
+// The local address, looked up until a look-up succeeds and then kept for
+// the life of the process: one resolver hiccup must not stay for good.
 struct LocalAddress {
-    std::once_flag once;
-    int error = 0;       // resolver error
-    int textError = 0;   // address could not be made text
+    std::mutex lock;
+    bool known = false;
     std::string text;
 };
 
@@ -208,7 +208,10 @@ XQRC XQSocket::GetSetupError() { return setupError; }
 void XQSocket::FormatXQRC(XQRC& rc, const XQSTRING& method, int socketError, unsigned int messageNumber,
                           const XQSTRING& token1, const XQSTRING& token2, const XQSTRING& token3,
                           const XQSTRING& token4) {
-    XQRC::domainType domain = socketError == 0 ? XQRC::WhsSrv : socketError < 95 ? XQRC::Windows : XQRC::Sockets;
+    // The socket errors begin at ENOTSOCK (88 here, 95 where the codes were
+    // first numbered).
+    XQRC::domainType domain =
+        socketError == 0 ? XQRC::WhsSrv : socketError < ENOTSOCK ? XQRC::Windows : XQRC::Sockets;
     rc = XQRC(static_cast<int>(messageNumber), socketError, domain);
     const XQSTRING none;
     rc.SetXQMessage(token1, token2, token3, token4, none, none, none, none, none, none);
@@ -284,25 +287,24 @@ XQRC XQSocket::GetInetAddr(XQSTRING& address) {
     rc = GetHostName(host);
     if (rc.code != 0) return rc;
     LocalAddress& a = localAddress();
-    std::call_once(a.once, [&a, &host] {
+    std::lock_guard<std::mutex> lock(a.lock);
+    if (!a.known) {
         in_addr addr{};
-        a.error = resolveName(xqToMultibyte(host), addr);
-        if (a.error != 0) return;
+        const int error = resolveName(xqToMultibyte(host), addr);
+        if (error != 0) {
+            FormatXQRC(rc, kGetInetAddr, error, 6113, host);
+            XQ_TRACE(4, "\tgethostbyname rc=" << error);
+            return rc;
+        }
         char text[INET_ADDRSTRLEN] = {};
-        if (inet_ntop(AF_INET, &addr, text, sizeof text) == nullptr)
-            a.textError = errno != 0 ? errno : EINVAL;
-        else
-            a.text = text;
-    });
-    if (a.error != 0) {
-        FormatXQRC(rc, kGetInetAddr, a.error, 6113, host);
-        XQ_TRACE(4, "\tgethostbyname rc=" << a.error);
-        return rc;
-    }
-    if (a.textError != 0) {
-        FormatXQRC(rc, kGetInetAddr, a.textError, 6116);
-        XQ_TRACE(4, "\tinet_ntoa rc=" << a.textError);
-        return rc;
+        if (inet_ntop(AF_INET, &addr, text, sizeof text) == nullptr) {
+            const int textError = errno != 0 ? errno : EINVAL;
+            FormatXQRC(rc, kGetInetAddr, textError, 6116);
+            XQ_TRACE(4, "\tinet_ntoa rc=" << textError);
+            return rc;
+        }
+        a.text = text;
+        a.known = true;
     }
     address = xqFromMultibyte(a.text);
     return rc;
@@ -644,7 +646,7 @@ XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) 
     }
 
     if (listening) {
-        if (firewall) FireWallLastPort.store(candidate);
+        if (FireWallStatus.load() == 1) FireWallLastPort.store(candidate);
         std::unique_ptr<XQReceiveLoop> loop(new (std::nothrow) XQReceiveLoop(std::move(listener), counters_));
         const int err = loop == nullptr ? ENOMEM : loop->open();
         if (err != 0) {

@@ -110,7 +110,7 @@ public:
     XQRC GetPortByName(const XQSTRING& service, unsigned int& port);
 
     // Fills rc for a socket failure: code messageNumber, secondary code
-    // socketError, domain WhsSrv (no error), Windows (below 95) or Sockets,
+    // socketError, domain WhsSrv (no error), Windows (below ENOTSOCK) or Sockets,
     // the four tokens, the method, the command line and the host name.
     void FormatXQRC(XQRC& rc, const XQSTRING& method, int socketError, unsigned int messageNumber,
                     const XQSTRING& token1 = XQSTRING(), const XQSTRING& token2 = XQSTRING(),
