@@ -1,7 +1,8 @@
 // Message queue throughput and latency, each against a plain-socket baseline
 // measured in the same run:
 //  - one-way: messages from a sender thread through Send into a queue and out
-//    through Receive, against a plain connect/write/close loop;
+//    through Receive, against a plain connect/write/close loop; also with 100
+//    idle connections held open on the queue's port;
 //  - round trip: request and reply between two queues, against a plain
 //    two-socket request/reply loop (a new connection each way);
 //  - wake-up: from a frame's arrival to the return of a reader blocked in
@@ -133,10 +134,19 @@ void BM_PlainOneWay(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainOneWay)->Iterations(kIterations)->UseRealTime();
 
-void BM_QueueOneWay(benchmark::State& state) {
+// One sender into a queue; with idle > 0 that many peers hold connections
+// open without sending, as idle or stalled agents would.
+void queueOneWay(benchmark::State& state, int idle) {
     XQMessageQ q;
     q.Create(0, 1024);
     const unsigned int port = q.nQueuePort;
+    std::vector<int> held;
+    for (int i = 0; i < idle; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a = loopback(port);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0) held.push_back(fd);
+        else close(fd);
+    }
     std::atomic<bool> go{false};
     std::atomic<long> toSend{0};
     std::thread sender([&] {
@@ -156,10 +166,17 @@ void BM_QueueOneWay(benchmark::State& state) {
     }
     sender.join();
     q.Destroy(1);
+    for (int fd : held) close(fd);
     state.SetItemsProcessed(received);
     if (received != static_cast<long>(state.max_iterations)) state.SkipWithError("messages lost");
+    if (static_cast<int>(held.size()) != idle) state.SkipWithError("idle connections not held");
 }
+
+void BM_QueueOneWay(benchmark::State& state) { queueOneWay(state, 0); }
 BENCHMARK(BM_QueueOneWay)->Iterations(kIterations)->UseRealTime();
+
+void BM_QueueOneWayIdle100(benchmark::State& state) { queueOneWay(state, 100); }
+BENCHMARK(BM_QueueOneWayIdle100)->Iterations(kIterations)->UseRealTime();
 
 void BM_PlainRequestReply(benchmark::State& state) {
     unsigned int serverPort = 0;

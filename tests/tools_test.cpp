@@ -427,7 +427,7 @@ TEST_F(ConfigToolTest, PasswordIsNeverShown) {
 
 TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
     const std::string portFile = dir.path() + "/port";
-    Child listener(dir.path(), tool("tcore-listen"), {"0", "--count", "4", "--port-file", portFile});
+    Child listener(dir.path(), tool("tcore-listen"), {"0", "--count", "4", "--port-file", portFile, "--stats"});
     ASSERT_TRUE(listener.started());
     const unsigned int port = waitForPort(portFile, listener);
     ASSERT_NE(0u, port);
@@ -447,6 +447,7 @@ TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
         EXPECT_TRUE(contains(sent.out, "sent " + s[1] + " message to 127.0.0.1:" + p)) << sent.out;
     }
     ASSERT_EQ(0, listener.wait(20)) << listener.err();
+    EXPECT_TRUE(contains(listener.err(), "queued 4; dropped: deadline 0")) << listener.err();
     const std::string out = listener.out();
     // In the order sent, each printed by its own class.
     size_t m1 = out.find("==== message 1: base message"), m2 = out.find("==== message 2: agent message"),
