@@ -1,6 +1,7 @@
 #include "transport/SocketIo.h"
 
 #include <linux/sockios.h>
+#include <sys/time.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -24,8 +25,17 @@ int waitReady(int fd, short events, const XQDeadline& deadline) {
     }
 }
 
-int connectBy(int fd, const sockaddr_in& to, const XQDeadline& deadline) {
+int connectBy(int fd, const sockaddr_in& to, const XQDeadline& deadline, bool blocking) {
+    // A blocking socket connects in one call, bounded by its send timeout
+    // (which Linux applies to connect); a non-blocking one is waited for.
+    if (blocking && !deadline.unlimited()) {
+        const int left = deadline.remaining();
+        if (left == 0) return ETIMEDOUT;
+        timeval tv{left / 1000, static_cast<suseconds_t>(left % 1000) * 1000};
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+    }
     if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return 0;
+    if (blocking && errno == EINPROGRESS) return ETIMEDOUT;
     if (errno != EINPROGRESS && errno != EINTR) return errno;
     int err = waitReady(fd, POLLOUT, deadline);
     if (err != 0) return err;

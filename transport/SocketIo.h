@@ -27,8 +27,9 @@ private:
 
 // Waits until fd is ready for events.
 int waitReady(int fd, short events, const XQDeadline& deadline);
-// Connects a non-blocking socket, waiting for the handshake until the deadline.
-int connectBy(int fd, const sockaddr_in& to, const XQDeadline& deadline);
+// Connects, waiting for the handshake until the deadline. blocking tells how
+// fd was made.
+int connectBy(int fd, const sockaddr_in& to, const XQDeadline& deadline, bool blocking);
 // Writes all n bytes; sent receives how many went.
 int writeFull(int fd, const unsigned char* buf, std::size_t n, const XQDeadline& deadline, std::size_t& sent);
 // Waits for the receiver to close after reading the whole frame. The end of

@@ -51,8 +51,11 @@ const int kResolverBuffer = 4096;
 
 std::atomic<unsigned int> defaultTimeoutMs{30000};
 
-// Every socket of the library is non-blocking: each wait has a deadline.
-int newStreamSocket() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0); }
+// Sending sockets block only in connect, bounded by the deadline; every
+// other call on them does not wait. Listening sockets never block.
+int newStreamSocket(bool nonBlocking = false) {
+    return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0), 0);
+}
 
 XQSTRING num(long v) { return xqNumber(v); }
 
@@ -405,7 +408,7 @@ int XQSocket::bindAndConnect(unsigned int& s, sockaddr_in* destination, int& err
                 }
             } else {
                 const XQDeadline never(XQ_NONE);
-                error = connectBy(static_cast<int>(s), *destination, sendDeadline_ != nullptr ? *sendDeadline_ : never);
+                error = connectBy(static_cast<int>(s), *destination, sendDeadline_ != nullptr ? *sendDeadline_ : never, true);
                 result = error == 0 ? 0 : -1;
                 if (result == 0) {
                     FireWallLastPort.store(candidate);
@@ -488,7 +491,7 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
             result = bindAndConnect(raw, &destination, err);
             s.reset(raw == XQ_NONE ? -1 : static_cast<int>(raw));
         } else {
-            err = connectBy(s.get(), destination, deadline);
+            err = connectBy(s.get(), destination, deadline, true);
             result = err == 0 ? 0 : -1;
         }
         if (result == 0) break;
@@ -548,13 +551,10 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         closeConnection(*this, s, "Closing send socket because send failed; xqCloseSocket rc=");
         return rc;
     }
-    unsigned int raw = static_cast<unsigned int>(s.release());
-    XQRC closed = xqCloseSocket(raw);
-    XQ_TRACE(4, "vsbase::Send Close socket rc" << closed.code);
-    if (closed.code != 0) {
-        rc = closed;
-        XQ_TRACE(4, "Send socket xqrc = " << rc.code);
-    }
+    // The receiver has closed already: a plain close ends the connection
+    // (no shutdown first, it would only cost a call).
+    s.reset();
+    XQ_TRACE(4, "vsbase::Send Close socket rc" << 0);
     if (rc.code == 0 && traceOn(3) && sendByteCount > 200)
         XQ_TRACE(3, "XQSocket::Send (" << 200 << ") Message: " << summary);
     XQ_TRACE(3, "Deleting send buffer");
@@ -587,7 +587,7 @@ XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) 
         if (firewall && candidate > FireWallMaxPort.load()) candidate = FireWallMinPort.load();
         int busy = 0;
         for (;;) {
-            UniqueFd ls(newStreamSocket());
+            UniqueFd ls(newStreamSocket(true));
             if (!ls.valid()) {
                 FormatXQRC(rc, kInitializeReceive, errno, 6102);
                 XQ_TRACE(4, "Create stream socket rc=" << rc.code);
