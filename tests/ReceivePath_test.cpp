@@ -468,3 +468,19 @@ TEST(ReceivePath, DestroyDuringAFloodEndsPromptly) {
     for (auto& t : flood) t.join();
     queue.reset();
 }
+
+TEST(ReceivePath, PeersOffTheAllowedListAreClosedAtAccept) {
+    Queue queue(2000);
+    EXPECT_EQ(queue.q.SetAllowedPeers(L"198.51.100.0/24, 203.0.113.9").code, 0);
+    EXPECT_EQ(sendGood(queue.port(), L"not allowed").code, 6110);
+    EXPECT_EQ(queue.q.GetReceiveStats().connectionsNotAllowed, 1u);
+    const XQRC bad = queue.q.SetAllowedPeers(L"127.0.0.1, 10.0.0.0/33");
+    EXPECT_EQ(bad.code, 6124);
+    EXPECT_EQ(sendGood(queue.port(), L"still not allowed").code, 6110) << "the list in force stays";
+    EXPECT_EQ(queue.q.SetAllowedPeers(L"198.51.100.0/24, 127.0.0.0/8").code, 0);
+    expectPromptDelivery(queue, L"allowed", 0.5);
+    EXPECT_EQ(queue.q.SetAllowedPeers(L"").code, 0);
+    expectPromptDelivery(queue, L"everyone", 0.5);
+    XQBaseMessage m;
+    EXPECT_EQ(queue.q.Receive(m, 100).code, 9117) << "nothing of the refused peers was queued";
+}

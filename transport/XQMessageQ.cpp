@@ -34,7 +34,8 @@ XQRC success() { return XQRC(0, 0, XQRC::WhsSrv); }
 
 // Receive failures that concern one accepted connection only.
 bool isConnectionFailure(int code) {
-    return code == 6002 || code == 6004 || code == 6108 || code == 6109 || (code >= 8461 && code <= 8463);
+    return code == 6002 || code == 6004 || code == 6108 || code == 6109 || code == 6123 ||
+           (code >= 8461 && code <= 8463);
 }
 
 // Milliseconds left until deadline, 0 once it has passed.
@@ -339,6 +340,18 @@ void XQMessageQ::SetReceiveLimits(const XQReceiveLimits& limits) { counters_->se
 XQReceiveLimits XQMessageQ::GetReceiveLimits() const { return counters_->limits(); }
 
 XQReceiveStats XQMessageQ::GetReceiveStats() const { return counters_->snapshot(); }
+
+XQRC XQMessageQ::SetAllowedPeers(const XQSTRING& peers) {
+    XQRC rc = success();
+    auto filter = std::make_shared<XQPeerFilter>();
+    std::string bad;
+    if (!filter->parse(xqToMultibyte(peers), bad)) {
+        FormatXQRC(rc, L"XQMessageQ::SetAllowedPeers()", 6124, peers, xqFromMultibyte(bad), L"", L"");
+        return rc;
+    }
+    counters_->setPeers(std::move(filter));
+    return rc;
+}
 
 XQRC XQMessageQ::RetrieveMessageFromQ(XQBaseMessage& message) {
     XQ_TRACE_METHOD("XQMessageQ::RetrieveMessageFromQ()");

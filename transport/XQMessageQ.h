@@ -110,6 +110,12 @@ public:
     // What the queue has received, dropped and holds; any thread, any time
     // (also after Destroy).
     XQReceiveStats GetReceiveStats() const;
+    // Only these peers may connect: IPv4 addresses and CIDR networks,
+    // comma-separated ("192.0.2.7, 198.51.100.0/24"); others are closed at
+    // accept before a byte is read, and counted. Replaces TCORE_ALLOW_PEERS
+    // for this queue; an empty text lets everyone in. 6124 when the text
+    // cannot be read (the list in force stays).
+    XQRC SetAllowedPeers(const XQSTRING& peers);
     // The tails of Receive and ReceiveType. REQUIRES: the queue mutex held.
     XQRC RetrieveMessageFromQ(XQBaseMessage& message);
     XQRC RetrieveMessageTypeFromQ(EMSGTYPE& type);

@@ -7,7 +7,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
+#include "transport/XQPeerFilter.h"
 #include "transport/XQReceiveStats.h"
 
 class XQReceiveCounters {
@@ -18,6 +21,8 @@ public:
     std::atomic<std::uint64_t> droppedMemory{0};
     std::atomic<std::uint64_t> droppedMalformed{0};
     std::atomic<std::uint64_t> droppedForeignStop{0};
+    std::atomic<std::uint64_t> droppedHandshake{0};
+    std::atomic<std::uint64_t> connectionsNotAllowed{0};
     std::atomic<std::uint64_t> connectionsAccepted{0};
     std::atomic<std::uint64_t> connectionsDropped{0};
 
@@ -50,6 +55,16 @@ public:
         return l;
     }
 
+    // The peers a program allowed for this queue; null: the process's list.
+    void setPeers(std::shared_ptr<const XQPeerFilter> peers) {
+        std::lock_guard<std::mutex> lock(peersLock_);
+        peers_ = std::move(peers);
+    }
+    std::shared_ptr<const XQPeerFilter> peers() const {
+        std::lock_guard<std::mutex> lock(peersLock_);
+        return peers_;
+    }
+
     XQReceiveStats snapshot() const {
         XQReceiveStats s;
         s.framesQueued = framesQueued.load(std::memory_order_relaxed);
@@ -58,6 +73,8 @@ public:
         s.droppedMemory = droppedMemory.load(std::memory_order_relaxed);
         s.droppedMalformed = droppedMalformed.load(std::memory_order_relaxed);
         s.droppedForeignStop = droppedForeignStop.load(std::memory_order_relaxed);
+        s.droppedHandshake = droppedHandshake.load(std::memory_order_relaxed);
+        s.connectionsNotAllowed = connectionsNotAllowed.load(std::memory_order_relaxed);
         s.connectionsAccepted = connectionsAccepted.load(std::memory_order_relaxed);
         s.connectionsDropped = connectionsDropped.load(std::memory_order_relaxed);
         s.bytesHeld = held_.load(std::memory_order_relaxed);
@@ -72,6 +89,8 @@ private:
         }
     }
 
+    mutable std::mutex peersLock_;
+    std::shared_ptr<const XQPeerFilter> peers_;
     std::atomic<std::uint64_t> held_{0};
     std::atomic<std::uint64_t> peak_{0};
 };

@@ -4,6 +4,8 @@
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <netinet/in.h>
+#include <openssl/err.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 
 #include "foundation/Trace.h"
 #include "os/XQNTThread.h"
+#include "transport/XQPeerFilter.h"
 #include "transport/XQReceiveCounters.h"
 
 namespace {
@@ -31,8 +34,12 @@ int openSpare() { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); }
 
 }  // namespace
 
-XQReceiveLoop::XQReceiveLoop(UniqueFd listenFd, std::shared_ptr<XQReceiveCounters> counters)
-    : listen_(std::move(listenFd)), counters_(std::move(counters)) {}
+XQReceiveLoop::XQReceiveLoop(UniqueFd listenFd, std::shared_ptr<XQReceiveCounters> counters,
+                             std::shared_ptr<const XQTlsContext> tls, const XQPeerFilter* defaultPeers)
+    : listen_(std::move(listenFd)),
+      counters_(std::move(counters)),
+      tls_(tls && tls->mode == XQTlsContext::Tls ? std::move(tls) : nullptr),
+      defaultPeers_(defaultPeers) {}
 
 XQReceiveLoop::~XQReceiveLoop() {
     // The frames not handed out give their bytes back as they go.
@@ -154,7 +161,9 @@ void XQReceiveLoop::acceptPending(unsigned int timeoutMs) {
 }
 
 bool XQReceiveLoop::acceptOne(unsigned int timeoutMs) {
-    int fd = accept4(listen_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    sockaddr_in peer{};
+    socklen_t peerLength = sizeof peer;
+    int fd = accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
         const int err = errno;
         switch (err) {
@@ -203,11 +212,29 @@ bool XQReceiveLoop::acceptOne(unsigned int timeoutMs) {
         }
     }
     counters_->connectionsAccepted.fetch_add(1, std::memory_order_relaxed);
+    // A peer off the allowed list is closed before a byte of it is read.
+    const std::shared_ptr<const XQPeerFilter> own = counters_->peers();
+    const XQPeerFilter* peers = own ? own.get() : defaultPeers_;
+    if (peers != nullptr && !peers->empty() &&
+        (peer.sin_family != AF_INET || !peers->allows(peer.sin_addr.s_addr))) {
+        ::close(fd);
+        counters_->connectionsNotAllowed.fetch_add(1, std::memory_order_relaxed);
+        XQ_TRACE(3, "\tConnection from a peer that is not allowed closed.");
+        return true;
+    }
     const unsigned int most = counters_->maxConnections.load(std::memory_order_relaxed);
     while (connections_.size() >= most && dropIdlest()) {
     }
     const std::uint64_t id = nextId_++;
-    Connection c{UniqueFd(fd), XQFrameReader(counters_.get()), Clock::time_point::max(), {}};
+    Connection c{UniqueFd(fd), XQFrameReader(counters_.get()), Clock::time_point::max(), {}, nullptr, false, false};
+    if (tls_) {
+        c.ssl.reset(SSL_new(tls_->server));
+        if (!c.ssl || SSL_set_fd(c.ssl.get(), fd) != 1) {
+            counters_->droppedHandshake.fetch_add(1, std::memory_order_relaxed);
+            return true;  // c closes it
+        }
+        SSL_set_accept_state(c.ssl.get());
+    }
     if (timeoutMs != 0xFFFFFFFFu) c.deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     epoll_event ev{};
     ev.events = EPOLLIN;
@@ -225,58 +252,120 @@ bool XQReceiveLoop::acceptOne(unsigned int timeoutMs) {
     return true;
 }
 
+void XQReceiveLoop::setWantWrite(Connection& c, std::uint64_t id, bool want) {
+    if (c.wantWrite == want) return;
+    c.wantWrite = want;
+    epoll_event ev{};
+    ev.events = want ? (EPOLLIN | EPOLLOUT) : EPOLLIN;
+    ev.data.u64 = id;
+    epoll_ctl(epoll_.get(), EPOLL_CTL_MOD, c.fd.get(), &ev);
+}
+
+bool XQReceiveLoop::handshake(std::uint64_t id, Connection& c) {
+    ERR_clear_error();
+    const int r = SSL_do_handshake(c.ssl.get());
+    if (r == 1) {
+        c.handshaken = true;
+        setWantWrite(c, id, false);
+        idleOrder_.splice(idleOrder_.end(), idleOrder_, c.idle);
+        return true;
+    }
+    const int e = SSL_get_error(c.ssl.get(), r);
+    if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
+        setWantWrite(c, id, e == SSL_ERROR_WANT_WRITE);
+        return false;
+    }
+    // Not TLS, not signed by the authority, expired, no certificate at all.
+    XQReceiveOutcome o;
+    o.kind = XQReceiveOutcome::Fault;
+    o.code = 6123;
+    o.error = EPROTO;
+    o.reason = xqTlsReason(c.ssl.get());
+    counters_->droppedHandshake.fetch_add(1, std::memory_order_relaxed);
+    c.ssl.reset();  // no alert on a link that failed
+    finish(id, std::move(o));
+    return false;
+}
+
+long XQReceiveLoop::readSome(std::uint64_t id, Connection& c, std::size_t want) {
+    if (!c.ssl) {
+        for (;;) {
+            const ssize_t r = ::recv(c.fd.get(), c.reader.space(), want, 0);
+            if (r > 0) return r;
+            if (r == 0) {
+                fail(id, ECONNRESET);  // the peer closed before its frame was whole
+                return -1;
+            }
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+            fail(id, errno);
+            return -1;
+        }
+    }
+    ERR_clear_error();
+    const int r = SSL_read(c.ssl.get(), c.reader.space(), static_cast<int>(std::min<std::size_t>(want, 1 << 30)));
+    if (r > 0) return r;
+    const int e = SSL_get_error(c.ssl.get(), r);
+    if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
+        setWantWrite(c, id, e == SSL_ERROR_WANT_WRITE);
+        return 0;
+    }
+    const int error = e == SSL_ERROR_SYSCALL && errno != 0 ? errno : e == SSL_ERROR_SSL ? EPROTO : ECONNRESET;
+    ERR_clear_error();
+    c.ssl.reset();
+    fail(id, error);
+    return -1;
+}
+
 void XQReceiveLoop::readFrom(std::uint64_t id) {
     auto it = connections_.find(id);
     if (it == connections_.end()) return;  // closed earlier in this turn
     Connection& c = it->second;
-    std::size_t budget = kBytesPerTurn;
+    if (c.ssl && !c.handshaken && !handshake(id, c)) return;
+    // A TLS link is read until it has nothing more: bytes it has already
+    // decrypted would not wake the loop again.
+    std::size_t budget = c.ssl ? ~std::size_t(0) : kBytesPerTurn;
     while (budget > 0) {
         const std::size_t want = std::min(c.reader.spaceLeft(), budget);
-        ssize_t r = ::recv(c.fd.get(), c.reader.space(), want, 0);
-        if (r > 0) {
-            budget -= static_cast<std::size_t>(r);
-            idleOrder_.splice(idleOrder_.end(), idleOrder_, c.idle);
-            const XQFrameReader::Status s = c.reader.advance(static_cast<std::size_t>(r));
-            if (s == XQFrameReader::Complete) {
-                XQReceiveOutcome o;
-                o.kind = XQReceiveOutcome::Frame;
-                o.count = c.reader.count();
-                o.got = c.reader.payloadGot();
-                o.payload = c.reader.takePayload();
-                o.held = c.reader.takeHeld();
-                finish(id, std::move(o));
-                return;
-            }
-            if (s == XQFrameReader::Failed) {
-                XQReceiveOutcome o;
-                o.kind = XQReceiveOutcome::Fault;
-                o.code = 6109;
-                o.count = c.reader.count();
-                switch (c.reader.refusal()) {
-                    case XQFrameReader::Oversize:
-                        o.error = EMSGSIZE;
-                        counters_->droppedOversize.fetch_add(1, std::memory_order_relaxed);
-                        break;
-                    case XQFrameReader::OverBound:
-                        o.error = ENOBUFS;
-                        counters_->droppedMemory.fetch_add(1, std::memory_order_relaxed);
-                        break;
-                    default:
-                        counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
-                        break;
-                }
-                finish(id, std::move(o));
-                return;
-            }
-            continue;
-        }
-        if (r == 0) {
-            fail(id, ECONNRESET);  // the peer closed before its frame was whole
+        const long r = readSome(id, c, want);
+        if (r <= 0) return;
+        budget -= static_cast<std::size_t>(r);
+        idleOrder_.splice(idleOrder_.end(), idleOrder_, c.idle);
+        const XQFrameReader::Status st = c.reader.advance(static_cast<std::size_t>(r));
+        if (st == XQFrameReader::Complete) {
+            XQReceiveOutcome o;
+            o.kind = XQReceiveOutcome::Frame;
+            o.count = c.reader.count();
+            o.got = c.reader.payloadGot();
+            o.payload = c.reader.takePayload();
+            o.held = c.reader.takeHeld();
+            // The sender takes the close_notify as the confirmation.
+            if (c.ssl) SSL_shutdown(c.ssl.get());
+            finish(id, std::move(o));
             return;
         }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) fail(id, errno);
-        return;
+        if (st == XQFrameReader::Failed) {
+            XQReceiveOutcome o;
+            o.kind = XQReceiveOutcome::Fault;
+            o.code = 6109;
+            o.count = c.reader.count();
+            switch (c.reader.refusal()) {
+                case XQFrameReader::Oversize:
+                    o.error = EMSGSIZE;
+                    counters_->droppedOversize.fetch_add(1, std::memory_order_relaxed);
+                    break;
+                case XQFrameReader::OverBound:
+                    o.error = ENOBUFS;
+                    counters_->droppedMemory.fetch_add(1, std::memory_order_relaxed);
+                    break;
+                default:
+                    counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
+                    break;
+            }
+            c.ssl.reset();
+            finish(id, std::move(o));
+            return;
+        }
     }
 }
 
@@ -290,7 +379,13 @@ void XQReceiveLoop::fail(std::uint64_t id, int error) {
     o.error = error;
     o.count = reader.count();
     o.got = reader.payloadGot();
-    if (error == ETIMEDOUT)
+    if (it->second.ssl && !it->second.handshaken) {
+        // A handshake that stalls or breaks off is the peer's failure to authenticate.
+        o.code = 6123;
+        o.reason = error == ETIMEDOUT ? "handshake not finished within the timeout" : "connection closed during the handshake";
+        it->second.ssl.reset();
+        counters_->droppedHandshake.fetch_add(1, std::memory_order_relaxed);
+    } else if (error == ETIMEDOUT)
         counters_->droppedDeadline.fetch_add(1, std::memory_order_relaxed);
     else
         counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);

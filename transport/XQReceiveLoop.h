@@ -19,25 +19,32 @@
 
 #include "foundation/UniqueFd.h"
 #include "transport/XQFrameReader.h"
+#include "transport/XQTlsLink.h"
 
 class XQReceiveCounters;
+class XQPeerFilter;
 
 // One result of the loop: a whole frame, or the failure of one connection,
 // or the end of the listening socket.
 struct XQReceiveOutcome {
     enum Kind { Frame, Fault, Halted, ListenerFailed };
     Kind kind = Frame;
-    unsigned int code = 0;  // for a Fault: 6108 (count), 6109 (payload)
+    unsigned int code = 0;  // for a Fault: 6108 (count), 6109 (payload), 6123 (TLS handshake)
     int error = 0;          // system error: ETIMEDOUT, ECONNRESET, EMSGSIZE, ENOBUFS, ...
     std::uint32_t count = 0;
     std::size_t got = 0;    // bytes of the count (6108) or the payload (6109) that arrived
+    std::string reason;     // why a handshake failed
     std::unique_ptr<unsigned char[]> payload;  // the wire payload of a Frame
     XQHeldBytes held;                          // its share of the bound
 };
 
 class XQReceiveLoop {
 public:
-    XQReceiveLoop(UniqueFd listenFd, std::shared_ptr<XQReceiveCounters> counters);
+    // With tls in mode Tls, every connection is a TLS server link: its
+    // handshake runs here, under the connection's deadline. defaultPeers
+    // applies while the counters carry no list of the program's own.
+    XQReceiveLoop(UniqueFd listenFd, std::shared_ptr<XQReceiveCounters> counters,
+                  std::shared_ptr<const XQTlsContext> tls, const XQPeerFilter* defaultPeers);
     ~XQReceiveLoop();
     XQReceiveLoop(const XQReceiveLoop&) = delete;
     XQReceiveLoop& operator=(const XQReceiveLoop&) = delete;
@@ -61,11 +68,19 @@ private:
         XQFrameReader reader;
         Clock::time_point deadline;
         std::list<std::uint64_t>::iterator idle;
+        XQUniqueSsl ssl;  // a TLS link; null for plain TCP
+        bool handshaken = false;
+        bool wantWrite = false;
     };
 
     void acceptPending(unsigned int timeoutMs);
     bool acceptOne(unsigned int timeoutMs);
     void readFrom(std::uint64_t id);
+    // One read step of a plain or TLS link: bytes read, 0 nothing more for
+    // now, -1 the connection has been failed.
+    long readSome(std::uint64_t id, Connection& c, std::size_t want);
+    bool handshake(std::uint64_t id, Connection& c);
+    void setWantWrite(Connection& c, std::uint64_t id, bool want);
     void finish(std::uint64_t id, XQReceiveOutcome outcome);
     void fail(std::uint64_t id, int error);
     void drop(std::uint64_t id);
@@ -79,6 +94,8 @@ private:
     UniqueFd wake_;
     UniqueFd spare_;  // given up for a moment to take a connection at the descriptor limit
     std::shared_ptr<XQReceiveCounters> counters_;
+    std::shared_ptr<const XQTlsContext> tls_;
+    const XQPeerFilter* defaultPeers_;
     std::atomic<bool> halted_{false};
     bool listenFailed_ = false;
     int listenError_ = 0;

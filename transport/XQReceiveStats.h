@@ -29,8 +29,10 @@ struct TCORE_EXPORT XQReceiveStats {
     std::uint64_t droppedMemory = 0;          // count would pass maxHeldBytes
     std::uint64_t droppedMalformed = 0;       // count 0, cut short, reset, not UCS-2, damaged message
     std::uint64_t droppedForeignStop = 0;     // "STOP RECEIVING" not sent by the queue's own Destroy
+    std::uint64_t droppedHandshake = 0;       // TLS handshake failed, stalled, or the peer not authenticated
     std::uint64_t connectionsAccepted = 0;
     std::uint64_t connectionsDropped = 0;     // idle connections dropped for room, or refused at the descriptor limit
+    std::uint64_t connectionsNotAllowed = 0;  // closed at accept: the peer is not on the allowed list
     std::uint64_t bytesHeld = 0;
     std::uint64_t bytesHeldPeak = 0;
 };

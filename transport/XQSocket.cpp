@@ -22,7 +22,9 @@
 #include "foundation/UniqueFd.h"
 #include "transport/SocketIo.h"
 #include "transport/XQReceiveCounters.h"
+#include "transport/XQPeerFilter.h"
 #include "transport/XQReceiveLoop.h"
+#include "transport/XQTlsLink.h"
 
 std::atomic<int> FireWallStatus{0};
 std::atomic<unsigned int> FireWallMinPort{0};
@@ -236,6 +238,14 @@ XQRC XQSocket::xqCloseSocket(unsigned int& s) {
     return rc;
 }
 
+bool XQSocket::tlsUsable(XQRC& rc, const wchar_t* method, const XQTlsContext& tls) {
+    if (tls.mode != XQTlsContext::Broken) return true;
+    FormatXQRC(rc, method, 0, tls.code, xqFromMultibyte(tls.token1), xqFromMultibyte(tls.token2),
+               xqFromMultibyte(tls.token3));
+    XQ_TRACE(3, "\tTLS settings cannot be used; rc = " << rc.code);
+    return false;
+}
+
 void XQSocket::closeTraced(unsigned int& s, const char* why) {
     if (s == XQ_NONE) return;
     XQRC rc = xqCloseSocket(s);
@@ -444,6 +454,8 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         FormatXQRC(rc, kSend, 0, 6003);
         return rc;
     }
+    const std::shared_ptr<const XQTlsContext> tls = xqTlsCurrent();
+    if (!tlsUsable(rc, kSend, *tls)) return rc;
     const std::string hostText = xqToMultibyte(host);
     // Everything from the first connect to the receiver's confirmation
     // happens within the timeout.
@@ -542,9 +554,23 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         hexTrace(reinterpret_cast<const char*>(payload), payloadBytes, " Sending message in unicode", nullptr);
 
     size_t sent = 0;
-    int err = writeFull(s.get(), frame, static_cast<size_t>(sendByteCount), deadline, sent);
-    XQ_TRACE(4, "Send socket iRC = " << static_cast<unsigned long>(sent));
-    if (err == 0) err = awaitReceiverClose(s.get(), deadline);
+    int err = 0;
+    if (tls->mode == XQTlsContext::Tls) {
+        bool handshake = false;
+        std::string reason;
+        err = xqTlsSendFrame(*tls, s.get(), hostText, port, frame, static_cast<size_t>(sendByteCount), deadline,
+                             handshake, reason);
+        if (err != 0 && handshake) {
+            FormatXQRC(rc, kSend, err, 6123, host, num(static_cast<long>(port)), xqFromMultibyte(reason));
+            XQ_TRACE(3, "\tTLS handshake with the destination failed: " << reason.c_str());
+            closeConnection(*this, s, "Closing send socket because the TLS handshake failed; xqCloseSocket rc=");
+            return rc;
+        }
+    } else {
+        err = writeFull(s.get(), frame, static_cast<size_t>(sendByteCount), deadline, sent);
+        XQ_TRACE(4, "Send socket iRC = " << static_cast<unsigned long>(sent));
+        if (err == 0) err = awaitReceiverClose(s.get(), deadline);
+    }
     if (err != 0) {
         FormatXQRC(rc, kSend, err, 6110, num(static_cast<long>(port)), num(sendByteCount));
         XQ_TRACE(4, "Send socket xqrc = " << rc.code);
@@ -569,6 +595,15 @@ XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) 
     XQRC rc(0, 0, XQRC::WhsSrv);
     listenSocket.store(XQ_NONE);
     setLoop(nullptr);
+    const std::shared_ptr<const XQTlsContext> tls = xqTlsCurrent();
+    if (!tlsUsable(rc, kInitializeReceive, *tls)) return rc;
+    bool peersOk = true;
+    std::string badPeer;
+    const XQPeerFilter& peers = XQPeerFilter::fromEnvironment(peersOk, badPeer);
+    if (!peersOk) {
+        FormatXQRC(rc, kInitializeReceive, 0, 6124, L"TCORE_ALLOW_PEERS", xqFromMultibyte(badPeer));
+        return rc;
+    }
     UniqueFd listener;
     std::memset(&receiveAddress, 0, sizeof receiveAddress);
     receiveAddress.sin_family = AF_INET;
@@ -647,7 +682,8 @@ XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) 
 
     if (listening) {
         if (FireWallStatus.load() == 1) FireWallLastPort.store(candidate);
-        std::unique_ptr<XQReceiveLoop> loop(new (std::nothrow) XQReceiveLoop(std::move(listener), counters_));
+        std::unique_ptr<XQReceiveLoop> loop(new (std::nothrow)
+                                                XQReceiveLoop(std::move(listener), counters_, tls, &peers));
         const int err = loop == nullptr ? ENOMEM : loop->open();
         if (err != 0) {
             // Without its loop the socket cannot receive: as good as no listen.
@@ -776,6 +812,8 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
         const FaultText text = faultText(o);
         if (o.code == 6108)
             FormatXQRC(rc, kReceive, o.error, 6108, L"4");
+        else if (o.code == 6123)
+            FormatXQRC(rc, kReceive, o.error, 6123, L"", L"", xqFromMultibyte(o.reason));
         else
             FormatXQRC(rc, kReceive, o.error, 6109, countText);
         XQ_TRACE(4, text.trace << rc.code);

@@ -24,6 +24,7 @@ TCORE_EXPORT void Sleep(int ms);
 class XQDeadline;
 class XQReceiveCounters;
 class XQReceiveLoop;
+class XQTlsContext;
 
 // The firewall port range, read once per process from the services entries
 // "ORX_MIN" and "ORX_MAX" by the first XQSocket. FireWallStatus: 0 not yet
@@ -147,6 +148,7 @@ private:
     int bindAndConnect(unsigned int& s, sockaddr_in* destination, int& error);
     void closeTraced(unsigned int& s, const char* why);
     void setLoop(std::unique_ptr<XQReceiveLoop> loop);
+    bool tlsUsable(XQRC& rc, const wchar_t* method, const XQTlsContext& tls);
 
     unsigned int timeoutMs;
     const XQDeadline* sendDeadline_;  // of the Send under way, for bindAndConnect
