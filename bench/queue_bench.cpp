@@ -6,7 +6,9 @@
 //  - round trip: request and reply between two queues, against a plain
 //    two-socket request/reply loop (a new connection each way);
 //  - wake-up: from a frame's arrival to the return of a reader blocked in
-//    Receive, against a condition-variable wake-up between two threads.
+//    Receive, against a condition-variable wake-up between two threads;
+//  - the one-way and round-trip cases again inside TLS, and one TLS send with
+//    a full handshake against one that resumes its session.
 
 #include <benchmark/benchmark.h>
 
@@ -19,13 +21,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <string>
 #include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "messages/XQBaseMessage.h"
+#include "support/TestCerts.h"
 #include "transport/XQMessageQ.h"
+#include "transport/XQTls.h"
 
 namespace {
 
@@ -201,7 +206,7 @@ void BM_PlainRequestReply(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainRequestReply)->Iterations(kIterations)->UseRealTime();
 
-void BM_QueueRequestReply(benchmark::State& state) {
+void queueRequestReply(benchmark::State& state) {
     XQMessageQ a;
     XQMessageQ b;
     a.Create(0, 1024);
@@ -231,6 +236,7 @@ void BM_QueueRequestReply(benchmark::State& state) {
     state.SetItemsProcessed(answered);
     if (answered != static_cast<long>(state.iterations())) state.SkipWithError("replies lost");
 }
+void BM_QueueRequestReply(benchmark::State& state) { queueRequestReply(state); }
 BENCHMARK(BM_QueueRequestReply)->Iterations(kIterations)->UseRealTime();
 
 using Clock = std::chrono::steady_clock;
@@ -293,5 +299,87 @@ void BM_ConditionVariableWakeUp(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ConditionVariableWakeUp)->Iterations(300)->UseManualTime();
+
+}  // namespace
+
+namespace {
+
+// ---- inside TLS ----
+
+// Certificates for this host, made once per run.
+struct BenchPki {
+    std::string dir;
+    TestCert ca, host;
+    BenchPki() {
+        char templ[] = "/tmp/tcore-bench-tls-XXXXXX";
+        dir = mkdtemp(templ);
+        TestPki pki(dir);
+        ca = pki.authority("ca");
+        host = pki.host("host", "DNS:localhost,IP:127.0.0.1", ca);
+    }
+    ~BenchPki() { std::system(("rm -rf " + dir).c_str()); }
+};
+
+const BenchPki& benchPki() {
+    static BenchPki p;
+    return p;
+}
+
+XQSTRING wide(const std::string& s) { return XQSTRING(s.begin(), s.end()); }
+
+void tlsOn() {
+    const BenchPki& p = benchPki();
+    xqTlsConfigure(wide(p.ca.cert), wide(p.host.cert), wide(p.host.key));
+}
+
+// TLS for the life of a benchmark, plain again after it.
+struct TlsScope {
+    TlsScope() { tlsOn(); }
+    ~TlsScope() { xqTlsConfigure(L"", L"", L""); }
+};
+
+void BM_QueueOneWayTls(benchmark::State& state) {
+    TlsScope tls;
+    queueOneWay(state, 0);
+}
+BENCHMARK(BM_QueueOneWayTls)->Iterations(kIterations)->UseRealTime();
+
+void BM_QueueRequestReplyTls(benchmark::State& state) {
+    TlsScope tls;
+    queueRequestReply(state);
+}
+BENCHMARK(BM_QueueRequestReplyTls)->Iterations(kIterations)->UseRealTime();
+
+// One Send, timed alone, with a full handshake (new settings forget every
+// session) or resuming the session of the previous one.
+void tlsSend(benchmark::State& state, bool full) {
+    TlsScope tls;
+    XQMessageQ q;
+    q.Create(0, 1024);
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        XQBaseMessage m;
+        while (!stop.load()) q.Receive(m, 100);
+    });
+    long sent = 0;
+    for (auto _ : state) {
+        if (full) tlsOn();
+        XQBaseMessage m;
+        fill(m, q.nQueuePort, 1);
+        const auto start = std::chrono::steady_clock::now();
+        sent += m.Send().code == 0;
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    stop.store(true);
+    reader.join();
+    q.Destroy(1);
+    if (sent != static_cast<long>(state.iterations())) state.SkipWithError("sends failed");
+}
+
+void BM_TlsSendFullHandshake(benchmark::State& state) { tlsSend(state, true); }
+BENCHMARK(BM_TlsSendFullHandshake)->Iterations(300)->UseManualTime();
+
+void BM_TlsSendResumed(benchmark::State& state) { tlsSend(state, false); }
+BENCHMARK(BM_TlsSendResumed)->Iterations(300)->UseManualTime();
 
 }  // namespace

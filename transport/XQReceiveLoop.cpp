@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <unistd.h>
 
@@ -228,6 +229,9 @@ bool XQReceiveLoop::acceptOne(unsigned int timeoutMs) {
     const std::uint64_t id = nextId_++;
     Connection c{UniqueFd(fd), XQFrameReader(counters_.get()), Clock::time_point::max(), {}, nullptr, false, false};
     if (tls_) {
+        // The server's handshake flights and its close_notify go out at once.
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         c.ssl.reset(SSL_new(tls_->server));
         if (!c.ssl || SSL_set_fd(c.ssl.get(), fd) != 1) {
             counters_->droppedHandshake.fetch_add(1, std::memory_order_relaxed);
