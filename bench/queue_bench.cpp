@@ -183,6 +183,64 @@ BENCHMARK(BM_QueueOneWay)->Iterations(kIterations)->UseRealTime();
 void BM_QueueOneWayIdle100(benchmark::State& state) { queueOneWay(state, 100); }
 BENCHMARK(BM_QueueOneWayIdle100)->Iterations(kIterations)->UseRealTime();
 
+// Eight senders at once into one receiver: a plain loop (connect, write,
+// close, one reader thread) against eight senders into one queue.
+const int kSenders = 8;
+// Messages of one measured run (all senders together).
+const long kSendersTotal = 2L * kIterations;
+
+void BM_PlainOneWay8Senders(benchmark::State& state) {
+    unsigned int port = 0;
+    const int listenFd = listenOn(port);
+    std::atomic<long> received{0};
+    std::thread reader([&] {
+        std::vector<unsigned char> payload;
+        while (readFrame(listenFd, payload)) received.fetch_add(1);
+    });
+    const std::vector<unsigned char> payload(frameBytes(), 'x');
+    const long total = kSendersTotal;
+    for (auto _ : state) {
+        std::vector<std::thread> senders;
+        for (int t = 0; t < kSenders; ++t)
+            senders.emplace_back([&, t] {
+                for (long i = t; i < total; i += kSenders) writeFrame(port, payload);
+            });
+        for (auto& t : senders) t.join();
+        while (received.load() < total) std::this_thread::yield();
+    }
+    shutdown(listenFd, SHUT_RDWR);
+    reader.join();
+    close(listenFd);
+    state.SetItemsProcessed(total);
+}
+BENCHMARK(BM_PlainOneWay8Senders)->Iterations(1)->UseRealTime();
+
+void BM_QueueOneWay8Senders(benchmark::State& state) {
+    XQMessageQ q;
+    q.Create(0, 1024);
+    const unsigned int port = q.nQueuePort;
+    const long total = kSendersTotal;
+    long received = 0;
+    for (auto _ : state) {
+        std::vector<std::thread> senders;
+        for (int t = 0; t < kSenders; ++t)
+            senders.emplace_back([&, t] {
+                for (long i = t; i < total; i += kSenders) {
+                    XQBaseMessage m;
+                    fill(m, port, 1);
+                    m.Send();
+                }
+            });
+        XQBaseMessage m;
+        while (received < total && q.Receive(m, 10000).code == 0) ++received;
+        for (auto& t : senders) t.join();
+    }
+    q.Destroy(1);
+    state.SetItemsProcessed(received);
+    if (received != total) state.SkipWithError("messages lost");
+}
+BENCHMARK(BM_QueueOneWay8Senders)->Iterations(1)->UseRealTime();
+
 void BM_PlainRequestReply(benchmark::State& state) {
     unsigned int serverPort = 0;
     unsigned int clientPort = 0;
