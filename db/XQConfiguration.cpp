@@ -108,10 +108,10 @@ XQRC bindText(XQOdbcCursor* cursor, unsigned int number, int sqlType, unsigned i
                                  static_cast<long>(text.size() + 1), &length);
 }
 
-// The text written to value_char: never the password.
-XQSTRING storedText(const XQConfigurationElement& e) {
-    return (e.component == COMPONENT_DDD && e.name == L"password") ? XQSTRING() : e.valueString;
-}
+bool isPassword(const XQConfigurationElement& e) { return e.name == L"password"; }
+
+// The text written to value_char: never a password, whatever its component.
+XQSTRING storedText(const XQConfigurationElement& e) { return isPassword(e) ? XQSTRING() : e.valueString; }
 
 }  // namespace
 
@@ -148,7 +148,10 @@ void XQConfigurationElement::print() const {
     XQ_TRACE(3, "vcconfigElement::print name= " << name);
     XQ_TRACE(3, "vcconfigElement::print shortName= " << shortName);
     XQ_TRACE(3, "vcconfigElement::print valueInt = " << valueInt);
-    XQ_TRACE(3, "vcconfigElement::print valueString = " << valueString);
+    if (!traceOn(3)) return;
+    std::string value = xqToMultibyte(valueString);
+    if (isPassword(*this) && !value.empty()) MaskaString(&value[0]);
+    XQ_TRACE(3, "vcconfigElement::print valueString = " << value);
 }
 
 XQConfiguration::XQConfiguration() : isLoaded(0) {

@@ -37,6 +37,7 @@ public:
     }
     void get(ComponentEnum& component, XQSTRING& name, XQSTRING& shortName, int& isString, XQSTRING& valueString,
              long& valueInt) const;
+    // Trace lines at level 3; a password's value is masked.
     void print() const;
 
     ComponentEnum component;
@@ -94,8 +95,9 @@ public:
     // Loads the table once; a loaded store is not read again.
     XQRC load(const XQSTRING& prefix);
     // Replaces the table's rows by the elements in memory, in one
-    // transaction: a failure rolls back and leaves the table as it was. The
-    // element "password" is written with an empty text.
+    // transaction: a failure rolls back and leaves the table as it was.
+    // store, storeVariable and storeNewVariable write every element named
+    // "password", whatever its component, with an empty text.
     XQRC store();
     XQRC storeVariable(ComponentEnum component, const XQSTRING& name);
     XQRC storeNewVariable(ComponentEnum component, const XQSTRING name);
@@ -106,6 +108,8 @@ public:
     XQRC setValueInt(ComponentEnum component, const XQSTRING& name, int value, const XQSTRING& shortName);
     XQRC setValueString(ComponentEnum component, const XQSTRING& name, XQSTRING value, const XQSTRING& shortName);
     int getElement(ComponentEnum component, const XQSTRING& name, XQConfigurationElement& out);
+    // Trace lines at level 3; the value of every element named "password"
+    // is masked.
     void print();
 
     int getTraceLevel(ComponentEnum component) const;

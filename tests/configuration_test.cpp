@@ -6,6 +6,7 @@
 #include <sqlext.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -312,6 +313,32 @@ TYPED_TEST(ConfigurationTest, StoreOneVariable) {
     EXPECT_EQ(7u, this->readTable().size());
 }
 
+TYPED_TEST(ConfigurationTest, NoPasswordReachesTheTable) {
+    if (std::getenv(kChildVar) != nullptr) GTEST_SKIP() << "parent-only test";
+    ASSERT_EQ(0, this->init().code);
+    XQConfiguration* config = XQConfiguration::getInstance();
+    const ComponentEnum components[] = {COMPONENT_DDD, COMPONENT_RTK, COMPONENT_AGENT, COMPONENT_XQODBC,
+                                        COMPONENT_LOG, COMPONENT_NONE};
+    // First inserted one by one, then updated one by one, then all stored anew.
+    const std::pair<const char*, std::function<XQRC(ComponentEnum)>> stores[] = {
+        {"storeNewVariable", [&](ComponentEnum c) { return config->storeNewVariable(c, L"password"); }},
+        {"storeVariable", [&](ComponentEnum c) { return config->storeVariable(c, L"password"); }},
+        {"store", [&](ComponentEnum) { return config->store(); }}};
+    for (const auto& how : stores) {
+        for (ComponentEnum c : components) {
+            SCOPED_TRACE(std::string(how.first) + " " + xqToMultibyte(ComponentEnumToString(c)));
+            ASSERT_EQ(0, config->setValueString(c, L"password", L"pw-in-clear", L"").code);
+            const XQRC rc = how.second(c);
+            ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
+        }
+        for (const Row& row : this->readTable()) EXPECT_EQ(std::string::npos, std::get<4>(row).find("pw-in-clear"));
+    }
+    // All six rows are there, each without its value.
+    int passwords = 0;
+    for (const Row& row : this->readTable()) passwords += std::get<1>(row) == "password" ? 1 : 0;
+    EXPECT_EQ(6, passwords);
+}
+
 TYPED_TEST(ConfigurationTest, TraceLevelRowSwitchesTheSqlTrace) {
     if (std::getenv(kChildVar) != nullptr) GTEST_SKIP() << "parent-only test";
     this->seed(L"'XQOdbc', 'TRACELVL', 'N', 1, '', ''");
@@ -324,11 +351,17 @@ TYPED_TEST(ConfigurationTest, TraceLevelRowSwitchesTheSqlTrace) {
     EXPECT_EQ(1, XQConfiguration::getInstance()->getTraceLevel(COMPONENT_XQODBC));
     EXPECT_TRUE(XQConfiguration::sqlTraceOn());
 
+    ASSERT_EQ(0, XQConfiguration::getInstance()->setValueString(COMPONENT_AGENT, L"password", L"Agent-pw9", L"").code);
     ::testing::internal::CaptureStdout();
     XQOdbc::getEnv()->getConnection(0)->executeStmt(L"UPDATE tcore.configuration SET value_int = 2 WHERE name = 'none'",
                                                     1);
     XQConfiguration::getInstance()->print();
     std::string out = ::testing::internal::GetCapturedStdout();
+    // Every password is masked, whatever its component.
+    EXPECT_EQ(std::string::npos, out.find("Agent-pw9")) << out;
+    EXPECT_EQ(std::string::npos, out.find(TypeParam::isPostgres() ? "tcore-pw" : "secret-pw")) << out;
+    EXPECT_NE(std::string::npos, out.find("valueString = Xxxxx-xxN\n")) << out;
+    EXPECT_NE(std::string::npos, out.find(TypeParam::isPostgres() ? "valueString = xxxxx-xx\n" : "valueString = xxxxxx-xx\n"));
     EXPECT_NE(std::string::npos,
               out.find("------------ Executing:\nUPDATE tcore.configuration SET value_int = 2 WHERE name = 'none'\n"))
         << out;
