@@ -179,6 +179,26 @@ TYPED_TEST(ConfigurationTest, LoadAndTypedLookups) {
     EXPECT_EQ(0, config->getElement(COMPONENT_LOG, L"DBVERSION", e));
 }
 
+TYPED_TEST(ConfigurationTest, LoadPutsRowsIntoTheListAndKeepsTheirBlanks) {
+    if (std::getenv(kChildVar) != nullptr) GTEST_SKIP() << "parent-only test";
+    this->seed(L"'Log', 'PADDED', 'C', 0, 'abc  ', 'sn '");
+    XQConfiguration* config = XQConfiguration::getInstance();
+    // Set before the first load: one the table lacks, one it has.
+    ASSERT_EQ(0, config->setValueInt(COMPONENT_LOG, L"EARLY", 3, L"e").code);
+    ASSERT_EQ(0, config->setValueInt(COMPONENT_RTK, L"TIMEOUT", 99, L"mem").code);
+    ASSERT_EQ(0, this->init().code);
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    EXPECT_EQ(3, XQConfiguration::getValueInt(COMPONENT_LOG, L"EARLY", rc));
+    EXPECT_EQ(30, XQConfiguration::getValueInt(COMPONENT_RTK, L"TIMEOUT", rc)) << "the row replaces it";
+    EXPECT_EQ(L"to", XQConfiguration::getShortName(COMPONENT_RTK, L"TIMEOUT", rc));
+    // The CHAR component loses its padding; the VARCHAR values keep their blanks.
+    EXPECT_EQ(L"abc  ", XQConfiguration::getValueString(COMPONENT_LOG, L"PADDED", rc));
+    EXPECT_EQ(L"sn ", XQConfiguration::getShortName(COMPONENT_LOG, L"PADDED", rc));
+    EXPECT_EQ(0, rc.code);
+    // Six rows, the early element and the four values init keeps in memory.
+    EXPECT_EQ(11u, XQConfiguration::getListAll().size());
+}
+
 TYPED_TEST(ConfigurationTest, SettersKeepTypesAndRequiredKeys) {
     if (std::getenv(kChildVar) != nullptr) GTEST_SKIP() << "parent-only test";
     ASSERT_EQ(0, this->init().code);
@@ -306,6 +326,11 @@ TYPED_TEST(ConfigurationTest, StoreOneVariable) {
     EXPECT_EQ(9162, rc.code);
     EXPECT_EQ(XQRC::WhsDDD, rc.domain);
     EXPECT_EQ(9162, config->storeNewVariable(COMPONENT_RTK, L"MISSING").code);
+    // An element without a row: the update touches nothing and that is no failure.
+    ASSERT_EQ(0, config->setValueInt(COMPONENT_LOG, L"NOROW", 5, L"").code);
+    rc = config->storeVariable(COMPONENT_LOG, L"NOROW");
+    EXPECT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
+    EXPECT_EQ(nullptr, this->findRow(this->readTable(), "Log", "NOROW"));
     // A second insert of the same row breaks the table's key.
     rc = config->storeNewVariable(COMPONENT_LOG, L"LOGDIR");
     EXPECT_EQ(2011, rc.code);
