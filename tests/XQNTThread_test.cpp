@@ -67,17 +67,6 @@ struct Unwound {
     ~Unwound() { flag->store(1); }
 };
 
-// Blocks in a cancellation point for a minute unless ended by force; the
-// local object shows that the stack was unwound.
-void* blockInSleep(void* arg) {
-    Gate* g = static_cast<Gate*>(arg);
-    Unwound u{&g->finished};
-    g->entered.store(1);
-    XQNTThreadControl control;
-    control.Sleep(60000);
-    return nullptr;
-}
-
 void waitEntered(const Gate& g) {
     const auto start = Clock::now();
     while (g.entered.load() == 0 && msSince(start) < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -312,12 +301,14 @@ TEST(XQNTThread, ABusyThreadGives9007AfterTheBoundAndIsCollectedOnceItEnds) {
 }
 
 TEST(XQNTThread, DestroyingTheObjectEndsItsThreadOrLeavesABusyOneToEndAlone) {
-    Gate blocked;
-    auto t = std::make_unique<XQNTThread>(blockInSleep, &blocked);
+    XQNTThreadControl control;
+    WaitJob sleeping;
+    sleeping.wait = [&] { control.Sleep(60000); };
+    auto t = std::make_unique<XQNTThread>(runWait, &sleeping);
     ASSERT_EQ(t->StartThread(0).code, 0);
-    waitEntered(blocked);
+    waitEntered(sleeping.gate);
     returnsWithin("destroying a sleeping thread", [&] { t.reset(); });
-    EXPECT_EQ(blocked.finished.load(), 1);
+    EXPECT_EQ(sleeping.gate.finished.load(), 1) << "the stack was unwound";
 
     Gate busy;
     t = std::make_unique<XQNTThread>(computeUntilReleased, &busy);
