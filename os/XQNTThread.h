@@ -41,7 +41,7 @@ public:
     void clearHandle() override;
 
     // How long a forced end waits for the thread to end.
-    static const unsigned int kEndWaitMs = 2000;
+    static constexpr unsigned int kEndWaitMs = 2000;
 
     int isStarted;
     pthread_t threadId;
