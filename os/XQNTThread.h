@@ -67,6 +67,9 @@ public:
     XQCancelScope(const XQCancelScope&) = delete;
     XQCancelScope& operator=(const XQCancelScope&) = delete;
 
+    // Whether cancellation was on before this scope.
+    bool wasEnabled() const { return previous == PTHREAD_CANCEL_ENABLE; }
+
 private:
     int previous;
 };

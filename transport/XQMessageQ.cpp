@@ -117,7 +117,12 @@ XQMessageQ::~XQMessageQ() {
     // The receive thread reads through pSocketServer: end it before the
     // socket goes.
     if (receiveThreadStarted && pReceiveThread != nullptr) {
-        pReceiveThread->TerminateThread();
+        if (pReceiveThread->TerminateThread().code != 0) {
+            // A thread that would not end may still read through the socket:
+            // better to leave the socket to it than to free it under it.
+            XQ_TRACE_ALWAYS("XQMessageQ::~XQMessageQ: receive thread did not end; its socket is left open");
+            pSocketServer = nullptr;
+        }
         receiveThreadStarted = 0;
     }
     delete pSocketServer;
@@ -432,6 +437,9 @@ XQRC XQMessageQ::Receive(XQBaseMessage& message, unsigned int timeout) {
         XQ_TRACE(4, "\tMessageQ not created; rc = " << rc.code);
         return rc;
     }
+    // A reader ended by force is ended only in its wait, never while it
+    // holds the queue mutex (unpacking may write a dump file).
+    XQCancelScope held(false);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     unsigned int wait = timeout;
     for (;;) {
@@ -444,7 +452,11 @@ XQRC XQMessageQ::Receive(XQBaseMessage& message, unsigned int timeout) {
         }
         ReleaseOrTrace("XQMessageQ::Receive: mutex->Release != XQ_OK");
         XQ_TRACE(3, "\tWaiting for message to arrive or until timeout=" << wait);
-        const XQRC waited = pMessageEvent->Wait(wait);
+        XQRC waited(0, 0, XQRC::WhsSrv);
+        {
+            XQCancelScope waiting(held.wasEnabled());
+            waited = pMessageEvent->Wait(wait);
+        }
         if (waited.code != 0 && waited.code != 9001) return waited;
         AcquireOrTrace("XQMessageQ::Receive: mutex->Acquire != XQ_OK");
         if (!messageList.empty()) {
@@ -475,6 +487,7 @@ XQRC XQMessageQ::ReceiveType(EMSGTYPE& type, unsigned int timeout) {
         XQ_TRACE(4, "\tMessage not created; rc = " << rc.code);
         return rc;
     }
+    XQCancelScope held(false);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     unsigned int wait = timeout;
     for (;;) {
@@ -486,7 +499,11 @@ XQRC XQMessageQ::ReceiveType(EMSGTYPE& type, unsigned int timeout) {
         }
         ReleaseOrTrace("XQMessageQ::ReceiveType: mutex->Release != XQ_OK");
         XQ_TRACE(3, "\tWaiting for message to arrive or until timeout=" << wait);
-        const XQRC waited = pMessageEvent->Wait(wait);
+        XQRC waited(0, 0, XQRC::WhsSrv);
+        {
+            XQCancelScope waiting(held.wasEnabled());
+            waited = pMessageEvent->Wait(wait);
+        }
         if (waited.code != 0 && waited.code != 9001) return waited;
         AcquireOrTrace("XQMessageQ::ReceiveType: mutex->Acquire != XQ_OK");
         if (!messageList.empty()) {
@@ -513,6 +530,7 @@ XQRC XQMessageQ::Peek(XQBaseMessage& message, unsigned int position, unsigned in
         FormatXQRC(rc, method, 9112, L"", L"", L"", L"");
         return rc;
     }
+    XQCancelScope held(false);
     AcquireOrTrace("XQMessageQ::Peek: mutex->Acquire != XQ_OK");
     count = static_cast<unsigned int>(messageList.size());
     if (count != 0) {
