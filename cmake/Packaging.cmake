@@ -174,18 +174,19 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "adduser")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA
   ${control_dir}/postinst ${control_dir}/prerm ${control_dir}/postrm ${control_dir}/conffiles)
 if(TARGET tcore-daemon)
-  set(services "the logger and the agent daemon, their manual pages, and
-systemd units for the logger and the daemon")
+  set(services "agent, the logger and the agent daemon, their manual pages, and systemd
+units for the logger and the daemon,")
 else()
-  set(services "the logger, their manual pages, and a
-systemd unit for the logger")
+  set(services "agent and the logger, their manual pages, and a systemd unit for the
+logger,")
 endif()
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "programs and services of a data-warehouse control system
 ${about}
 
 This package holds the operator programs (send, listen and ping message
 queues, the configuration store, return-code texts, password scrambling), the
-agent, ${services} with their settings in /etc/tcore/tcore.conf.")
+${services}
+with their settings in /etc/tcore/tcore.conf.")
 
 include(CPack)
 cpack_add_component(runtime DISPLAY_NAME "tcore library")
