@@ -320,6 +320,8 @@ TEST(ReceivePath, QueueSurvivesTheDescriptorLimitAndDestroyStillEnds) {
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(connect(waiting, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
     EXPECT_TRUE(eventually([&] { return queue.q.GetReceiveStats().connectionsDropped >= 1; }, 3000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(queue.q.GetReceiveStats().connectionsDropped, 1u) << "one peer, one refusal";
     // Destroy cannot even make its sending socket, and still ends the thread.
     const auto start = Clock::now();
     EXPECT_EQ(other.q.Destroy(1).code, 0);

@@ -179,25 +179,10 @@ bool XQReceiveLoop::acceptOne(unsigned int timeoutMs) {
                 return true;
             case EMFILE:
             case ENFILE:
-                // Out of descriptors: the peer idle longest makes room; with
-                // none to drop, the pending peer is taken with the spare
-                // descriptor and closed, so it does not stay in the backlog
-                // and wake this loop for ever.
-                if (dropIdlest()) return true;
-                counters_->connectionsDropped.fetch_add(1, std::memory_order_relaxed);
-                XQ_TRACE(3, "\tConnection refused at the descriptor limit; errno = " << err);
-                if (spare_.valid()) {
-                    spare_.reset();
-                    int taken = accept4(listen_.get(), nullptr, nullptr, SOCK_CLOEXEC);
-                    if (taken >= 0) ::close(taken);
-                    spare_.reset(openSpare());
-                }
-                if (!spare_.valid()) {
-                    spare_.reset(openSpare());
-                    pauseAccepting(kAcceptBackoffMs);
-                    return false;
-                }
-                return true;
+                fd = takeAtLimit(peer);
+                if (fd == -2) return false;  // nothing pending, or no room even for the spare
+                if (fd < 0) return true;     // taken and refused
+                break;
             case ENOBUFS:
             case ENOMEM:
             case EPERM:
@@ -254,6 +239,37 @@ bool XQReceiveLoop::acceptOne(unsigned int timeoutMs) {
     // Most frames are already there when the connection is taken.
     readFrom(id);
     return true;
+}
+
+int XQReceiveLoop::takeAtLimit(sockaddr_in& peer) {
+    // accept fails at the descriptor limit whether or not a peer waits: the
+    // spare descriptor is given up to learn which, and to take the peer.
+    if (!spare_.valid()) spare_.reset(openSpare());
+    if (!spare_.valid()) {
+        pauseAccepting(kAcceptBackoffMs);
+        return -2;
+    }
+    spare_.reset();
+    socklen_t length = sizeof peer;
+    const int taken = accept4(listen_.get(), reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (taken < 0) {
+        spare_.reset(openSpare());
+        if (!spare_.valid()) pauseAccepting(kAcceptBackoffMs);
+        return -2;
+    }
+    // A peer that is sending gets the room of the connection idle longest;
+    // with none to drop it is refused rather than left in the backlog, where
+    // it would wake this loop for ever.
+    if (dropIdlest()) {
+        spare_.reset(openSpare());
+        if (spare_.valid()) return taken;
+    }
+    ::close(taken);
+    counters_->connectionsDropped.fetch_add(1, std::memory_order_relaxed);
+    XQ_TRACE(3, "\tConnection refused at the descriptor limit.");
+    spare_.reset(openSpare());
+    if (!spare_.valid()) pauseAccepting(kAcceptBackoffMs);
+    return -1;
 }
 
 void XQReceiveLoop::setWantWrite(Connection& c, std::uint64_t id, bool want) {

@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include <netinet/in.h>
+
 #include "foundation/UniqueFd.h"
 #include "transport/XQFrameReader.h"
 #include "transport/XQTlsLink.h"
@@ -75,6 +77,9 @@ private:
 
     void acceptPending(unsigned int timeoutMs);
     bool acceptOne(unsigned int timeoutMs);
+    // A pending peer taken at the descriptor limit: its descriptor, -1 when
+    // it was refused, -2 when none was pending.
+    int takeAtLimit(sockaddr_in& peer);
     void readFrom(std::uint64_t id);
     // One read step of a plain or TLS link: bytes read, 0 nothing more for
     // now, -1 the connection has been failed.
