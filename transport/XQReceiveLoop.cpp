@@ -23,10 +23,11 @@ namespace {
 const std::uint64_t kListenId = 0;
 const std::uint64_t kWakeId = 1;
 const int kEventsPerWait = 64;
-// Connections taken from the backlog in one turn, and bytes read from one
-// connection in one turn: enough to keep up, small enough that no peer
-// starves the others.
-const int kAcceptsPerTurn = 64;
+// Connections taken from the backlog in one turn (the level-triggered set
+// reports a backlog that is not empty again at once, so one spares the
+// accept that would only say "empty"), and bytes read from one connection in
+// one turn: enough to keep up, small enough that no peer starves the others.
+const int kAcceptsPerTurn = 1;
 const std::size_t kBytesPerTurn = std::size_t(1) << 20;
 // Pause of the accepting side when the system has no room for a connection.
 const int kAcceptBackoffMs = 100;
@@ -225,19 +226,24 @@ bool XQReceiveLoop::acceptOne(unsigned int timeoutMs) {
         SSL_set_accept_state(c.ssl.get());
     }
     if (timeoutMs != 0xFFFFFFFFu) c.deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    epoll_event ev{};
-    ev.events = EPOLLIN;
-    ev.data.u64 = id;
-    if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &ev) != 0) {
-        counters_->connectionsDropped.fetch_add(1, std::memory_order_relaxed);
-        return true;  // c closes it
-    }
     idleOrder_.push_back(id);
     c.idle = std::prev(idleOrder_.end());
     if (c.deadline != Clock::time_point::max()) deadlines_.insert({c.deadline, id});
     connections_.emplace(id, std::move(c));
-    // Most frames are already there when the connection is taken.
+    // Most frames are already there when the connection is taken: only a
+    // connection that has to wait joins the epoll set.
     readFrom(id);
+    auto it = connections_.find(id);
+    if (it != connections_.end() && !it->second.registered) {
+        epoll_event ev{};
+        ev.events = it->second.wantWrite ? (EPOLLIN | EPOLLOUT) : EPOLLIN;
+        ev.data.u64 = id;
+        if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd, &ev) == 0) {
+            it->second.registered = true;
+        } else {
+            drop(id);
+        }
+    }
     return true;
 }
 
@@ -275,6 +281,7 @@ int XQReceiveLoop::takeAtLimit(sockaddr_in& peer) {
 void XQReceiveLoop::setWantWrite(Connection& c, std::uint64_t id, bool want) {
     if (c.wantWrite == want) return;
     c.wantWrite = want;
+    if (!c.registered) return;  // registered with these events later
     epoll_event ev{};
     ev.events = want ? (EPOLLIN | EPOLLOUT) : EPOLLIN;
     ev.data.u64 = id;
@@ -307,10 +314,10 @@ bool XQReceiveLoop::handshake(std::uint64_t id, Connection& c) {
     return false;
 }
 
-long XQReceiveLoop::readSome(std::uint64_t id, Connection& c, std::size_t want) {
+long XQReceiveLoop::readSome(std::uint64_t id, Connection& c, unsigned char* into, std::size_t want) {
     if (!c.ssl) {
         for (;;) {
-            const ssize_t r = ::recv(c.fd.get(), c.reader.space(), want, 0);
+            const ssize_t r = ::recv(c.fd.get(), into, want, 0);
             if (r > 0) return r;
             if (r == 0) {
                 fail(id, ECONNRESET);  // the peer closed before its frame was whole
@@ -323,7 +330,7 @@ long XQReceiveLoop::readSome(std::uint64_t id, Connection& c, std::size_t want) 
         }
     }
     ERR_clear_error();
-    const int r = SSL_read(c.ssl.get(), c.reader.space(), static_cast<int>(std::min<std::size_t>(want, 1 << 30)));
+    const int r = SSL_read(c.ssl.get(), into, static_cast<int>(std::min<std::size_t>(want, 1 << 30)));
     if (r > 0) return r;
     const int e = SSL_get_error(c.ssl.get(), r);
     if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
@@ -346,12 +353,23 @@ void XQReceiveLoop::readFrom(std::uint64_t id) {
     // decrypted would not wake the loop again.
     std::size_t budget = c.ssl ? ~std::size_t(0) : kBytesPerTurn;
     while (budget > 0) {
-        const std::size_t want = std::min(c.reader.spaceLeft(), budget);
-        const long r = readSome(id, c, want);
-        if (r <= 0) return;
-        budget -= static_cast<std::size_t>(r);
+        XQFrameReader::Status st;
+        if (!c.reader.haveCount()) {
+            // The count and as much of the payload as is there, in one read.
+            unsigned char head[16384];
+            const long r = readSome(id, c, head, std::min(sizeof head, budget));
+            if (r <= 0) return;
+            budget -= static_cast<std::size_t>(r);
+            c.reader.feed(head, static_cast<std::size_t>(r));
+            st = c.reader.status();
+        } else {
+            const std::size_t want = std::min(c.reader.spaceLeft(), budget);
+            const long r = readSome(id, c, c.reader.space(), want);
+            if (r <= 0) return;
+            budget -= static_cast<std::size_t>(r);
+            st = c.reader.advance(static_cast<std::size_t>(r));
+        }
         idleOrder_.splice(idleOrder_.end(), idleOrder_, c.idle);
-        const XQFrameReader::Status st = c.reader.advance(static_cast<std::size_t>(r));
         if (st == XQFrameReader::Complete) {
             XQReceiveOutcome o;
             o.kind = XQReceiveOutcome::Frame;
@@ -419,7 +437,7 @@ void XQReceiveLoop::finish(std::uint64_t id, XQReceiveOutcome outcome) {
         // Closing at once confirms delivery to a sender that waits for it;
         // the frame is converted and queued afterwards. A refused frame's
         // unread bytes make the close a reset, which its sender sees.
-        epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, c.fd.get(), nullptr);
+        if (c.registered) epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, c.fd.get(), nullptr);
         idleOrder_.erase(c.idle);
         if (c.deadline != Clock::time_point::max()) deadlines_.erase({c.deadline, id});
         connections_.erase(it);
@@ -431,7 +449,7 @@ void XQReceiveLoop::drop(std::uint64_t id) {
     auto it = connections_.find(id);
     if (it == connections_.end()) return;
     Connection& c = it->second;
-    epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, c.fd.get(), nullptr);
+    if (c.registered) epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, c.fd.get(), nullptr);
     idleOrder_.erase(c.idle);
     if (c.deadline != Clock::time_point::max()) deadlines_.erase({c.deadline, id});
     connections_.erase(it);

@@ -73,6 +73,7 @@ private:
         XQUniqueSsl ssl;  // a TLS link; null for plain TCP
         bool handshaken = false;
         bool wantWrite = false;
+        bool registered = false;  // in the epoll set
     };
 
     void acceptPending(unsigned int timeoutMs);
@@ -83,7 +84,7 @@ private:
     void readFrom(std::uint64_t id);
     // One read step of a plain or TLS link: bytes read, 0 nothing more for
     // now, -1 the connection has been failed.
-    long readSome(std::uint64_t id, Connection& c, std::size_t want);
+    long readSome(std::uint64_t id, Connection& c, unsigned char* into, std::size_t want);
     bool handshake(std::uint64_t id, Connection& c);
     void setWantWrite(Connection& c, std::uint64_t id, bool want);
     void finish(std::uint64_t id, XQReceiveOutcome outcome);
