@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
