@@ -7,12 +7,13 @@
 #
 #   hostbed.sh check                         exit 0 when namespaces can be made here,
 #                                            else print why and exit 77
-#   hostbed.sh up DIR WATCHPID [--loopback-names]
+#   hostbed.sh up DIR WATCHPID [--loopback-names] [--remove-dir]
 #                                            make the hosts; DIR holds the bed's files
 #                                            and must exist; when process WATCHPID ends
-#                                            the bed is removed. --loopback-names: each
-#                                            host's own name maps to 127.0.1.1 (as on a
-#                                            default Debian install)
+#                                            the bed is removed (with --remove-dir, DIR
+#                                            too). --loopback-names: each host's own name
+#                                            maps to 127.0.1.1 (as on a default Debian
+#                                            install)
 #   hostbed.sh run DIR HOST [NAME=VALUE...] -- PROGRAM [ARG...]
 #                                            run PROGRAM on HOST (replaces this shell, so
 #                                            the caller's child is the program itself)
@@ -117,8 +118,16 @@ remove_bed() {
 up() {
     dir=$1
     watch=$2
+    shift 2
     loopback=0
-    [ "${3:-}" = "--loopback-names" ] && loopback=1
+    removedir=0
+    for flag in "$@"; do
+        case "$flag" in
+        --loopback-names) loopback=1 ;;
+        --remove-dir) removedir=1 ;;
+        *) echo "hostbed: unknown flag $flag" >&2; exit 2 ;;
+        esac
+    done
     [ -d "$dir" ] || { echo "hostbed: $dir is not a directory" >&2; exit 2; }
     why=$(check) || { echo "hostbed: $why" >&2; exit 77; }
     BED_ID=$(printf '%s' "$dir" | cksum | cut -d' ' -f1 | cut -c1-8)$$
@@ -147,6 +156,7 @@ up() {
         i=0
         while kill -0 "$watch" 2>/dev/null && [ $i -lt 21600 ]; do sleep 1; i=$((i + 1)); done
         remove_bed "$dir"
+        if [ $removedir = 1 ]; then rm -rf "$dir"; fi
     ) </dev/null >/dev/null 2>&1 &
 }
 
@@ -194,7 +204,7 @@ cmd=${1:-}
 [ $# -gt 0 ] && shift
 case "$cmd" in
 check) why=$(check) && exit 0; echo "$why"; exit 77 ;;
-up) [ $# -ge 2 ] || { echo "usage: hostbed.sh up DIR WATCHPID [--loopback-names]" >&2; exit 2; }; up "$@" ;;
+up) [ $# -ge 2 ] || { echo "usage: hostbed.sh up DIR WATCHPID [--loopback-names] [--remove-dir]" >&2; exit 2; }; up "$@" ;;
 run) [ $# -ge 2 ] || { echo "usage: hostbed.sh run DIR HOST [NAME=VALUE...] -- PROGRAM [ARG...]" >&2; exit 2; }; run "$@" ;;
 link) [ $# -eq 3 ] || { echo "usage: hostbed.sh link DIR HOST down|up" >&2; exit 2; }; link "$@" ;;
 address) [ $# -eq 2 ] || { echo "usage: hostbed.sh address DIR HOST" >&2; exit 2; }; host_address "$2" ;;
