@@ -52,6 +52,7 @@ struct Agent {
     unsigned int loggerPort = 0;
     unsigned long pace = 0;
     unsigned long sent = 0;
+    unsigned long progressPosted = 0;  // progress replies of the request at hand
 
     void log(const XQAgentMessage& req, int event, const XQSTRING& text, unsigned long rows,
              unsigned long long bytes) {
@@ -94,6 +95,10 @@ struct Agent {
         rep->BEByteCountSoFar = static_cast<int>(bytes);
         rep->BEInsertDone = sub == demo::SubFinal ? 1 : 0;
         rep->StatusMsg = status;
+        // The final reply tells how many progress replies went before it, so
+        // the requester can count what it missed.
+        if (sub == demo::SubProgress) ++progressPosted;
+        if (sub == demo::SubFinal) rep->BENumber = static_cast<unsigned int>(progressPosted);
         size_t failuresBefore = outbox.failures();
         outbox.post(std::move(rep));
         if (outbox.failures() != failuresBefore)
@@ -103,6 +108,7 @@ struct Agent {
 
     XQRC copyTable(const XQAgentMessage& req) {
         XQRC rc(0, 0, XQRC::WhsSrv);
+        progressPosted = 0;
         XQOdbc* env = nullptr;
         try {
             env = XQOdbc::getEnv();

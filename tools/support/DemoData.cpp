@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include "db/XQOdbcConnect.h"
 #include "db/XQOdbcCursor.h"
@@ -108,11 +109,32 @@ XQRC fillOrderTable(XQOdbcConnect& conn, const XQSTRING& table, unsigned long ro
     return rc;
 }
 
+namespace {
+
+// Drivers write the same number differently ("0.0" and "0"): numbers are
+// compared in one form.
+void normaliseNumbers(std::vector<std::vector<std::string>>& rows) {
+    for (auto& row : rows)
+        for (auto& cell : row) {
+            char* end = nullptr;
+            double v = std::strtod(cell.c_str(), &end);
+            if (!cell.empty() && end != nullptr && *end == '\0') {
+                char text[64];
+                std::snprintf(text, sizeof text, "%.15g", v);
+                cell = text;
+            }
+        }
+}
+
+}  // namespace
+
 bool sameOrders(XQOdbcConnect& source, const XQSTRING& sourceTable, XQOdbcConnect& target,
                 const XQSTRING& targetTable, size_t& rows, std::string& why) {
     std::vector<std::vector<std::string>> a, b;
     XQRC rc = readAllAsText(source, orderSelect(sourceTable), 6, a);
     if (rc.code == 0) rc = readAllAsText(target, orderSelect(targetTable), 6, b);
+    normaliseNumbers(a);
+    normaliseNumbers(b);
     rows = a.size();
     if (rc.code != 0) {
         why = "cannot read: code " + std::to_string(rc.code) + "/" + std::to_string(rc.secondaryCode);
@@ -123,6 +145,8 @@ bool sameOrders(XQOdbcConnect& source, const XQSTRING& sourceTable, XQOdbcConnec
     while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
     why = "target differs from source: " + std::to_string(b.size()) + " rows against " + std::to_string(a.size()) +
           ", first difference at row " + std::to_string(i + 1);
+    for (size_t c = 0; i < a.size() && i < b.size() && c < a[i].size(); ++c)
+        if (a[i][c] != b[i][c]) why += " (column " + std::to_string(c + 1) + ": '" + a[i][c] + "' against '" + b[i][c] + "')";
     return false;
 }
 
