@@ -140,6 +140,7 @@ private:
     unsigned int daemonPort = 0;
     int pollInterval = 1;
     unsigned long sent = 0, received = 0;
+    std::set<XQSTRING> unconfirmed;  // polls of agents known dead that have not reported it yet
 };
 
 Job* HostKernel::jobOfHost(const XQSTRING& host) {
@@ -318,6 +319,7 @@ void HostKernel::onDaemonReply(XQKernelMessage& m) {
         if (current) job->ended = true;
         if (current && job->state == Job::Copying) {
             noteFault(*job);
+            unconfirmed.insert(xqFromMultibyte(job->pollName()));  // its poll will tell too
             agentLost(*job, "its daemon reported its end");
         }
     } else if (m.Command == demo::CmdStopAgent) {
@@ -399,6 +401,7 @@ void HostKernel::onDeadClient() {
     XQSTRING name;
     unsigned int count = 0;
     while (queue.GetDeadClientName(name, count).code == 0) {
+        unconfirmed.erase(name);
         for (Job& j : jobs) {
             if (mb(name).compare(0, j.name.size() + 1, j.name + ".") != 0) continue;
             bool current = xqFromMultibyte(j.pollName()) == name && j.state == Job::Copying;
@@ -489,15 +492,16 @@ void HostKernel::stopAgents() {
         }
     }
     long long until = demo::nowMs() + 15000;
+    // Until every agent ended, and every poll of an agent that died has said so.
     auto waiting = [this] {
         for (const Job& j : jobs)
             if (j.agentPort && !j.ended) return true;
-        return false;
+        return !unconfirmed.empty();
     };
     while (waiting() && demo::nowMs() < until && !demo::stopRequested.load()) {
         std::unique_ptr<XQBaseMessage> m;
         XQRC rc = tools::receiveAny(queue, 250, m);
-        if (rc.code == 9124) continue;  // the stopped agents' polls
+        if (rc.code == 9124) onDeadClient();
         if (rc.code != 0) continue;
         ++received;
         if (m->MessageType == XQKernelMsgType) onDaemonReply(static_cast<XQKernelMessage&>(*m));
