@@ -17,7 +17,7 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <map>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -129,6 +129,8 @@ private:
     bool verify(Job& job);
     bool targetEmpty(Job& job);
     void stopAgents();
+    // Serves the queue (daemon notes, dead polls) until done() or ms passed.
+    void serveUntil(const std::function<bool()>& done, long long ms);
     Job* jobOfHost(const XQSTRING& host);
     std::string since(long long at) const;
     void noteFault(Job& job);
@@ -479,7 +481,24 @@ bool HostKernel::targetEmpty(Job& job) {
     return empty;
 }
 
+void HostKernel::serveUntil(const std::function<bool()>& done, long long ms) {
+    long long until = demo::nowMs() + ms;
+    while (!done() && demo::nowMs() < until && !demo::stopRequested.load()) {
+        std::unique_ptr<XQBaseMessage> m;
+        XQRC rc = tools::receiveAny(queue, 250, m);
+        if (rc.code == 9124) onDeadClient();
+        if (rc.code != 0) continue;
+        ++received;
+        if (m->MessageType == XQKernelMsgType) onDaemonReply(static_cast<XQKernelMessage&>(*m));
+    }
+}
+
 void HostKernel::stopAgents() {
+    // The poll of an agent known dead reports it first (so that is measured);
+    // the other polls are halted before their agents go, so that no poll
+    // thread is still retrying a ping when the queue closes.
+    serveUntil([this] { return unconfirmed.empty(); }, 10000);
+    queue.HaltAllPollClients();
     for (Job& j : jobs) {
         if (j.agentPort == 0 || j.ended) continue;
         XQRC rc = demo::agentStopRequest(queue, j.host, daemonPort, j.agentPort).Send();
@@ -491,21 +510,13 @@ void HostKernel::stopAgents() {
             j.ended = true;
         }
     }
-    long long until = demo::nowMs() + 15000;
-    // Until every agent ended, and every poll of an agent that died has said so.
-    auto waiting = [this] {
-        for (const Job& j : jobs)
-            if (j.agentPort && !j.ended) return true;
-        return !unconfirmed.empty();
-    };
-    while (waiting() && demo::nowMs() < until && !demo::stopRequested.load()) {
-        std::unique_ptr<XQBaseMessage> m;
-        XQRC rc = tools::receiveAny(queue, 250, m);
-        if (rc.code == 9124) onDeadClient();
-        if (rc.code != 0) continue;
-        ++received;
-        if (m->MessageType == XQKernelMsgType) onDaemonReply(static_cast<XQKernelMessage&>(*m));
-    }
+    serveUntil(
+        [this] {
+            for (const Job& j : jobs)
+                if (j.agentPort && !j.ended) return false;
+            return true;
+        },
+        15000);
     // An agent whose daemon no longer knows it (a restarted daemon) is asked directly.
     for (Job& j : jobs) {
         if (!j.orphan) continue;
@@ -517,7 +528,6 @@ void HostKernel::stopAgents() {
         stop.SetReplyNeeded(0);
         if (stop.Send().code == 0) say("->  %-10s agent: stop (its daemon does not know it)", mb(j.host).c_str());
     }
-    queue.HaltAllPollClients();
 }
 
 int HostKernel::run() {
