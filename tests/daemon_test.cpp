@@ -285,7 +285,9 @@ TEST_F(DaemonTest, TakesItsPortFromTheConfigurationStoreAndTheServicesDatabase) 
     std::string odbcIni = dir.path() + "/odbc.ini";
     writeFile(odbcIni, "[tcore_daemon_ctl]\nDriver = SQLite3\nDatabase = " + dir.path() + "/control.db\n", 0644);
     setenv("ODBCINI", odbcIni.c_str(), 1);
-    setenv("ODBCSYSINI", (std::string(std::getenv("TCORE_SOURCE_DIR")) + "/etc").c_str(), 1);
+    const char* source = std::getenv("TCORE_SOURCE_DIR");
+    ASSERT_NE(nullptr, source) << "TCORE_SOURCE_DIR is not set";
+    setenv("ODBCSYSINI", (std::string(source) + "/etc").c_str(), 1);
     {
         XQOdbcConnect& c = *XQOdbc::getEnv()->getConnection(0);
         ASSERT_EQ(0, c.connect(L"tcore_daemon_ctl", XQSTRING(), XQSTRING(), 0).code);
