@@ -3,10 +3,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "support/DemoSupport.h"
 
 namespace demo {
+
+namespace {
+
+// Where Send delivers a message: a reply to its origin, a request to its destination.
+std::pair<XQSTRING, unsigned int> destinationOf(const XQBaseMessage& m) {
+    return m.IsRequest == 0 ? std::make_pair(m.OriginInetAddr, m.OriginQueuePort)
+                            : std::make_pair(m.DestQueueHost, m.DestQueuePort);
+}
+
+}  // namespace
 
 void ReplyOutbox::post(std::unique_ptr<XQBaseMessage> message) {
     kept_.push_back(std::move(message));
@@ -26,8 +37,18 @@ void ReplyOutbox::pump() {
         ++failures_;
         lastFailure_ = rc;
         if (++attempts_ >= maxAttempts_) {
-            kept_.pop_front();
-            ++dropped_;
+            // Whoever does not take this one will not take those behind it
+            // either: given up together, so a requester that is gone costs
+            // the attempts once.
+            const std::pair<XQSTRING, unsigned int> gone = destinationOf(*kept_.front());
+            for (auto it = kept_.begin(); it != kept_.end();) {
+                if (destinationOf(**it) == gone) {
+                    it = kept_.erase(it);
+                    ++dropped_;
+                } else {
+                    ++it;
+                }
+            }
             attempts_ = 0;
             nextTry_ = 0;
             continue;

@@ -13,8 +13,9 @@ namespace demo {
 // Replies that must reach their requester in order, even across an outage:
 // what cannot be sent now is kept and sent again later, with a delay that
 // doubles after each failed attempt (from firstDelayMs up to maxDelayMs).
-// A message that failed maxAttempts times is given up (counted in dropped),
-// so a requester that is gone for good costs a bounded time.
+// A message that failed maxAttempts times is given up (counted in dropped)
+// with every kept message for the same destination, so a requester that is
+// gone for good costs the attempts of one message.
 // Not thread-safe; the outbox owns the messages it keeps.
 class ReplyOutbox {
 public:
