@@ -20,12 +20,12 @@ set(TCORE_TOOLS_PACKAGE tcore-tools)
 set(TCORE_DEB_RELEASE 1)
 set(TCORE_DEB_VERSION ${PROJECT_VERSION}-${TCORE_DEB_RELEASE})
 
-# The programs that are packaged: every tool but the demo's kernel.
+# The programs that are packaged: every tool but the demos' kernels.
 file(GLOB tool_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/tcore-*.cpp)
 set(TCORE_PACKAGED_PROGRAMS)
 foreach(src ${tool_sources})
   get_filename_component(name ${src} NAME_WE)
-  if(TARGET ${name} AND NOT name STREQUAL "tcore-demo")
+  if(TARGET ${name} AND NOT name STREQUAL "tcore-demo" AND NOT name STREQUAL "tcore-hostdemo")
     list(APPEND TCORE_PACKAGED_PROGRAMS ${name})
   endif()
 endforeach()

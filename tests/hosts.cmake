@@ -10,6 +10,10 @@ if(TCORE_BUILD_TOOLS)
     add_test(NAME hosts_fault_${name} COMMAND ${TCORE_HOSTS_DEMO} --fault ${fault} ${TCORE_FAULT_ARGS})
     list(APPEND TCORE_HOSTS_TESTS hosts_fault_${name})
   endforeach()
+  # The move in plain TCP and inside TLS, each captured at the hub.
+  add_test(NAME demo_hosts_tls_capture
+    COMMAND sh ${CMAKE_SOURCE_DIR}/tests/support/tls_capture_test.sh ${CMAKE_BINARY_DIR})
+  list(APPEND TCORE_HOSTS_TESTS demo_hosts_tls_capture)
   set_tests_properties(demo_hosts ${TCORE_HOSTS_TESTS} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 240)
   add_dependencies(hosts_test tcore-agent tcore-send)
 else()

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Makes a test certificate authority and host certificates for links between
 # hosts inside TLS, with the openssl command line:
-#   make-certs.sh DIR HOST...
+#   make-certs.sh DIR HOST[,NAME...]...
 # DIR/ca.pem and DIR/ca.key (made once, then reused), and for each HOST
-# DIR/HOST.pem and DIR/HOST.key, naming HOST (a name or an IPv4 address) as
-# a subject alternative name. For trying TLS out and for the tests: an
+# DIR/HOST.pem and DIR/HOST.key, naming HOST and each further NAME (host
+# names or IPv4 addresses) as subject alternative names. For trying TLS out and for the tests: an
 # operator uses the installation's own authority.
 set -euo pipefail
 if [ $# -lt 2 ]; then
-    echo "usage: $0 DIR HOST..." >&2
+    echo "usage: $0 DIR HOST[,NAME...]..." >&2
     exit 2
 fi
 dir=$1
@@ -21,8 +21,14 @@ if [ ! -f "$dir/ca.pem" ] || [ ! -f "$dir/ca.key" ]; then
         -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
 fi
 serial=$(date +%s)
-for host in "$@"; do
-    if [[ $host =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]]; then san="IP:$host"; else san="DNS:$host"; fi
+for names in "$@"; do
+    host=${names%%,*}
+    san=""
+    IFS=, read -ra all <<<"$names"
+    for n in "${all[@]}"; do
+        if [[ $n =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]]; then entry="IP:$n"; else entry="DNS:$n"; fi
+        san="${san:+$san,}$entry"
+    done
     ext=$(mktemp)
     printf 'basicConstraints=critical,CA:FALSE\nextendedKeyUsage=serverAuth,clientAuth\nsubjectAltName=%s\n' "$san" >"$ext"
     openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj "/CN=$host" \

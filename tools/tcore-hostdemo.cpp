@@ -45,6 +45,8 @@ namespace {
 struct Options {
     unsigned long rows = 2000, fetch = 100, poll = 1, pace = 0, reruns = 2, hostWait = 60, sendTimeout = 5000;
     std::string user, faultFile;
+    // The warehouse's login, carried in the copy requests as a kernel would.
+    std::string warehouseUser, warehousePassword;
     bool expectFailure = false;
 };
 
@@ -63,6 +65,8 @@ void usage(FILE* out) {
                  "  --reruns N         new agents a copy may get after its agent died (default 2)\n"
                  "  --host-wait S      how long an unreachable agent host is waited for (default 60)\n"
                  "  --send-timeout MS  time for one message to be delivered (default 5000)\n"
+                 "  --warehouse-login USER:PASSWORD\n"
+                 "                     the requests carry this login for the warehouse side\n"
                  "  --fault-file FILE  FILE holds the wall-clock ms at which a fault was made;\n"
                  "                     detection and recovery are reported from it\n"
                  "  --expect-failure   the copies are meant to fail (a database outage): succeed\n"
@@ -278,6 +282,16 @@ void HostKernel::sendCopy(Job& job) {
     req.SetCommitFlag(1);  // replace the target in one transaction: a rerun is safe
     req.SetSourceDBName(job.agentSource);
     req.SetTargetDBName(job.agentTarget);
+    if (!opt.warehouseUser.empty()) {
+        const XQSTRING user = xqFromMultibyte(opt.warehouseUser), password = xqFromMultibyte(opt.warehousePassword);
+        if (job.agentSource == L"warehouse") {
+            req.SetSourceDBUserid(user);
+            req.SetSourceDBPassword(password);
+        } else {
+            req.SetTargetDBUserid(user);
+            req.SetTargetDBPassword(password);
+        }
+    }
     req.SetFetchAndInsertXData(demo::orderSelect(job.table), demo::orderColumns(), 1,
                                static_cast<unsigned int>(opt.fetch));
     XQTableNameData target;
@@ -421,14 +435,22 @@ void HostKernel::onDeadClient() {
 void HostKernel::checkLostHosts() {
     for (Job& j : jobs) {
         if (j.state != Job::Lost) continue;
-        if (j.agentPort && !j.ended && queue.PingClient(xqFromMultibyte(j.pollName()), j.host, j.agentPort).code == 0) {
+        auto agentAnswers = [&] {
+            return j.agentPort && !j.ended &&
+                   queue.PingClient(xqFromMultibyte(j.pollName()), j.host, j.agentPort).code == 0;
+        };
+        bool daemonAnswers = false;
+        // The link may come back between the two pings: an agent is given up
+        // only when its daemon answers and it, asked again, does not.
+        if (agentAnswers() || ((daemonAnswers = queue.PingClient(L"daemon", j.host, daemonPort).code == 0) &&
+                               agentAnswers())) {
             say("<-  %-10s reachable again after %lld ms; agent pid %d still works%s", mb(j.host).c_str(),
                 demo::nowMs() - j.lostAt, j.agentPid, since(wallMs()).c_str());
             j.state = Job::Copying;
             j.lostAt = 0;
             queue.PollClient(xqFromMultibyte(j.pollName()), j.host, j.agentPort,
                              static_cast<unsigned int>(pollInterval));
-        } else if (queue.PingClient(L"daemon", j.host, daemonPort).code == 0) {
+        } else if (daemonAnswers) {
             j.lostAt = 0;
             j.ended = true;
             say("<-  %-10s reachable again, its agent is not", mb(j.host).c_str());
@@ -659,6 +681,14 @@ int main(int argc, char** argv) {
             o.user = v;
         else if (a == "--fault-file")
             o.faultFile = v;
+        else if (a == "--warehouse-login") {
+            const size_t colon = v.find(':');
+            good = colon != std::string::npos && colon > 0;
+            if (good) {
+                o.warehouseUser = v.substr(0, colon);
+                o.warehousePassword = v.substr(colon + 1);
+            }
+        }
         else
             good = false;
         if (!good) {

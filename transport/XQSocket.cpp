@@ -561,7 +561,9 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         err = xqTlsSendFrame(*tls, s.get(), hostText, port, frame, static_cast<size_t>(sendByteCount), deadline,
                              handshake, reason);
         if (err != 0 && handshake) {
-            FormatXQRC(rc, kSend, err, 6123, host, num(static_cast<long>(port)), xqFromMultibyte(reason));
+            // A refused certificate is no system error: only a timeout is one.
+            FormatXQRC(rc, kSend, err == EPROTO ? 0 : err, 6123, host, num(static_cast<long>(port)),
+                       xqFromMultibyte(reason));
             XQ_TRACE(3, "\tTLS handshake with the destination failed: " << reason.c_str());
             closeConnection(*this, s, "Closing send socket because the TLS handshake failed; xqCloseSocket rc=");
             return rc;

@@ -20,6 +20,8 @@
 #   hostbed.sh link DIR HOST down|up         take HOST's link at the hub down or up again
 #                                            (up restores the routes the link lost)
 #   hostbed.sh address DIR HOST              print HOST's address
+#   hostbed.sh hub DIR -- PROGRAM [ARG...]   run PROGRAM in the hub (a capture of every
+#                                            link, say)
 #   hostbed.sh down DIR                      end every process of the bed, remove it
 #
 # Hosts and addresses (one subnet per link, the hub has .1 or .129 of it):
@@ -208,6 +210,8 @@ up) [ $# -ge 2 ] || { echo "usage: hostbed.sh up DIR WATCHPID [--loopback-names]
 run) [ $# -ge 2 ] || { echo "usage: hostbed.sh run DIR HOST [NAME=VALUE...] -- PROGRAM [ARG...]" >&2; exit 2; }; run "$@" ;;
 link) [ $# -eq 3 ] || { echo "usage: hostbed.sh link DIR HOST down|up" >&2; exit 2; }; link "$@" ;;
 address) [ $# -eq 2 ] || { echo "usage: hostbed.sh address DIR HOST" >&2; exit 2; }; host_address "$2" ;;
+hub) [ $# -ge 3 ] && [ "$2" = "--" ] || { echo "usage: hostbed.sh hub DIR -- PROGRAM [ARG...]" >&2; exit 2; }
+    load "$1"; hubns=$(ns_of hub); shift 2; exec ip netns exec "$hubns" "$@" ;;
 down) [ $# -eq 1 ] || { echo "usage: hostbed.sh down DIR" >&2; exit 2; }; remove_bed "$1" ;;
-*) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+*) sed -n '2,29p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
 esac

@@ -3,9 +3,13 @@
 # a kernel host, two agent hosts with an agent daemon each, a database host
 # with a PostgreSQL server. Everything it makes is removed on every way out.
 #
-#   hosts_demo.sh BUILD_DIR [--loopback-names] [--fault KIND] [tcore-hostdemo options]
+#   hosts_demo.sh BUILD_DIR [--loopback-names] [--tls] [--capture FILE] [--fault KIND]
+#                 [tcore-hostdemo options]
 #
 # --loopback-names  each host's own name resolves to 127.0.1.1 (a default install)
+# --tls             every host holds a certificate of a test authority, and every
+#                   link between the programs runs inside TLS
+# --capture FILE    every packet through the hub (all links) is written to FILE
 # --fault KIND      made while agenthost1's copy is under way:
 #     kill-agent      its agent is killed (SIGKILL)
 #     link-down       the link of agenthost1 goes down for 10 s
@@ -21,11 +25,16 @@ shift
 BED="$HERE/hostbed.sh"
 PGS="$HERE/pg_cluster.sh"
 LOOPBACK=""
+TLS=""
+CAPTURE=""
+CAPTURER=""
 FAULT=""
 KERNEL_ARGS=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --loopback-names) LOOPBACK=--loopback-names; shift ;;
+    --tls) TLS=1; shift ;;
+    --capture) CAPTURE=$2; shift 2 ;;
     --fault) FAULT=$2; shift 2 ;;
     *) KERNEL_ARGS="$KERNEL_ARGS $1"; shift ;;
     esac
@@ -43,7 +52,7 @@ DAEMON2=""
 cleanup() {
     status=$?
     trap - EXIT INT TERM
-    for p in $DAEMON1 $DAEMON2; do kill -TERM "$p" 2>/dev/null || true; done
+    for p in $DAEMON1 $DAEMON2 $CAPTURER; do kill -TERM "$p" 2>/dev/null || true; done
     for p in $DAEMON1 $DAEMON2; do
         i=0
         while kill -0 "$p" 2>/dev/null && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
@@ -62,6 +71,30 @@ echo "tcore-daemon $DAEMON_PORT/tcp" >"$DIR/services.extra"
 sh "$BED" up "$DIR" $$ $LOOPBACK --remove-dir
 echo "hosts: kernelhost $(sh "$BED" address "$DIR" kernelhost), agenthost1 $(sh "$BED" address "$DIR" agenthost1)," \
     "agenthost2 $(sh "$BED" address "$DIR" agenthost2), dbhost $(sh "$BED" address "$DIR" dbhost)${LOOPBACK:+ (own names on 127.0.1.1)}"
+
+# The settings of TLS for a host's programs (empty without --tls).
+tls_env() {
+    [ -n "$TLS" ] || return 0
+    echo "TCORE_TLS_CA=$DIR/certs/ca.pem TCORE_TLS_CERT=$DIR/certs/$1.pem TCORE_TLS_KEY=$DIR/certs/$1.key"
+}
+if [ -n "$TLS" ]; then
+    set --
+    # Each host's name and address, and its loopback ones for the links
+    # between its own programs.
+    for h in kernelhost agenthost1 agenthost2; do
+        set -- "$@" "$h,$(sh "$BED" address "$DIR" "$h"),localhost,127.0.0.1,127.0.1.1"
+    done
+    bash "$SRC/tools/make-certs.sh" "$DIR/certs" "$@" >/dev/null
+    chmod 755 "$DIR/certs"
+    chmod 644 "$DIR"/certs/*.pem "$DIR"/certs/*.key
+    echo "hosts: every link inside TLS; each host holds its own certificate"
+fi
+if [ -n "$CAPTURE" ]; then
+    sh "$BED" hub "$DIR" -- tcpdump -i any -U -s 0 -w "$CAPTURE" tcp >"$DIR/capture.log" 2>&1 &
+    CAPTURER=$!
+    i=0
+    while ! grep -q listening "$DIR/capture.log" 2>/dev/null && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+fi
 
 mkdir "$DIR/db"
 TCORE_PG_LISTEN=$(sh "$BED" address "$DIR" dbhost) TCORE_PG_CLIENTS="192.0.2.0/24 198.51.100.0/24 203.0.113.0/24" \
@@ -90,7 +123,8 @@ done
 start_daemon() {
     h=$1
     rm -f "$DIR/$h/daemon.port"
-    sh "$BED" run "$DIR" "$h" QL7DIR="$DIR/$h" ODBCINI="$DIR/$h/odbc.ini" -- "$BUILD/tools/tcore-daemon" \
+    # shellcheck disable=SC2046
+    sh "$BED" run "$DIR" "$h" QL7DIR="$DIR/$h" ODBCINI="$DIR/$h/odbc.ini" $(tls_env "$h") -- "$BUILD/tools/tcore-daemon" \
         --service tcore-daemon --allowed-users "$DIR/$h/allowed" --port-file "$DIR/$h/daemon.port" \
         --stop-grace 3000 >>"$DIR/$h/daemon.log" 2>&1 &
     pid=$!
@@ -151,7 +185,8 @@ EXPECT=""
 [ "$FAULT" = db-stop ] && EXPECT=--expect-failure
 : >"$DIR/kernel.out"
 # shellcheck disable=SC2086
-sh "$BED" run "$DIR" kernelhost ODBCINI="$DIR/kernel.odbc.ini" -- "$BUILD/tools/tcore-hostdemo" \
+# shellcheck disable=SC2046
+sh "$BED" run "$DIR" kernelhost ODBCINI="$DIR/kernel.odbc.ini" $(tls_env kernelhost) -- "$BUILD/tools/tcore-hostdemo" \
     --fault-file "$DIR/fault.at" $EXPECT $KERNEL_ARGS >"$DIR/kernel.out" 2>&1 &
 KERNEL=$!
 tail -f "$DIR/kernel.out" --pid=$KERNEL &
@@ -166,4 +201,10 @@ for h in agenthost1 agenthost2; do
     echo "--- $h daemon log"
     cat "$DIR/$h/daemon.log"
 done
+if [ -n "$CAPTURER" ]; then
+    kill -INT "$CAPTURER" 2>/dev/null || true
+    wait "$CAPTURER" 2>/dev/null || true
+    CAPTURER=""
+    cat "$DIR/capture.log"
+fi
 exit $status

@@ -121,7 +121,7 @@ for p in "${programs[@]}"; do has tcore-tools "/usr/bin/$p" "/usr/share/man/man1
 for u in "${units[@]}"; do has tcore-tools "/lib/systemd/system/$u"; done
 has tcore-tools /etc/tcore/tcore.conf /usr/share/tcore/odbcinst.ini /usr/share/doc/tcore-tools/copyright
 [ "$with_daemon" = 1 ] || lacks tcore-tools tcore-daemon
-lacks tcore-tools tcore-demo '^/usr/lib' '^/usr/include'
+lacks tcore-tools tcore-demo tcore-hostdemo '^/usr/lib' '^/usr/include'
 # Every program has its manual page, and nothing else is in /usr/bin.
 [ "$(grep -c '^/usr/bin/.' "$work/tcore-tools.files")" = "${#programs[@]}" ] ||
     fail "tcore-tools: /usr/bin holds $(grep '^/usr/bin/.' "$work/tcore-tools.files" | tr '\n' ' ')"
