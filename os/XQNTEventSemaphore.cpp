@@ -78,10 +78,12 @@ XQRC XQNTEventSemaphore::SetSignal() {
         PthreadMutexHold hold(mutex);
         XQ_TRACE(4, " Signal state on SetSignal() enter is " << stateText(nonSignaled));
         ++wakeups;
-        pthread_cond_signal(&cond);
         nonSignaled = 0;
         XQ_TRACE(4, " Signal state on SetSignal() exit is " << stateText(nonSignaled));
     }
+    // Signalled after the mutex is released, so the woken waiter does not
+    // block at once on it; the state it checks was set under the mutex.
+    pthread_cond_signal(&cond);
     XQ_TRACE(4, "RC from event semaphore set signal = " << 0);
     return XQRC(0, 0, XQRC::WhsSrv);
 }
