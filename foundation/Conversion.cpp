@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -315,14 +314,14 @@ XQRC unicodeToWideStaged(unsigned char*& buffer, int& length) {
     }
 
     size_t newLength = 2 * len;
-    unsigned char* fresh = new (std::nothrow) unsigned char[newLength + 4];
+    unsigned char* fresh = static_cast<unsigned char*>(std::malloc(newLength + 4));
     if (fresh == nullptr) return failure(kUnicodeToWide, L"Failed to convert Multi-byte to wide char", 8463, -1);
     std::memset(fresh, 0, newLength + 4);
     // Whole characters plus a zero one; copied out so the result is aligned.
     std::vector<wchar_t> wide(newLength / 4 + 1, L'\0');
     size_t rc2 = std::mbstowcs(wide.data(), multibyte.data(), newLength / 4);
     if (rc2 == static_cast<size_t>(-1)) {
-        delete[] fresh;
+        std::free(fresh);
         XQ_TRACE(4, "Failed to convert Multi-byte to wide char; rc2 = " << static_cast<long>(rc2));
         return failure(kUnicodeToWide, L"Failed to convert Multi-byte to wide char", 8463, static_cast<int>(rc2));
     }
@@ -331,7 +330,7 @@ XQRC unicodeToWideStaged(unsigned char*& buffer, int& length) {
         XQ_TRACE(5, "mbstowcs return code " << static_cast<unsigned long>(rc2));
         hexTrace(reinterpret_cast<const char*>(fresh), newLength, "Buffer converted to wide char :", nullptr);
     }
-    delete[] buffer;
+    std::free(buffer);
     buffer = fresh;
     length = static_cast<int>(newLength);
     return XQRC(0, 0, XQRC::WhsSrv);
@@ -342,7 +341,7 @@ bool unicodeToWideFast(unsigned char*& buffer, int& length, FastKind kind) {
     size_t len = static_cast<size_t>(length);
     size_t units = len / 2;
     size_t newLength = 2 * len;
-    unsigned char* fresh = new (std::nothrow) unsigned char[newLength + 4];
+    unsigned char* fresh = static_cast<unsigned char*>(std::malloc(newLength + 4));
     if (fresh == nullptr) return false;
     size_t nonAscii = 0;
     bool ok = tcore_conv::ucs2ToWide(buffer, units, reinterpret_cast<wchar_t*>(fresh), kind == FastKind::Ascii,
@@ -350,11 +349,11 @@ bool unicodeToWideFast(unsigned char*& buffer, int& length, FastKind kind) {
     // The first stage writes UTF-8 into `length` bytes; text that might not
     // fit there is left to the staged path, which knows the exact outcome.
     if (!ok || units + 2 * nonAscii > len) {
-        delete[] fresh;
+        std::free(fresh);
         return false;
     }
     std::memset(fresh + newLength, 0, 4);
-    delete[] buffer;
+    std::free(buffer);
     buffer = fresh;
     length = static_cast<int>(newLength);
     return true;
