@@ -188,6 +188,13 @@ TEST_F(Conversion, CodesOfCharactersTheWireOrLocaleCannotCarry) {
             EXPECT_EQ(a.code, 8462);
         }
     }
+    // A value above U+10FFFF (six bytes in glibc's UTF-8) is refused, never
+    // dropped from the text.
+    const std::vector<wchar_t> huge = {static_cast<wchar_t>(0x4A4A4A4A)};
+    for (bool fast : {true, false}) {
+        WideResult r = toUnicode(huge, 4, fast);
+        EXPECT_NE(r.code, 0) << "fast=" << fast;
+    }
     // A surrogate in UCS-2 is no character in any locale.
     std::vector<unsigned char> bad = ucs2Of(L"XQ", 16);
     bad[6] = 0xD8;
@@ -197,6 +204,17 @@ TEST_F(Conversion, CodesOfCharactersTheWireOrLocaleCannotCarry) {
         EXPECT_EQ(r.secondary, -1);
         EXPECT_EQ(r.method, L"VCAUTIL::ConvertUnicodeToWide");
         EXPECT_EQ(r.text, L"iconv error");
+    }
+}
+
+TEST_F(Conversion, TextOfCharactersLongerInUtf8ThanInUcs2ComesBack) {
+    if (codeset_ != Codeset::Utf8) GTEST_SKIP() << "needs a UTF-8 locale";
+    // Three UTF-8 bytes for every two UCS-2 bytes, and no slack at all.
+    const std::wstring text(40, L'\x4E2D');
+    for (bool fast : {true, false}) {
+        WideResult r = toWide(ucs2Of(text, 80), 80, fast);
+        ASSERT_EQ(r.code, 0) << "fast=" << fast;
+        EXPECT_EQ(0, std::memcmp(r.bytes.data(), packed(text, 40).data(), 160)) << "fast=" << fast;
     }
 }
 
