@@ -413,6 +413,10 @@ XQRC XQBaseMessage::UnpackMessage(const unsigned char* buffer, unsigned long* cu
     RowsReceived = static_cast<int32_t>(r.ReadNumberLong());
     ::GetColAttrListFromBuffer(ColAttrList, r);
     ::GetResultSetFromBuffer(ResultSet, r, RowsReceived);
+    // A result set cut short reads as empty; the count then says so too, so
+    // that no reader looks for rows the message does not hold.
+    if (RowsReceived > 0 && ResultSet.size() != static_cast<size_t>(RowsReceived))
+        RowsReceived = static_cast<long>(ResultSet.size());
     CommitFlag = static_cast<int>(r.ReadNumber());
     ::GetBONameListFromBuffer(BONameList, r);
     ::GetBONodeListFromBuffer(BONodeList, r);
