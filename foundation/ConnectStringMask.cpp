@@ -21,7 +21,8 @@ char maskOf(unsigned char c) {
     return '-';
 }
 
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+// Blanks and the other white-space characters a driver may trim.
+bool isBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
 wchar_t asciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
 

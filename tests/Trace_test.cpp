@@ -188,6 +188,7 @@ TEST_F(TraceTest, ConnectStringMasking) {
         {L"PWD=\"ab\" x;UID=u", "PWD=\"xx\"-x;UID=u"},  // and what follows the quote up to ";"
         {L"PWD=ab cd", "PWD=xx-xx"},                       // a blank belongs to the value
         {L"Pwd = {s;t}", "Pwd =-{x-x}"},
+        {L"PWD\t\n=a b", "PWD\t\n=x-x"},
         {L"DSN={PWD=a;b};PWD=c", "DSN={PWD=x;b};PWD=x"},   // a keyword inside a value counts too
     };
     for (const auto& c : cases) EXPECT_EQ(printConnectStr(c.in), c.out) << xqToMultibyte(c.in);
