@@ -254,6 +254,14 @@ XQRC wideToUnicodeStaged(wchar_t* buffer, unsigned int length, const char* name)
         XQ_TRACE(4, "Could not convert Orvane message; rc2 = " << rc2);
         return failure(kWideToUnicode, L"iconv error", 8461, rc2);
     }
+    // glibc's converter skips some characters UCS-2 cannot carry (the
+    // language tags from U+E0000) instead of refusing them: a text that came
+    // out shorter than two bytes a character lost one, and is refused as the
+    // others are.
+    if (length - outLeft < 2 * chars) {
+        XQ_TRACE(4, "Could not convert Orvane message; a character was dropped");
+        return failure(kWideToUnicode, L"iconv error", 8461, -1);
+    }
 
     const unsigned char* out = reinterpret_cast<const unsigned char*>(ucs2.data());
     size_t start = findMessageStart(out, ucs2.size());
