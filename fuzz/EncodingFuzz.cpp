@@ -1,4 +1,4 @@
-#include "EncodingFuzzDecode.h"
+#include "FuzzTargets.h"
 
 #include <cstdint>
 #include <cstring>
@@ -10,7 +10,6 @@
 namespace {
 
 using listcodec::Codec;
-using listcodec::kResultSet;
 
 typedef std::vector<unsigned char> Bytes;
 
@@ -73,51 +72,16 @@ std::string check(const Codec<List>& codec, XQFieldReader& reader, long rows, bo
 }
 
 std::string decodeKind(unsigned kind, XQFieldReader& reader, long rows, bool alone) {
-    switch (kind) {
-        case 0:
-            return check(TCORE_CODEC(XQPrimaryKeyDataList, PrimaryKeyList, 0), reader, rows,
-                         alone);
-        case 1:
-            return check(TCORE_CODEC(XQForeignKeyDataList, ForeignKeyList, 0), reader, rows,
-                         alone);
-        case 2:
-            return check(TCORE_CODEC(XQAttributeDataList, DataList, 0), reader, rows, alone);
-        case 3:
-            return check(TCORE_CODEC(XQTableNameDataList, TableList, 0), reader, rows, alone);
-        case 4:
-            return check(TCORE_CODEC(XQDPTableNameDataList, DPTableList, 0), reader, rows,
-                         alone);
-        case 5:
-            return check(TCORE_CODEC(XQColAttrDataList, ColAttrList, 0), reader, rows, alone);
-        case 6:
-            return check(TCORE_CODEC(XQCfgParmList, CfgParmList, 0), reader, rows, alone);
-        case 7:
-            return check(TCORE_CODEC(XQCaptureSchemaList, CaptureSchemaList, 180), reader,
-                         rows, alone);
-        case 8:
-            return check(kResultSet, reader, rows, alone);
-        case 9:
-            return check(TCORE_CODEC(XQRfcFieldDescList, RfcFieldDescList, 0), reader, rows,
-                         alone);
-        case 10:
-            return check(TCORE_CODEC(XQRfcStElemDescList, RfcStElemDescList, 0), reader, rows,
-                         alone);
-        case 11:
-            return check(TCORE_CODEC(XQBapiParamList, BapiParamList, 0), reader, rows, alone);
-        case 12:
-            return check(TCORE_CODEC(XQBOBapiList, BOBapiList, 0), reader, rows, alone);
-        case 13:
-            return check(TCORE_CODEC(XQBONodeList, BONodeList, 0), reader, rows, alone);
-        case 14:
-            return check(TCORE_CODEC(XQBONameList, BONameList, 0), reader, rows, alone);
-        default:
-            return check(TCORE_CODEC(XQLPZDataList, LPZDataList, 0), reader, rows, alone);
-    }
+    std::string failure;
+    listcodec::forEachListKind([&](unsigned k, const auto& codec) {
+        if (k == kind) failure = check(codec, reader, rows, alone);
+    });
+    return failure;
 }
 
 }  // namespace
 
-std::string DecodeEncodingFuzzInput(const unsigned char* data, std::size_t size) {
+std::string fuzzEncoding(const unsigned char* data, std::size_t size) {
     if (size == 0) return std::string();
     const bool packed = data[0] & 1;
     const unsigned kind = (data[0] >> 1) % 17;

@@ -1,16 +1,15 @@
-#include "MessageFuzzDecode.h"
+#include "FuzzTargets.h"
 
 #include <cstring>
 #include <memory>
 #include <vector>
 
-#include "messages/XQAgentMessage.h"
-#include "messages/XQKernelMessage.h"
-#include "messages/XQLogMessage.h"
+#include "support/MessageTestSupport.h"
 
 namespace {
 
-std::vector<unsigned char> packBase(XQBaseMessage& m) {
+// Packs into a zero-filled buffer of the computed size, as Send does.
+std::vector<unsigned char> pack(XQBaseMessage& m) {
     unsigned int size = m.XQBaseMessage::CalculateSize();
     std::vector<unsigned char> bytes(size, 0);
     m.XQBaseMessage::PackMessage(bytes.data(), size);
@@ -18,7 +17,7 @@ std::vector<unsigned char> packBase(XQBaseMessage& m) {
 }
 
 template <class M>
-std::vector<unsigned char> packWhole(M& m) {
+std::vector<unsigned char> pack(M& m) {
     unsigned int baseSize = m.XQBaseMessage::CalculateSize();
     unsigned int total = baseSize + m.CalculateSize();
     std::vector<unsigned char> bytes(total, 0);
@@ -26,11 +25,6 @@ std::vector<unsigned char> packWhole(M& m) {
     m.PackMessage(bytes.data() + baseSize);
     return bytes;
 }
-
-std::vector<unsigned char> pack(XQBaseMessage& m) { return packBase(m); }
-std::vector<unsigned char> pack(XQAgentMessage& m) { return packWhole(m); }
-std::vector<unsigned char> pack(XQKernelMessage& m) { return packWhole(m); }
-std::vector<unsigned char> pack(XQLogMessage& m) { return packWhole(m); }
 
 bool acceptable(int code) { return code == 0 || code == 9146 || code == 9149; }
 
@@ -56,6 +50,9 @@ std::string check(const unsigned char* payload, std::size_t size) {
     std::vector<unsigned char> once = pack(first);
     M second;
     if (second.UnpackMessageBounded(once.data(), once.size()).code != 0) return "a packed message did not unpack";
+    // Packing stamped the send time into first, so every member must agree.
+    const std::string differences = diffMessages(first, second);
+    if (!differences.empty()) return "unpacked again with other fields: " + differences;
     TimeStamp stamp = second.TransmitTS;
     std::vector<unsigned char> twice = pack(second);
     // Sizing stamps the send time: packed in another second, the bytes
@@ -68,8 +65,10 @@ std::string check(const unsigned char* payload, std::size_t size) {
 
 }  // namespace
 
-std::string DecodeMessageFuzzInput(const unsigned char* data, std::size_t size) {
+std::string fuzzMessage(const unsigned char* data, std::size_t size) {
     if (size == 0) return "";
+    // A payload may ask for the diagnostic dump into the current directory.
+    ScratchCwd scratch;
     const int kind = data[0] % 4;
     const bool packed = (data[0] & 4) != 0;
     // An allocation of exactly the payload's size, so that a read past it is caught.
