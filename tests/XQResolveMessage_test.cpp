@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "db/DbClient.h"
@@ -264,6 +265,39 @@ TEST_F(Catalogue, SharedObjectOnManyThreads) {
                 XQSTRING secondary, primary;
                 r.ResolveMsgs(rc, secondary, primary, L"", 0);
                 if (primary != L"The host name host" + std::to_wstring(t) + L" could not be resolved.") ++failures[t];
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int f : failures) EXPECT_EQ(f, 0);
+}
+
+// The signature code written against the interface calls.
+static_assert(std::is_same<decltype(&XQResolveMessage::UnloadXqrc),
+                           void (XQResolveMessage::*)(XQRC, const XQSTRING&, unsigned int, int&, XQRC::domainType&,
+                                                      const wchar_t**)>::value,
+              "UnloadXqrc(XQRC, const XQSTRING&, unsigned int, int&, XQRC::domainType&, const wchar_t**)");
+
+TEST_F(Catalogue, UnloadedInsertsOutliveTheirArgumentsOnEveryThread) {
+    XQResolveMessage shared;
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&shared, &failures, t] {
+            for (unsigned i = 0; i < 300; ++i) {
+                const std::wstring mine = std::to_wstring(t);
+                int code = 0;
+                XQRC::domainType domain = XQRC::WhsSrv;
+                const wchar_t* inserts[12] = {};
+                // Both texts are temporaries, gone before the inserts are read.
+                XQRC rc = withTokens(9000 + t, XQRC::Sockets);
+                rc.messageToken1 = L"first" + mine;
+                shared.UnloadXqrc(std::move(rc), L"extra" + mine, 1000u * t + i, code, domain, inserts);
+                const std::wstring expected[12] = {L"first" + mine, L"t2", L"t3", L"t4", L"t5", L"t6", L"t7",
+                                                   L"extra" + mine, std::to_wstring(1000 * t + i), L"t8", L"t9", L"t10"};
+                bool same = code == 9000 + t && domain == XQRC::Sockets;
+                for (int k = 0; k < 12; ++k) same = same && inserts[k] != nullptr && expected[k] == inserts[k];
+                if (!same) ++failures[t];
             }
         });
     }
