@@ -9,6 +9,13 @@
 // replay test (tests/fuzz_replay_test.cpp) run inputs through the same
 // functions, so an input kept in fuzz/corpus/<name> or fuzz/findings/<name>
 // is checked in every ordinary build.
+//
+// A new target: its check declared here and listed in fuzzTargets(), its
+// source in FuzzChecks.cmake, its name in TCORE_FUZZ_TARGETS
+// (fuzz/CMakeLists.txt), its seeds in fuzzSeeds() (FuzzSeeds.h), written
+// with `build/tests/fuzz_seeds fuzz/corpus NAME`; a dictionary in
+// fuzz/dict/NAME.dict where it helps. `./tcore fuzz` runs every target that
+// has a seed corpus.
 
 #include <cstddef>
 #include <string>
