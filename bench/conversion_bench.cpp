@@ -90,13 +90,13 @@ void UnicodeToWide(benchmark::State& state, bool fast) {
     std::vector<unsigned char> frame = mixedFrame(bytes);
     xqSetConversionFastPath(fast);
     for (auto _ : state) {
-        unsigned char* buf = new unsigned char[bytes];
+        unsigned char* buf = static_cast<unsigned char*>(std::malloc(bytes));
         std::memcpy(buf, frame.data(), bytes);
         int length = static_cast<int>(bytes);
         XQRC rc = ConvertUnicodeToWide(buf, length);
         if (rc.code != 0) state.SkipWithError("conversion failed");
         benchmark::DoNotOptimize(buf);
-        delete[] buf;
+        std::free(buf);
     }
     xqSetConversionFastPath(true);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
@@ -111,15 +111,15 @@ void MemcpyFrame(benchmark::State& state) {
     const size_t bytes = static_cast<size_t>(state.range(0));
     std::vector<unsigned char> frame = mixedFrame(bytes);
     for (auto _ : state) {
-        unsigned char* buf = new unsigned char[bytes];
+        unsigned char* buf = static_cast<unsigned char*>(std::malloc(bytes));
         std::memcpy(buf, frame.data(), bytes);
         benchmark::DoNotOptimize(buf);
-        unsigned char* out = new unsigned char[2 * bytes + 4];
+        unsigned char* out = static_cast<unsigned char*>(std::malloc(2 * bytes + 4));
         std::memcpy(out, buf, bytes);
         std::memcpy(out + bytes, buf, bytes);
         benchmark::DoNotOptimize(out);
-        delete[] buf;
-        delete[] out;
+        std::free(buf);
+        std::free(out);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }

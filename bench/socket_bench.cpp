@@ -46,7 +46,7 @@ public:
                 int size = 0;
                 XQRC rc = rx_.Receive(&data, &size);
                 if (rc.code == 0) {
-                    delete[] data;
+                    std::free(data);
                     ++frames_;
                 } else if (rc.code == 6107) {
                     break;  // halted

@@ -2,13 +2,14 @@
 
 #include <langinfo.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <mutex>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -220,7 +221,12 @@ XQRC wideToUnicodeStaged(wchar_t* buffer, unsigned int length, const char* name)
     // Whole wide characters plus a zero one, so the text is always terminated.
     std::vector<wchar_t> wide((static_cast<size_t>(length) + 3) / 4 + 1, L'\0');
     std::memcpy(wide.data(), buffer, length);
-    std::vector<char> multibyte(static_cast<size_t>(length) + 2, '\0');
+    // Room for the whole text in the locale's longest form: a value the
+    // locale writes in more bytes than its wide form (glibc's UTF-8 takes six
+    // for values above U+10FFFF) must reach the converter and be refused
+    // there, not fall off the end of a short buffer unnoticed.
+    const size_t chars = std::wcslen(wide.data());
+    std::vector<char> multibyte(chars * MB_CUR_MAX + 2, '\0');
     std::vector<char> ucs2(static_cast<size_t>(length) + 2, '\0');
 
     if (traceOn(5)) {
@@ -228,7 +234,7 @@ XQRC wideToUnicodeStaged(wchar_t* buffer, unsigned int length, const char* name)
         hexTrace(reinterpret_cast<const char*>(buffer), length, "Wide char buffer received :", nullptr);
     }
 
-    size_t rc1 = std::wcstombs(multibyte.data(), wide.data(), length);
+    size_t rc1 = std::wcstombs(multibyte.data(), wide.data(), multibyte.size() - 2);
     if (rc1 == static_cast<size_t>(-1)) {
         XQ_TRACE(4, "Failed to convert wide char to multi-byte char; rc1 = " << static_cast<long>(rc1));
         return failure(kWideToUnicode, L"Failed to convert wide char to multi-byte char", 8462,
@@ -247,6 +253,14 @@ XQRC wideToUnicodeStaged(wchar_t* buffer, unsigned int length, const char* name)
     if (rc2 != 0) {
         XQ_TRACE(4, "Could not convert Orvane message; rc2 = " << rc2);
         return failure(kWideToUnicode, L"iconv error", 8461, rc2);
+    }
+    // glibc's converter skips some characters UCS-2 cannot carry (the
+    // language tags from U+E0000) instead of refusing them: a text that came
+    // out shorter than two bytes a character lost one, and is refused as the
+    // others are.
+    if (length - outLeft < 2 * chars) {
+        XQ_TRACE(4, "Could not convert Orvane message; a character was dropped");
+        return failure(kWideToUnicode, L"iconv error", 8461, -1);
     }
 
     const unsigned char* out = reinterpret_cast<const unsigned char*>(ucs2.data());
@@ -297,11 +311,15 @@ XQRC unicodeToWideStaged(unsigned char*& buffer, int& length) {
     size_t len = static_cast<size_t>(length);
     std::vector<char> in(len + 2, '\0');
     if (len > 0) std::memcpy(in.data(), buffer, len);
-    std::vector<char> multibyte(len + 2, '\0');
+    // Room for the text in UTF-8 and in the locale's form: a character of
+    // two UCS-2 bytes takes up to three in UTF-8 and MB_CUR_MAX in the locale,
+    // so text mostly of such characters must not fail for want of space.
+    const size_t room = (len / 2 + 1) * std::max<size_t>(MB_CUR_MAX, 3);
+    std::vector<char> multibyte(room + 2, '\0');
     if (traceOn(5)) hexTrace(in.data(), len, "Unicode buffer received :", nullptr);
 
     unsigned int inLeft = static_cast<unsigned int>(len);
-    unsigned int outLeft = static_cast<unsigned int>(len);
+    unsigned int outLeft = static_cast<unsigned int>(room);
     int rc1 = iconv_sun(st.ucs2ToUtf8.get(), in.data(), inLeft, multibyte.data(), outLeft, currentCCSID);
     if (rc1 != 0) {
         XQ_TRACE(4, "Failed to convert Orvane message; rc1 = " << rc1);
@@ -315,14 +333,14 @@ XQRC unicodeToWideStaged(unsigned char*& buffer, int& length) {
     }
 
     size_t newLength = 2 * len;
-    unsigned char* fresh = new (std::nothrow) unsigned char[newLength + 4];
+    unsigned char* fresh = static_cast<unsigned char*>(std::malloc(newLength + 4));
     if (fresh == nullptr) return failure(kUnicodeToWide, L"Failed to convert Multi-byte to wide char", 8463, -1);
     std::memset(fresh, 0, newLength + 4);
     // Whole characters plus a zero one; copied out so the result is aligned.
     std::vector<wchar_t> wide(newLength / 4 + 1, L'\0');
     size_t rc2 = std::mbstowcs(wide.data(), multibyte.data(), newLength / 4);
     if (rc2 == static_cast<size_t>(-1)) {
-        delete[] fresh;
+        std::free(fresh);
         XQ_TRACE(4, "Failed to convert Multi-byte to wide char; rc2 = " << static_cast<long>(rc2));
         return failure(kUnicodeToWide, L"Failed to convert Multi-byte to wide char", 8463, static_cast<int>(rc2));
     }
@@ -331,7 +349,7 @@ XQRC unicodeToWideStaged(unsigned char*& buffer, int& length) {
         XQ_TRACE(5, "mbstowcs return code " << static_cast<unsigned long>(rc2));
         hexTrace(reinterpret_cast<const char*>(fresh), newLength, "Buffer converted to wide char :", nullptr);
     }
-    delete[] buffer;
+    std::free(buffer);
     buffer = fresh;
     length = static_cast<int>(newLength);
     return XQRC(0, 0, XQRC::WhsSrv);
@@ -342,19 +360,17 @@ bool unicodeToWideFast(unsigned char*& buffer, int& length, FastKind kind) {
     size_t len = static_cast<size_t>(length);
     size_t units = len / 2;
     size_t newLength = 2 * len;
-    unsigned char* fresh = new (std::nothrow) unsigned char[newLength + 4];
+    unsigned char* fresh = static_cast<unsigned char*>(std::malloc(newLength + 4));
     if (fresh == nullptr) return false;
     size_t nonAscii = 0;
     bool ok = tcore_conv::ucs2ToWide(buffer, units, reinterpret_cast<wchar_t*>(fresh), kind == FastKind::Ascii,
                                      nonAscii);
-    // The first stage writes UTF-8 into `length` bytes; text that might not
-    // fit there is left to the staged path, which knows the exact outcome.
-    if (!ok || units + 2 * nonAscii > len) {
-        delete[] fresh;
+    if (!ok) {
+        std::free(fresh);
         return false;
     }
     std::memset(fresh + newLength, 0, 4);
-    delete[] buffer;
+    std::free(buffer);
     buffer = fresh;
     length = static_cast<int>(newLength);
     return true;

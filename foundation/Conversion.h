@@ -35,11 +35,11 @@ extern TCORE_EXPORT const char* currentCCSID;
 TCORE_EXPORT XQRC ConvertWideToUnicode(wchar_t* buffer, unsigned int length);
 
 // Converts `length` bytes of big-endian UCS-2 to wide characters. On success
-// the caller's buffer has been freed (delete[]) and replaced by a new one
-// (new[], owned and freed with delete[] by the caller) of 2 * length + 4
+// the caller's buffer has been freed (free()) and replaced by a new one
+// (malloc(), owned and freed with free() by the caller) of 2 * length + 4
 // bytes, and `length` has been doubled. On failure buffer and length are
 // unchanged. Errors: 8461, 8463, method name "VCAUTIL::ConvertUnicodeToWide".
-// REQUIRES: buffer was allocated with new[] and holds `length` bytes.
+// REQUIRES: buffer was allocated with malloc() and holds `length` bytes.
 TCORE_EXPORT XQRC ConvertUnicodeToWide(unsigned char*& buffer, int& length);
 
 // Opens the calling thread's four descriptors (locale -> UTF-8, UCS-2 ->

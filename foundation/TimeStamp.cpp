@@ -187,5 +187,6 @@ long TimeStamp::operator-(const TimeStamp& other) const {
 }
 
 std::ostream& operator<<(std::ostream& os, const TimeStamp& ts) {
-    return os << ts.get_Stamp();
+    // The count is signed: a stamp before the epoch prints negative.
+    return os << static_cast<int32_t>(static_cast<uint32_t>(ts.get_Stamp()));
 }

@@ -116,13 +116,6 @@ std::string rcDetail(const XQRC& rc) {
     return out;
 }
 
-std::string::size_type findNoCase(const std::string& s, const char* key, std::string::size_type from) {
-    size_t n = std::strlen(key);
-    for (std::string::size_type i = from; i + n <= s.size(); ++i)
-        if (strncasecmp(s.c_str() + i, key, n) == 0) return i;
-    return std::string::npos;
-}
-
 }  // namespace
 
 std::string traceUnlockedPrefix() {
@@ -223,51 +216,6 @@ void hexTrace(const char* buffer, unsigned long length, int processId, const cha
     out += "Buffer length = " + std::to_string(length) + "\n";
     out += dumpRows(buffer, length);
     underTraceLock([&](const TimeStamp&) { writeOut(out); });
-}
-
-char* MaskaString(char* text) {
-    if (text == nullptr) return text;
-    for (char* p = text; *p; ++p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (c >= '0' && c <= '9')
-            *p = 'N';
-        else if (c >= 'A' && c <= 'Z')
-            *p = 'X';
-        else if (c >= 'a' && c <= 'z')
-            *p = 'x';
-        else
-            *p = '-';
-    }
-    return text;
-}
-
-std::string printConnectStr(const XQSTRING& connect) {
-    std::string s = xqToMultibyte(connect);
-    std::string::size_type pos = 0;
-    while (pos < s.size()) {
-        std::string::size_type a = findNoCase(s, "PWD=", pos);
-        std::string::size_type b = findNoCase(s, "PASSWD=", pos);
-        std::string::size_type start;
-        if (a == std::string::npos && b == std::string::npos) break;
-        if (b == std::string::npos || (a != std::string::npos && a < b))
-            start = a + 4;
-        else
-            start = b + 7;
-        // A quoted value is masked inside its quotes.
-        if (start < s.size() && s[start] == '"') ++start;
-        std::string::size_type end = s.find(';', start);
-        if (end == std::string::npos) end = s.find('"', start);
-        if (end == std::string::npos) end = s.find(' ', start);
-        if (end == std::string::npos) end = s.size();
-        if (end > start) {
-            std::string value = s.substr(start, end - start);
-            MaskaString(&value[0]);
-            s.replace(start, end - start, value);
-        }
-        if (end >= s.size()) break;
-        pos = end + 1;
-    }
-    return s;
 }
 
 XQSTRING setupLogDir() {

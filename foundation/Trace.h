@@ -58,9 +58,19 @@ TCORE_EXPORT void trace(const char* buffer, int length, int processId, const cha
 TCORE_EXPORT void hexTrace(const char* buffer, unsigned long length, const char* title, const char* subtitle);
 TCORE_EXPORT void hexTrace(const char* buffer, unsigned long length, int processId, const char* title);
 
-// Replaces each character by its class: digit N, upper X, lower x, other -.
+// Replaces each character by its class: digit N, upper X, lower x, other -
+// (each byte of a multibyte character counts as one). Stops at the first NUL.
 TCORE_EXPORT char* MaskaString(char* text);
-// Multibyte copy of a connect string with every "PWD=" and "PASSWD=" value masked.
+// The multibyte form of text with every byte masked as MaskaString does, an
+// embedded NUL included.
+TCORE_EXPORT std::string xqMaskedText(const XQSTRING& text);
+// Multibyte copy of a connect string with the value of every "PWD=" and
+// "PASSWD=" masked (any case, blanks allowed before "=", wherever the keyword
+// stands, also inside another value). A value runs from the "=" to the next
+// ";"; a value in braces or double quotes to its closing brace or quote (a
+// doubled one inside stands for itself) and on to the next ";". Under every
+// reading of the string no character of a password stays in clear; the
+// quotes themselves are kept. The output is as long as the unmasked form.
 TCORE_EXPORT std::string printConnectStr(const XQSTRING& connect);
 // The directory for log files, ending in "/": $XQS_LOGGING, /var/ORV/ or /tmp/.
 TCORE_EXPORT XQSTRING setupLogDir();

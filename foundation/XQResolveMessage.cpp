@@ -62,10 +62,9 @@ XQResolveMessage::~XQResolveMessage() = default;
 XQRC XQResolveMessage::ResolveMsgs(XQRC& rc, XQSTRING& secondaryText, XQSTRING& primaryText,
                                    const XQSTRING& extraInsert, unsigned int numberInsert) {
     const wchar_t* inserts[12] = {};
-    XQSTRING numberText;
     int code = 0;
     XQRC::domainType domain = XQRC::WhsSrv;
-    UnloadXqrc(rc, extraInsert, numberInsert, code, domain, inserts, numberText);
+    UnloadXqrc(rc, extraInsert, numberInsert, code, domain, inserts);
 
     XQSTRING fileName = catalogueName;
     void* buffer = nullptr;
@@ -169,27 +168,35 @@ XQRC XQResolveMessage::LookupFileMsg(XQSTRING& fileName, int code, void** text, 
     return success();
 }
 
-void XQResolveMessage::UnloadXqrc(const XQRC& rc, const XQSTRING& extraInsert, unsigned int numberInsert,
-                                  int& code, XQRC::domainType& domain, const wchar_t** inserts,
-                                  XQSTRING& numberText) {
+namespace {
+
+// The texts the inserts of the calling thread's last UnloadXqrc point to.
+// The return code arrives by value and dies with the call, and one resolver
+// may serve many threads unlocked, so the texts live per thread.
+struct UnloadedTexts {
+    XQSTRING tokens[10];
+    XQSTRING extra;
+    XQSTRING number;
+};
+
+}  // namespace
+
+void XQResolveMessage::UnloadXqrc(XQRC rc, const XQSTRING& extraInsert, unsigned int numberInsert, int& code,
+                                  XQRC::domainType& domain, const wchar_t** inserts) {
     XQ_TRACE_METHOD("XQResolveMessage::UnloadXqrc()");
+    static thread_local UnloadedTexts texts;
     code = rc.code;
     domain = rc.domain;
+    XQSTRING* t = texts.tokens;
+    rc.GetXQMessage(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
+    texts.extra = extraInsert;
     wchar_t digits[16];
     std::swprintf(digits, 16, L"%d", static_cast<int>(numberInsert));
-    numberText = digits;
-    inserts[0] = rc.messageToken1.c_str();
-    inserts[1] = rc.messageToken2.c_str();
-    inserts[2] = rc.messageToken3.c_str();
-    inserts[3] = rc.messageToken4.c_str();
-    inserts[4] = rc.messageToken5.c_str();
-    inserts[5] = rc.messageToken6.c_str();
-    inserts[6] = rc.messageToken7.c_str();
-    inserts[7] = extraInsert.c_str();
-    inserts[8] = numberText.c_str();
-    inserts[9] = rc.messageToken8.c_str();
-    inserts[10] = rc.messageToken9.c_str();
-    inserts[11] = rc.messageToken10.c_str();
+    texts.number = digits;
+    for (int i = 0; i < 7; ++i) inserts[i] = t[i].c_str();
+    inserts[7] = texts.extra.c_str();
+    inserts[8] = texts.number.c_str();
+    for (int i = 7; i < 10; ++i) inserts[i + 2] = t[i].c_str();
 }
 
 XQRC XQResolveMessage::OpenNTEventLog(const XQSTRING) {

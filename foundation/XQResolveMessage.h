@@ -39,10 +39,12 @@ public:
     XQRC LookupFileMsg(XQSTRING& fileName, int code, void** text, const wchar_t** inserts);
 
     // code and domain of rc, and the twelve inserts (table above). The
-    // inserts point into rc and into numberText, which must both outlive
-    // their use; numberText receives the number's text.
-    void UnloadXqrc(const XQRC& rc, const XQSTRING& extraInsert, unsigned int numberInsert, int& code,
-                    XQRC::domainType& domain, const wchar_t** inserts, XQSTRING& numberText);
+    // inserts point to copies of the texts (tokens, extra text, the number in
+    // decimal) kept per thread: they stay valid on the calling thread until
+    // its next UnloadXqrc, whatever becomes of rc and extraInsert. So a
+    // shared object serves any number of threads without a lock.
+    void UnloadXqrc(XQRC rc, const XQSTRING& extraInsert, unsigned int numberInsert, int& code,
+                    XQRC::domainType& domain, const wchar_t** inserts);
 
     // Event log: on this platform each only traces its entry and exit
     // (level 4) and returns success.

@@ -12,6 +12,7 @@ namespace listcodec {
 // rows is used by the result set only.
 template <class List>
 struct Codec {
+    typedef List ListType;
     const char* name;
     unsigned int (*size)(const List&);
     void (*write)(const List&, unsigned char*, unsigned long*);
@@ -48,6 +49,29 @@ const Codec<XQResultSetDataList> kResultSet{
     },
     [](XQResultSetDataList& l, XQFieldReader& r, long rows) { GetResultSetFromBuffer(l, r, rows); },
     0};
+
+// Calls visit(kind, codec) for the sixteen list kinds, kind being the number
+// the encoding fuzz target gives each (fuzz/FuzzTargets.h).
+template <class Visit>
+void forEachListKind(Visit&& visit) {
+    visit(0u, TCORE_CODEC(XQPrimaryKeyDataList, PrimaryKeyList, 0));
+    visit(1u, TCORE_CODEC(XQForeignKeyDataList, ForeignKeyList, 0));
+    visit(2u, TCORE_CODEC(XQAttributeDataList, DataList, 0));
+    visit(3u, TCORE_CODEC(XQTableNameDataList, TableList, 0));
+    visit(4u, TCORE_CODEC(XQDPTableNameDataList, DPTableList, 0));
+    visit(5u, TCORE_CODEC(XQColAttrDataList, ColAttrList, 0));
+    visit(6u, TCORE_CODEC(XQCfgParmList, CfgParmList, 0));
+    // Ten prefixes sized per name, where the writer uses one.
+    visit(7u, TCORE_CODEC(XQCaptureSchemaList, CaptureSchemaList, 180));
+    visit(8u, kResultSet);
+    visit(9u, TCORE_CODEC(XQRfcFieldDescList, RfcFieldDescList, 0));
+    visit(10u, TCORE_CODEC(XQRfcStElemDescList, RfcStElemDescList, 0));
+    visit(11u, TCORE_CODEC(XQBapiParamList, BapiParamList, 0));
+    visit(12u, TCORE_CODEC(XQBOBapiList, BOBapiList, 0));
+    visit(13u, TCORE_CODEC(XQBONodeList, BONodeList, 0));
+    visit(14u, TCORE_CODEC(XQBONameList, BONameList, 0));
+    visit(15u, TCORE_CODEC(XQLPZDataList, LPZDataList, 0));
+}
 
 }  // namespace listcodec
 

@@ -13,12 +13,6 @@ namespace {
 
 std::string mb(const XQSTRING& s) { return xqToMultibyte(s); }
 
-std::string masked(const XQSTRING& s) {
-    std::string m = xqToMultibyte(s);
-    if (!m.empty()) MaskaString(&m[0]);
-    return m;
-}
-
 }  // namespace
 
 XQAgentMessage::XQAgentMessage() { Reset(); }
@@ -361,7 +355,7 @@ void XQAgentMessage::Print(const XQSTRING& destination) const {
     p.item("SourceDBType", w, SourceDBType);
     p.item("SourceDBVersion", w, mb(SourceDBVersion));
     p.item("SourceDBUserid", w, mb(SourceDBUserid));
-    p.item("SourceDBPassword", w, masked(SourceDBPassword));
+    p.item("SourceDBPassword", w, xqMaskedText(SourceDBPassword));
     p.item("SourceDBCodePage", w, static_cast<int>(SourceDBCodePage));
     p.item("SourceDBMSServerName", w, mb(SourceDBMSServerName));
     p.item("TargetDBConnectString", w, printConnectStr(TargetDBConnectString));
@@ -369,7 +363,7 @@ void XQAgentMessage::Print(const XQSTRING& destination) const {
     p.item("TargetDBType", w, TargetDBType);
     p.item("TargetDBVersion", w, mb(TargetDBVersion));
     p.item("TargetDBUserid", w, mb(TargetDBUserid));
-    p.item("TargetDBPassword", w, masked(TargetDBPassword));
+    p.item("TargetDBPassword", w, xqMaskedText(TargetDBPassword));
     p.item("TargetDBCodePage", w, static_cast<int>(TargetDBCodePage));
     p.item("TargetDBMSServerName", w, mb(TargetDBMSServerName));
     p.item("ControlDBQualifier", w, mb(ControlDBQualifier));
@@ -394,7 +388,7 @@ void XQAgentMessage::Print(const XQSTRING& destination) const {
     else
         p.put("             Agent Userid : " + mb(AgentUserid));
     p.endLine();
-    p.item("Agent Password", w, masked(AgentPassword));
+    p.item("Agent Password", w, xqMaskedText(AgentPassword));
     p.item("Input Data List Entries", wide, static_cast<long>(InputDataList.size()));
     p.item("Output Data List Entries", wide, static_cast<long>(OutputDataList.size()));
     p.item("Table List Entries", wide, static_cast<long>(TableList.size()));

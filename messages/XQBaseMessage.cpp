@@ -396,10 +396,9 @@ XQRC XQBaseMessage::UnpackMessage(const unsigned char* buffer, unsigned long* cu
     rc.code = static_cast<int>(r.ReadNumberLong());
     rc.secondaryCode = static_cast<int>(r.ReadNumberLong());
     rc.isWarningFlag = static_cast<int>(r.ReadNumber());
-    // The domain type holds 0 to 7; anything else from the wire is an
-    // invalid domain all the same ("WhsInvDom").
-    long domain = static_cast<int32_t>(r.ReadNumber());
-    rc.domain = static_cast<XQRC::domainType>(domain >= 0 && domain <= 7 ? domain : 7);
+    // Kept as read, also outside the six domains, so that a relayed reply
+    // carries the sender's number (its text form is "WhsInvDom").
+    rc.domain = static_cast<XQRC::domainType>(static_cast<int32_t>(r.ReadNumber()));
     r.ReadString(rc.systemMessage);
     r.ReadString(rc.hostName);
     rc.AddComment(r.ReadString());
@@ -415,6 +414,10 @@ XQRC XQBaseMessage::UnpackMessage(const unsigned char* buffer, unsigned long* cu
     RowsReceived = static_cast<int32_t>(r.ReadNumberLong());
     ::GetColAttrListFromBuffer(ColAttrList, r);
     ::GetResultSetFromBuffer(ResultSet, r, RowsReceived);
+    // A result set cut short reads as empty; the count then says so too, so
+    // that no reader looks for rows the message does not hold.
+    if (RowsReceived > 0 && ResultSet.size() != static_cast<size_t>(RowsReceived))
+        RowsReceived = static_cast<long>(ResultSet.size());
     CommitFlag = static_cast<int>(r.ReadNumber());
     ::GetBONameListFromBuffer(BONameList, r);
     ::GetBONodeListFromBuffer(BONodeList, r);

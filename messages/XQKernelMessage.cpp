@@ -163,8 +163,7 @@ void XQKernelMessage::Print(const XQSTRING& destination) const {
     };
     auto num = [](unsigned int v) { return std::to_string(static_cast<int>(v)); };
     auto flag = [](int v, const char* yes, const char* no) { return std::string(v != 0 ? yes : no); };
-    std::string password = mb(AgentPassword);
-    if (!password.empty()) MaskaString(&password[0]);
+    const std::string password = xqMaskedText(AgentPassword);
 
     p.frame("======>>>>>> START KERNEL Message Class <<<<<<======");
     line(" Information Resource", "\tInformation Resource : ", mb(InformationResource));

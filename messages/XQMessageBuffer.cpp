@@ -1,10 +1,12 @@
 #include "messages/XQMessageBuffer.h"
 
+#include <cstdlib>
+
 #include "foundation/Trace.h"
 
 XQMessageBuffer::XQMessageBuffer(unsigned int n) : data(nullptr), size(n) {
     XQ_TRACE_METHOD("XQMessageBuffer::XQMessageBuffer()");
-    data = new unsigned char[n];
+    data = static_cast<unsigned char*>(std::malloc(n == 0 ? 1 : n));
 }
 
 XQMessageBuffer::XQMessageBuffer(unsigned char* d, unsigned int n) : data(d), size(n) {
@@ -13,5 +15,5 @@ XQMessageBuffer::XQMessageBuffer(unsigned char* d, unsigned int n) : data(d), si
 
 XQMessageBuffer::~XQMessageBuffer() {
     XQ_TRACE_METHOD("XQMessageBuffer::~XQMessageBuffer()");
-    delete[] data;
+    std::free(data);
 }

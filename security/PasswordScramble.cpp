@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -57,18 +58,22 @@ XQRC postprocessencstring(unsigned long* length, char* buffer) {
 
     std::vector<wchar_t> text;
     if (k > 0) {
-        unsigned char* converted = new unsigned char[2 * k];
+        unsigned char* converted = static_cast<unsigned char*>(std::malloc(2 * k));
+        if (converted == nullptr) {
+            swapbytes(*length, buffer);
+            return XQRC(8463, -1, XQRC::WhsSrv);
+        }
         std::memcpy(converted, work.data(), 2 * k);
         int convertedLength = static_cast<int>(2 * k);
         XQRC rc = ConvertUnicodeToWide(converted, convertedLength);
         if (rc.code != 0) {
-            delete[] converted;
+            std::free(converted);
             swapbytes(*length, buffer);
             return rc;
         }
         const wchar_t* wide = reinterpret_cast<const wchar_t*>(converted);
         text.assign(wide, wide + wcsnlen(wide, static_cast<size_t>(convertedLength) / 4));
-        delete[] converted;
+        std::free(converted);
     }
     std::memset(buffer, 0, (units + 1) * 4);
     if (!text.empty()) std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), units) * 4);

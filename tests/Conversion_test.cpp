@@ -6,9 +6,11 @@
 
 #include <langinfo.h>
 
+#include <atomic>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 #include <string>
 #include <thread>
@@ -16,6 +18,28 @@
 
 #include "foundation/Conversion.h"
 #include "foundation/Trace.h"
+
+// Counts the array allocations of this program: ConvertUnicodeToWide takes
+// and hands back malloc() memory, so a conversion must make none.
+namespace {
+std::atomic<long> gArrayAllocations{0};
+}
+void* operator new[](std::size_t n) {
+    gArrayAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete[](void* p) noexcept {
+    if (p != nullptr) gArrayAllocations.fetch_add(1, std::memory_order_relaxed);
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    if (p != nullptr) gArrayAllocations.fetch_add(1, std::memory_order_relaxed);
+    std::free(p);
+}
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -79,13 +103,17 @@ WideResult toUnicode(std::vector<wchar_t> in, unsigned int length, bool fast) {
     return {rc.code, rc.secondaryCode, rc.methodName, rc.systemMessage, std::vector<unsigned char>(p, p + length)};
 }
 
+// The buffer comes from malloc() and the result goes to free(), as the
+// function's contract says; it must not use new[] or delete[] on either.
 WideResult toWide(const std::vector<unsigned char>& in, int length, bool fast) {
-    unsigned char* buf = new unsigned char[in.size() + 1];
+    unsigned char* buf = static_cast<unsigned char*>(std::malloc(in.size() + 1));
     std::memcpy(buf, in.data(), in.size());
     unsigned char* const original = buf;
     int len = length;
     xqSetConversionFastPath(fast);
+    const long arraysBefore = gArrayAllocations.load();
     XQRC rc = ConvertUnicodeToWide(buf, len);
+    EXPECT_EQ(gArrayAllocations.load(), arraysBefore) << "new[] or delete[] on the caller's buffer";
     xqSetConversionFastPath(true);
     WideResult r{rc.code, rc.secondaryCode, rc.methodName, rc.systemMessage, {}};
     if (rc.code == 0) {
@@ -96,7 +124,7 @@ WideResult toWide(const std::vector<unsigned char>& in, int length, bool fast) {
         EXPECT_EQ(buf, original) << "a failed conversion keeps the caller's buffer";
         EXPECT_EQ(len, length);
     }
-    delete[] buf;
+    std::free(buf);
     return r;
 }
 
@@ -160,6 +188,13 @@ TEST_F(Conversion, CodesOfCharactersTheWireOrLocaleCannotCarry) {
             EXPECT_EQ(a.code, 8462);
         }
     }
+    // A value above U+10FFFF (six bytes in glibc's UTF-8) is refused, never
+    // dropped from the text; so is a language tag (U+E0001), which glibc's
+    // converter would skip.
+    for (wchar_t c : {static_cast<wchar_t>(0x4A4A4A4A), static_cast<wchar_t>(0xE0001)}) {
+        const std::vector<wchar_t> one = {c};
+        for (bool fast : {true, false}) EXPECT_NE(toUnicode(one, 4, fast).code, 0) << std::hex << c;
+    }
     // A surrogate in UCS-2 is no character in any locale.
     std::vector<unsigned char> bad = ucs2Of(L"XQ", 16);
     bad[6] = 0xD8;
@@ -169,6 +204,17 @@ TEST_F(Conversion, CodesOfCharactersTheWireOrLocaleCannotCarry) {
         EXPECT_EQ(r.secondary, -1);
         EXPECT_EQ(r.method, L"VCAUTIL::ConvertUnicodeToWide");
         EXPECT_EQ(r.text, L"iconv error");
+    }
+}
+
+TEST_F(Conversion, TextOfCharactersLongerInUtf8ThanInUcs2ComesBack) {
+    if (codeset_ != Codeset::Utf8) GTEST_SKIP() << "needs a UTF-8 locale";
+    // Three UTF-8 bytes for every two UCS-2 bytes, and no slack at all.
+    const std::wstring text(40, L'\x4E2D');
+    for (bool fast : {true, false}) {
+        WideResult r = toWide(ucs2Of(text, 80), 80, fast);
+        ASSERT_EQ(r.code, 0) << "fast=" << fast;
+        EXPECT_EQ(0, std::memcmp(r.bytes.data(), packed(text, 40).data(), 160)) << "fast=" << fast;
     }
 }
 
@@ -278,13 +324,13 @@ TEST_F(Conversion, ThreadsConvertAtOnceWithTheirOwnDescriptors) {
             for (int i = 0; i < 200; ++i) {
                 std::vector<wchar_t> buf = packed(text + L" " + std::to_wstring(i), 64);
                 if (ConvertWideToUnicode(buf.data(), 256).code != 0) ++failures[t];
-                unsigned char* bytes = new unsigned char[256];
+                unsigned char* bytes = static_cast<unsigned char*>(std::malloc(256));
                 std::memcpy(bytes, buf.data(), 256);
                 int len = 256;
                 XQRC rc = ConvertUnicodeToWide(bytes, len);
                 std::vector<wchar_t> expect = packed(text + L" " + std::to_wstring(i), 128);
                 if (rc.code != 0 || len != 512 || std::memcmp(bytes, expect.data(), 512) != 0) ++failures[t];
-                delete[] bytes;
+                std::free(bytes);
             }
         });
     }

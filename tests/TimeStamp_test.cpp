@@ -189,8 +189,8 @@ TEST_F(TimeStampTest, Operators) {
     EXPECT_TRUE(negative < early);
     EXPECT_EQ(negative - at(0), -16);
     std::ostringstream os;
-    os << late;
-    EXPECT_EQ(os.str(), "5000");
+    os << late << ' ' << at(static_cast<unsigned long>(-5)) << ' ' << negative;
+    EXPECT_EQ(os.str(), "5000 -5 -16") << "the signed count";
 }
 
 }  // namespace

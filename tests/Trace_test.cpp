@@ -170,18 +170,32 @@ TEST_F(TraceTest, MaskaStringKeepsLengthAndClasses) {
 }
 
 TEST_F(TraceTest, ConnectStringMasking) {
-    EXPECT_EQ(printConnectStr(L"DSN=ctl;pwd=Secret9;UID=me"), "DSN=ctl;pwd=XxxxxxN;UID=me");
-    EXPECT_EQ(printConnectStr(L"DSN=ctl;pwd=Secret9;UID=me").find("Secret"), std::string::npos);
-    EXPECT_EQ(printConnectStr(L"DSN=x;PWD=Ab1;UID=u"), "DSN=x;PWD=XxN;UID=u");
-    EXPECT_EQ(printConnectStr(L"PWD=ab cd"), "PWD=xx cd");               // ends at a blank
-    EXPECT_EQ(printConnectStr(L"PWD=\"ab\" x"), "PWD=\"xx\" x");         // quote before blank
-    EXPECT_EQ(printConnectStr(L"DSN=a;UID=b;PWD=tail9"), "DSN=a;UID=b;PWD=xxxxN");  // at the end
-    EXPECT_EQ(printConnectStr(L"PASSWD=Zz1;DSN=a"), "PASSWD=XxN;DSN=a");
-    // Both keywords, in either order, every occurrence.
-    EXPECT_EQ(printConnectStr(L"PASSWD=aa;PWD=bb;passwd=CC;pwd=dd"), "PASSWD=xx;PWD=xx;passwd=XX;pwd=xx");
-    EXPECT_EQ(printConnectStr(L"PWD=;DSN=a"), "PWD=;DSN=a");  // empty value skipped
-    EXPECT_EQ(printConnectStr(L"DSN=a"), "DSN=a");
-    EXPECT_EQ(printConnectStr(L""), "");
+    const struct {
+        const wchar_t* in;
+        const char* out;
+    } cases[] = {
+        {L"DSN=ctl;pwd=Secret9;UID=me", "DSN=ctl;pwd=XxxxxxN;UID=me"},
+        {L"DSN=a;UID=b;PWD=tail9", "DSN=a;UID=b;PWD=xxxxN"},
+        {L"PASSWD=aa;PWD=bb;passwd=CC;pwd=dd", "PASSWD=xx;PWD=xx;passwd=XX;pwd=xx"},  // every one, any order
+        {L"PWD=;DSN=a", "PWD=;DSN=a"},
+        {L"DSN=a", "DSN=a"},
+        {L"", ""},
+        // Braces quote a value holding ";" ("}}" is a brace inside it).
+        {L"PWD={pa;ss};UID=u", "PWD={xx-xx};UID=u"},
+        {L"PWD={a}}b;c};UID=u", "PWD={x--x-x};UID=u"},
+        {L"PWD={open;to the end", "PWD={xxxx-xx-xxx-xxx"},
+        {L"PWD=\"q;w\";UID=u", "PWD=\"x-x\";UID=u"},
+        {L"PWD=\"ab\" x;UID=u", "PWD=\"xx\"-x;UID=u"},  // and what follows the quote up to ";"
+        {L"PWD=ab cd", "PWD=xx-xx"},                       // a blank belongs to the value
+        {L"Pwd = {s;t}", "Pwd =-{x-x}"},
+        {L"PWD\t\n=a b", "PWD\t\n=x-x"},
+        {L"DSN={PWD=a;b};PWD=c", "DSN={PWD=x;b};PWD=x"},   // a keyword inside a value counts too
+    };
+    for (const auto& c : cases) EXPECT_EQ(printConnectStr(c.in), c.out) << xqToMultibyte(c.in);
+    // A NUL inside a value does not end the mask.
+    const XQSTRING withNul(L"PWD=a\0bc;UID=u", 14);
+    EXPECT_EQ(printConnectStr(withNul), std::string("PWD=x-xx;UID=u"));
+    EXPECT_EQ(xqMaskedText(XQSTRING(L"a\0B", 3)), "x-X");
 }
 
 TEST_F(TraceTest, LogDirectoryChoice) {

@@ -7,9 +7,13 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <regex>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "db/DbClient.h"
@@ -70,6 +74,30 @@ TEST_F(Catalogue, EveryLibraryCodeHasAText) {
     XQSTRING none = L"x";
     EXPECT_EQ(r.ResolveEvent(1, none).code, 0);
     EXPECT_EQ(none, L"") << "a code without a text gives an empty text";
+}
+
+// The README's table of return codes lists every code the library defines,
+// each with its catalogue text, and nothing else.
+TEST_F(Catalogue, ReadmeTableMatchesTheCatalogue) {
+    const char* source = std::getenv("TCORE_SOURCE_DIR");
+    if (source == nullptr) GTEST_SKIP() << "TCORE_SOURCE_DIR not set";
+    auto rows = [](const std::string& path, const std::regex& row) {
+        std::map<int, std::string> found;
+        std::ifstream in(path);
+        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (std::sregex_iterator it(all.begin(), all.end(), row), end; it != end; ++it)
+            found[std::stoi((*it)[1])] = (*it)[2];
+        return found;
+    };
+    const auto catalogue = rows(std::string(source) + "/catalogue/ql7orx.po",
+                                std::regex("msgid \"([0-9]+)\"\nmsgstr \"([^\n]*)\"\n"));
+    const auto readme = rows(std::string(source) + "/README.md", std::regex("\n\\| ([0-9]+) \\| ([^\n]*) \\|(?=\n)"));
+    std::map<int, std::string> expected;
+    for (int code : xqLibraryCodes()) {
+        ASSERT_EQ(catalogue.count(code), 1u) << code;
+        expected[code] = std::regex_replace(catalogue.at(code), std::regex("\\\\\""), "\"");
+    }
+    EXPECT_EQ(readme, expected);
 }
 
 TEST_F(Catalogue, InsertsInOrder) {
@@ -264,6 +292,39 @@ TEST_F(Catalogue, SharedObjectOnManyThreads) {
                 XQSTRING secondary, primary;
                 r.ResolveMsgs(rc, secondary, primary, L"", 0);
                 if (primary != L"The host name host" + std::to_wstring(t) + L" could not be resolved.") ++failures[t];
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    for (int f : failures) EXPECT_EQ(f, 0);
+}
+
+// The signature code written against the interface calls.
+static_assert(std::is_same<decltype(&XQResolveMessage::UnloadXqrc),
+                           void (XQResolveMessage::*)(XQRC, const XQSTRING&, unsigned int, int&, XQRC::domainType&,
+                                                      const wchar_t**)>::value,
+              "UnloadXqrc(XQRC, const XQSTRING&, unsigned int, int&, XQRC::domainType&, const wchar_t**)");
+
+TEST_F(Catalogue, UnloadedInsertsOutliveTheirArgumentsOnEveryThread) {
+    XQResolveMessage shared;
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&shared, &failures, t] {
+            for (unsigned i = 0; i < 300; ++i) {
+                const std::wstring mine = std::to_wstring(t);
+                int code = 0;
+                XQRC::domainType domain = XQRC::WhsSrv;
+                const wchar_t* inserts[12] = {};
+                // Both texts are temporaries, gone before the inserts are read.
+                XQRC rc = withTokens(9000 + t, XQRC::Sockets);
+                rc.messageToken1 = L"first" + mine;
+                shared.UnloadXqrc(std::move(rc), L"extra" + mine, 1000u * t + i, code, domain, inserts);
+                const std::wstring expected[12] = {L"first" + mine, L"t2", L"t3", L"t4", L"t5", L"t6", L"t7",
+                                                   L"extra" + mine, std::to_wstring(1000 * t + i), L"t8", L"t9", L"t10"};
+                bool same = code == 9000 + t && domain == XQRC::Sockets;
+                for (int k = 0; k < 12; ++k) same = same && inserts[k] != nullptr && expected[k] == inserts[k];
+                if (!same) ++failures[t];
             }
         });
     }

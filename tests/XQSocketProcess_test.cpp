@@ -238,7 +238,7 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     ASSERT_EQ(received.code, 0);
     EXPECT_EQ(size, 256);
     EXPECT_EQ(0, std::memcmp(data, L"XQBase    firewall", 18 * sizeof(wchar_t)));
-    delete[] data;
+    std::free(data);
     EXPECT_EQ(FireWallLastPort.load(), 6000u);
 
     // A listener on a port asked for by number also moves the range on.

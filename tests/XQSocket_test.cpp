@@ -71,7 +71,7 @@ Received receiveOne(XQSocket& rx) {
     r.rc = rx.Receive(&data, &size);
     if (r.rc.code == 0) {
         r.bytes.assign(data, data + size);
-        delete[] data;
+        std::free(data);
     }
     return r;
 }

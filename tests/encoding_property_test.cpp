@@ -45,40 +45,6 @@ void operator delete(void* p, std::size_t) noexcept {
 namespace {
 
 using listcodec::Codec;
-using listcodec::kResultSet;
-
-// Fills every member of a record with random values, nested lists included.
-struct RandomFill {
-    RandomValues& random;
-    unsigned maxNested;
-    void operator()(XQSTRING& text) { text = random.text(); }
-    void operator()(int& number) { number = random.number(); }
-    template <class T>
-    void operator()(std::vector<T>& list) {
-        list.resize(random.below(maxNested + 1));
-        for (T& element : list) xqlist::Wire<T>::Fields(element, *this);
-    }
-};
-
-template <class List>
-List randomList(RandomValues& random, unsigned maxCount, unsigned maxNested = 3) {
-    List list;
-    RandomFill fill{random, maxNested};
-    list.resize(random.below(maxCount + 1));
-    for (auto& element : list) xqlist::Wire<typename List::value_type>::Fields(element, fill);
-    return list;
-}
-
-template <>
-XQResultSetDataList randomList<XQResultSetDataList>(RandomValues& random, unsigned maxCount,
-                                                    unsigned) {
-    XQResultSetDataList rows(random.below(maxCount + 1));
-    const unsigned columns = random.below(6);
-    for (XQResultSetData& row : rows) {
-        for (unsigned c = 0; c < columns; ++c) row.push_back(random.text());
-    }
-    return rows;
-}
 
 // Records without operator== (table names) are compared through their bytes alone.
 template <class T, class = void>
@@ -219,22 +185,7 @@ void checkJunk(const Codec<List>& codec, unsigned seed) {
 
 template <class Check>
 void forEveryKind(Check check) {
-    check(TCORE_CODEC(XQPrimaryKeyDataList, PrimaryKeyList, 0));
-    check(TCORE_CODEC(XQForeignKeyDataList, ForeignKeyList, 0));
-    check(TCORE_CODEC(XQAttributeDataList, DataList, 0));
-    check(TCORE_CODEC(XQTableNameDataList, TableList, 0));
-    check(TCORE_CODEC(XQDPTableNameDataList, DPTableList, 0));
-    check(TCORE_CODEC(XQColAttrDataList, ColAttrList, 0));
-    check(TCORE_CODEC(XQCfgParmList, CfgParmList, 0));
-    check(TCORE_CODEC(XQCaptureSchemaList, CaptureSchemaList, 180));
-    check(TCORE_CODEC(XQRfcFieldDescList, RfcFieldDescList, 0));
-    check(TCORE_CODEC(XQRfcStElemDescList, RfcStElemDescList, 0));
-    check(TCORE_CODEC(XQBapiParamList, BapiParamList, 0));
-    check(TCORE_CODEC(XQBOBapiList, BOBapiList, 0));
-    check(TCORE_CODEC(XQBONodeList, BONodeList, 0));
-    check(TCORE_CODEC(XQBONameList, BONameList, 0));
-    check(TCORE_CODEC(XQLPZDataList, LPZDataList, 0));
-    check(kResultSet);
+    listcodec::forEachListKind([&](unsigned, const auto& codec) { check(codec); });
 }
 
 TEST(ListEncodingProperty, RandomListsOfEveryKindRoundTrip) {

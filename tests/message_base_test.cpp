@@ -185,12 +185,14 @@ TEST(BaseMessage, CharacterTypeCheckReadsTheReceiver) {
 TEST(BaseMessage, CommentsAccumulateOnReuseAndInReplies) {
     XQBaseMessage m;
     m.ReturnCode.code = 6105;
+    m.ReturnCode.domain = static_cast<XQRC::domainType>(42);  // no domain of this library: relayed as it is
     m.ReturnCode.comment = L"remote";
     m.ReturnCode.messageToken3 = L"t3";
     PackedMessage p = packBase(m);
     XQBaseMessage r;
     r.UnpackMessageBounded(p.bytes.data(), p.bytes.size());
     EXPECT_EQ(r.ReturnCode.comment, L"remote");
+    EXPECT_EQ(r.ReturnCode.domain, 42);
     r.UnpackMessageBounded(p.bytes.data(), p.bytes.size());
     EXPECT_EQ(r.ReturnCode.comment, L"remote\nremote");
 

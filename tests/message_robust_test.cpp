@@ -98,6 +98,18 @@ TEST(MessageRobustness, TruncatedTailReadsAsEmptyFields) {
     EXPECT_TRUE(r2.ProcessName.empty());
     EXPECT_EQ(XQBaseMessage::GetAnnouncedSize(shortened.data(), shortened.size()), n);
     EXPECT_EQ(XQBaseMessage::GetAnnouncedSize(shortened.data(), 60), 0u) << "head not present";
+
+    // A result set cut short reads as empty, and the row count with it.
+    XQBaseMessage rows;
+    rows.ResultSet = {{L"a", L"b"}, {L"c", L"d"}};
+    rows.RowsReceived = 2;
+    PackedMessage q = packBase(rows);
+    const size_t cut = q.bytes.size() - 4 * 24 - 8;  // inside "d": four one-digit fields follow it
+    auto cutCopy = exactCopy(q.bytes, cut);
+    XQBaseMessage r3;
+    EXPECT_EQ(r3.UnpackMessageBounded(cutCopy.get(), cut).code, 0);
+    EXPECT_TRUE(r3.ResultSet.empty());
+    EXPECT_EQ(r3.RowsReceived, 0);
 }
 
 TEST(MessageRobustness, RandomByteFlips) {

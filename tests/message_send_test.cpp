@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,7 +27,7 @@ public:
             rc_ = socket_.Receive(&data, &size);
             if (rc_.code == 0) {
                 payload_.assign(data, data + size);
-                delete[] data;
+                std::free(data);
             }
         });
     }

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "messages/ListCodec.h"
+#include "messages/ListEncoding.h"
+
 // Helpers for the field-encoding tests: packed buffers written as text, the
 // text of a packed buffer, and random values.
 
@@ -42,5 +45,39 @@ class RandomValues {
   private:
     std::mt19937 rng_;
 };
+
+// Fills every member of a record with random values, nested lists included.
+struct RandomFill {
+    RandomValues& random;
+    unsigned maxNested;
+    void operator()(std::wstring& text) { text = random.text(); }
+    void operator()(int& number) { number = random.number(); }
+    template <class T>
+    void operator()(std::vector<T>& list) {
+        list.resize(random.below(maxNested + 1));
+        for (T& element : list) xqlist::Wire<T>::Fields(element, *this);
+    }
+};
+
+// A list of up to maxCount random records (result sets: rows of up to five
+// columns, every row as wide).
+template <class List>
+List randomList(RandomValues& random, unsigned maxCount, unsigned maxNested = 3) {
+    List list;
+    RandomFill fill{random, maxNested};
+    list.resize(random.below(maxCount + 1));
+    for (auto& element : list) xqlist::Wire<typename List::value_type>::Fields(element, fill);
+    return list;
+}
+
+template <>
+inline XQResultSetDataList randomList<XQResultSetDataList>(RandomValues& random, unsigned maxCount, unsigned) {
+    XQResultSetDataList rows(random.below(maxCount + 1));
+    const unsigned columns = random.below(6);
+    for (XQResultSetData& row : rows) {
+        for (unsigned c = 0; c < columns; ++c) row.push_back(random.text());
+    }
+    return rows;
+}
 
 #endif

@@ -490,7 +490,7 @@ void MessageRandom::fill(XQBaseMessage& m) {
     rc.code = number();
     rc.secondaryCode = number();
     rc.isWarningFlag = number();
-    rc.domain = static_cast<XQRC::domainType>(rng_() % 8);
+    rc.domain = static_cast<XQRC::domainType>(number());  // any number travels, not only the six domains
     rc.methodName = text();
     rc.executableName = text();
     rc.systemMessage = text();
