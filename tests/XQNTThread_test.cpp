@@ -241,7 +241,7 @@ TEST(XQNTThread, TerminateEndsEachKindOfWaitAndLeavesItsObjectUsable) {
              unsigned char* data = nullptr;
              int size = 0;
              w.socket.Receive(&data, &size);
-             delete[] data;
+             std::free(data);
          },
          [](WaitObjects& w) {
              unsigned int port = 0;
@@ -251,7 +251,7 @@ TEST(XQNTThread, TerminateEndsEachKindOfWaitAndLeavesItsObjectUsable) {
              int size = 0;
              returnsWithin("socket Receive after a receiver was ended",
                            [&] { EXPECT_EQ(w.socket.Receive(&data, &size).code, 0); });
-             delete[] data;
+             std::free(data);
              EXPECT_GT(size, 0);
              EXPECT_EQ(sent.get().code, 0);
          }},

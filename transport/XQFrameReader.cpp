@@ -1,11 +1,13 @@
 #include "transport/XQFrameReader.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "transport/XQReceiveCounters.h"
 #include "transport/XQSocket.h"
+
+void XQFreeBytes::operator()(unsigned char* p) const { std::free(p); }
 
 XQHeldBytes& XQHeldBytes::operator=(XQHeldBytes&& other) noexcept {
     if (this != &other) {
@@ -62,7 +64,7 @@ XQFrameReader::Status XQFrameReader::advance(std::size_t n) {
         }
     }
     if (refusal_ == None) {
-        payload_.reset(new (std::nothrow) unsigned char[count_]);
+        payload_.reset(static_cast<unsigned char*>(std::malloc(count_)));
         if (payload_ == nullptr) refusal_ = OverBound;
     }
     if (refusal_ != None) {

@@ -9,6 +9,12 @@
 
 class XQReceiveCounters;
 
+// Received payloads come from malloc(): whoever takes one frees it with free().
+struct XQFreeBytes {
+    void operator()(unsigned char* p) const;
+};
+using XQPayload = std::unique_ptr<unsigned char, XQFreeBytes>;
+
 // Bytes taken from a receive bound, given back when the holder goes. Movable,
 // not copyable; an empty one holds nothing.
 class TCORE_EXPORT XQHeldBytes {
@@ -61,9 +67,9 @@ public:
     // taken (what follows a complete frame is not taken).
     std::size_t feed(const unsigned char* p, std::size_t n);
 
-    // The complete payload (allocated with new[]) and the bytes it holds of
-    // the bound. REQUIRES: status() == Complete.
-    std::unique_ptr<unsigned char[]> takePayload() { return std::move(payload_); }
+    // The complete payload (from malloc()) and the bytes it holds of the
+    // bound. REQUIRES: status() == Complete.
+    XQPayload takePayload() { return std::move(payload_); }
     XQHeldBytes takeHeld() { return std::move(held_); }
 
 private:
@@ -73,7 +79,7 @@ private:
     unsigned char countBytes_[4] = {};
     std::size_t countGot_ = 0;
     std::uint32_t count_ = 0;
-    std::unique_ptr<unsigned char[]> payload_;
+    XQPayload payload_;
     std::size_t payloadGot_ = 0;
     XQHeldBytes held_;
 };

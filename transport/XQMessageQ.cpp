@@ -4,6 +4,7 @@
 #include <stdint.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -271,10 +272,10 @@ XQRC XQMessageQ::ReceiveThread() {
         }
         const unsigned int bytes = size > 0 ? static_cast<unsigned int>(size) : 0u;
         if (xqPayloadBegins(data, bytes, kPingPrefix)) {
-            delete[] data;
+            std::free(data);
             XQ_TRACE(4, "\tDiscarded PING message.");
         } else if (xqPayloadBegins(data, bytes, kStopText)) {
-            delete[] data;
+            std::free(data);
             // Only the queue's own Destroy stops it; anyone else's stop frame
             // is a peer's mistake or an attack.
             if (stopArmed_.load()) {
@@ -287,7 +288,7 @@ XQRC XQMessageQ::ReceiveThread() {
             XQ_TRACE(4, "\tFound a valid message.");
             std::unique_ptr<XQMessageBuffer> buffer(new (std::nothrow) XQMessageBuffer(data, bytes));
             if (buffer == nullptr) {
-                delete[] data;
+                std::free(data);
                 counters_->droppedMemory.fetch_add(1, std::memory_order_relaxed);
             } else {
                 AcquireOrTrace("XQMessageQ::ReceiveThread: mutex->Acquire != XQ_OK");

@@ -36,7 +36,7 @@ struct XQReceiveOutcome {
     std::uint32_t count = 0;
     std::size_t got = 0;    // bytes of the count (6108) or the payload (6109) that arrived
     std::string reason;     // why a handshake failed
-    std::unique_ptr<unsigned char[]> payload;  // the wire payload of a Frame
+    XQPayload payload;  // the wire payload of a Frame
     XQHeldBytes held;                          // its share of the bound
 };
 

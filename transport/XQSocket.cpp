@@ -840,7 +840,7 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
         if (traceOn(4))
             hexTrace(reinterpret_cast<const char*>(gpMyRecvByteBuffer), o.count, static_cast<int>(getpid()),
                      "Message received in error");
-        delete[] gpMyRecvByteBuffer;
+        std::free(gpMyRecvByteBuffer);
         gpMyRecvByteBuffer = nullptr;
         return converted;
     }
@@ -848,7 +848,7 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
     if (data != nullptr) {
         *data = gpMyRecvByteBuffer;
     } else {
-        delete[] gpMyRecvByteBuffer;  // nobody to hand it to
+        std::free(gpMyRecvByteBuffer);  // nobody to hand it to
         gpMyRecvByteBuffer = nullptr;
     }
     if (traceOn(3) && gpMyRecvByteBuffer != nullptr) {

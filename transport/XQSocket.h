@@ -74,8 +74,8 @@ public:
     // The listening port, or 6001 before InitializeReceive succeeded.
     XQRC GetReceivePort(unsigned int& port);
     // Waits for the next frame to be complete, or for a connection to fail.
-    // On success *data is the payload converted to wide characters (allocated
-    // with new[]; the caller owns it and frees it with delete[]) and *size its
+    // On success *data is the payload converted to wide characters (from
+    // malloc(); the caller owns it and frees it with free()) and *size its
     // length in bytes. A connection's failure is returned as it happens and
     // ends only that connection: 6108 (count not whole) or 6109 (count 0,
     // count above 4,194,300 with EMSGSIZE, over the bound of held bytes with
