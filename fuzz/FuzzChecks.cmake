@@ -11,6 +11,7 @@ set(TCORE_FUZZ_CHECK_SOURCES
   ${CMAKE_SOURCE_DIR}/fuzz/MoCatalogueFuzz.cpp
   ${CMAKE_SOURCE_DIR}/fuzz/IniFileFuzz.cpp
   ${CMAKE_SOURCE_DIR}/fuzz/ConfigValueFuzz.cpp
+  ${CMAKE_SOURCE_DIR}/fuzz/FrameFuzz.cpp
   ${CMAKE_SOURCE_DIR}/db/OdbcDriver.cpp)
 # Test helpers the checks use (no GoogleTest in them).
 set(TCORE_FUZZ_SUPPORT_SOURCES

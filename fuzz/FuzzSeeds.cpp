@@ -219,6 +219,27 @@ std::vector<FuzzSeed> configValueSeeds() {
 
 }  // namespace
 
+// Frames as a connection delivers them: the count, then the UCS-2 payload
+// of real messages and texts; and the counts a receiver must refuse.
+std::vector<FuzzSeed> frameSeeds() {
+    std::vector<FuzzSeed> seeds;
+    auto frame = [](const std::string& payload, std::uint32_t count) {
+        const char head[4] = {static_cast<char>(count >> 24), static_cast<char>(count >> 16),
+                              static_cast<char>(count >> 8), static_cast<char>(count)};
+        return std::string(1, '\x07') + std::string(head, 4) + payload;
+    };
+    for (const FuzzSeed& text : conversionSeeds()) {
+        if (text.bytes.empty() || text.bytes[0] != '\0') continue;
+        const std::string ucs2 = text.bytes.substr(1);
+        seeds.push_back({text.name + "_frame", frame(ucs2, static_cast<std::uint32_t>(ucs2.size()))});
+        seeds.push_back({text.name + "_cut", frame(ucs2, static_cast<std::uint32_t>(ucs2.size() + 100))});
+    }
+    seeds.push_back({"zero_count", frame("", 0)});
+    seeds.push_back({"above_limit", frame("xx", 4194301)});
+    seeds.push_back({"over_bound", frame("xx", 2000000)});
+    return seeds;
+}
+
 std::vector<FuzzSeed> fuzzSeeds(const std::string& target) {
     fuzzSetUpProcess();
     if (target == "encoding") return encodingSeeds();
@@ -228,5 +249,6 @@ std::vector<FuzzSeed> fuzzSeeds(const std::string& target) {
     if (target == "mo_catalogue") return moSeeds();
     if (target == "ini_file") return iniSeeds();
     if (target == "config_value") return configValueSeeds();
+    if (target == "frame") return frameSeeds();
     return {};
 }

@@ -15,7 +15,7 @@ const std::vector<FuzzTarget>& fuzzTargets() {
         {"encoding", fuzzEncoding},         {"message", fuzzMessage},
         {"conversion", fuzzConversion},     {"connect_string", fuzzConnectString},
         {"mo_catalogue", fuzzMoCatalogue},  {"ini_file", fuzzIniFile},
-        {"config_value", fuzzConfigValue},
+        {"config_value", fuzzConfigValue},  {"frame", fuzzFrame},
     };
     return targets;
 }

@@ -113,4 +113,14 @@ std::string fuzzIniFile(const unsigned char* data, std::size_t size);
 // blanks, and convert to wide text and back; the component is 0 to 5.
 std::string fuzzConfigValue(const unsigned char* data, std::size_t size);
 
+// frame: the frame reader of the receive loop (XQFrameReader). Byte 0 seeds
+// the sizes of the pieces in which the rest (one connection's bytes: the
+// 4-byte count, then the payload) arrives, alternately through feed and
+// through space/advance, under a bound of 2 MiB of held bytes. Checks: the
+// count is read as sent; 0, above 4,194,300 and over the bound are refused
+// before any payload is taken and hold nothing; a whole frame is complete,
+// takes no byte past itself, equals the bytes sent and holds twice its
+// count; a frame cut short is still reading; every held byte is given back.
+std::string fuzzFrame(const unsigned char* data, std::size_t size);
+
 #endif

@@ -10,7 +10,7 @@
 class XQReceiveCounters;
 
 // Received payloads come from malloc(): whoever takes one frees it with free().
-struct XQFreeBytes {
+struct TCORE_EXPORT XQFreeBytes {
     void operator()(unsigned char* p) const;
 };
 using XQPayload = std::unique_ptr<unsigned char, XQFreeBytes>;
