@@ -1,11 +1,14 @@
 // Message queue throughput and latency, each against a plain-socket baseline
 // measured in the same run:
 //  - one-way: messages from a sender thread through Send into a queue and out
-//    through Receive, against a plain connect/write/close loop;
+//    through Receive, against a plain connect/write/close loop; also with 100
+//    idle connections held open on the queue's port;
 //  - round trip: request and reply between two queues, against a plain
 //    two-socket request/reply loop (a new connection each way);
 //  - wake-up: from a frame's arrival to the return of a reader blocked in
-//    Receive, against a condition-variable wake-up between two threads.
+//    Receive, against a condition-variable wake-up between two threads;
+//  - the one-way and round-trip cases again inside TLS, and one TLS send with
+//    a full handshake against one that resumes its session.
 
 #include <benchmark/benchmark.h>
 
@@ -18,13 +21,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <string>
 #include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "messages/XQBaseMessage.h"
+#include "support/TestCerts.h"
 #include "transport/XQMessageQ.h"
+#include "transport/XQTls.h"
 
 namespace {
 
@@ -133,10 +139,19 @@ void BM_PlainOneWay(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainOneWay)->Iterations(kIterations)->UseRealTime();
 
-void BM_QueueOneWay(benchmark::State& state) {
+// One sender into a queue; with idle > 0 that many peers hold connections
+// open without sending, as idle or stalled agents would.
+void queueOneWay(benchmark::State& state, int idle) {
     XQMessageQ q;
     q.Create(0, 1024);
     const unsigned int port = q.nQueuePort;
+    std::vector<int> held;
+    for (int i = 0; i < idle; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a = loopback(port);
+        if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0) held.push_back(fd);
+        else close(fd);
+    }
     std::atomic<bool> go{false};
     std::atomic<long> toSend{0};
     std::thread sender([&] {
@@ -156,10 +171,75 @@ void BM_QueueOneWay(benchmark::State& state) {
     }
     sender.join();
     q.Destroy(1);
+    for (int fd : held) close(fd);
     state.SetItemsProcessed(received);
     if (received != static_cast<long>(state.max_iterations)) state.SkipWithError("messages lost");
+    if (static_cast<int>(held.size()) != idle) state.SkipWithError("idle connections not held");
 }
+
+void BM_QueueOneWay(benchmark::State& state) { queueOneWay(state, 0); }
 BENCHMARK(BM_QueueOneWay)->Iterations(kIterations)->UseRealTime();
+
+void BM_QueueOneWayIdle100(benchmark::State& state) { queueOneWay(state, 100); }
+BENCHMARK(BM_QueueOneWayIdle100)->Iterations(kIterations)->UseRealTime();
+
+// Eight senders at once into one receiver: a plain loop (connect, write,
+// close, one reader thread) against eight senders into one queue.
+const int kSenders = 8;
+// Messages of one measured run (all senders together).
+const long kSendersTotal = 2L * kIterations;
+
+void BM_PlainOneWay8Senders(benchmark::State& state) {
+    unsigned int port = 0;
+    const int listenFd = listenOn(port);
+    std::atomic<long> received{0};
+    std::thread reader([&] {
+        std::vector<unsigned char> payload;
+        while (readFrame(listenFd, payload)) received.fetch_add(1);
+    });
+    const std::vector<unsigned char> payload(frameBytes(), 'x');
+    const long total = kSendersTotal;
+    for (auto _ : state) {
+        std::vector<std::thread> senders;
+        for (int t = 0; t < kSenders; ++t)
+            senders.emplace_back([&, t] {
+                for (long i = t; i < total; i += kSenders) writeFrame(port, payload);
+            });
+        for (auto& t : senders) t.join();
+        while (received.load() < total) std::this_thread::yield();
+    }
+    shutdown(listenFd, SHUT_RDWR);
+    reader.join();
+    close(listenFd);
+    state.SetItemsProcessed(total);
+}
+BENCHMARK(BM_PlainOneWay8Senders)->Iterations(1)->UseRealTime();
+
+void BM_QueueOneWay8Senders(benchmark::State& state) {
+    XQMessageQ q;
+    q.Create(0, 1024);
+    const unsigned int port = q.nQueuePort;
+    const long total = kSendersTotal;
+    long received = 0;
+    for (auto _ : state) {
+        std::vector<std::thread> senders;
+        for (int t = 0; t < kSenders; ++t)
+            senders.emplace_back([&, t] {
+                for (long i = t; i < total; i += kSenders) {
+                    XQBaseMessage m;
+                    fill(m, port, 1);
+                    m.Send();
+                }
+            });
+        XQBaseMessage m;
+        while (received < total && q.Receive(m, 10000).code == 0) ++received;
+        for (auto& t : senders) t.join();
+    }
+    q.Destroy(1);
+    state.SetItemsProcessed(received);
+    if (received != total) state.SkipWithError("messages lost");
+}
+BENCHMARK(BM_QueueOneWay8Senders)->Iterations(1)->UseRealTime();
 
 void BM_PlainRequestReply(benchmark::State& state) {
     unsigned int serverPort = 0;
@@ -184,7 +264,7 @@ void BM_PlainRequestReply(benchmark::State& state) {
 }
 BENCHMARK(BM_PlainRequestReply)->Iterations(kIterations)->UseRealTime();
 
-void BM_QueueRequestReply(benchmark::State& state) {
+void queueRequestReply(benchmark::State& state) {
     XQMessageQ a;
     XQMessageQ b;
     a.Create(0, 1024);
@@ -214,6 +294,7 @@ void BM_QueueRequestReply(benchmark::State& state) {
     state.SetItemsProcessed(answered);
     if (answered != static_cast<long>(state.iterations())) state.SkipWithError("replies lost");
 }
+void BM_QueueRequestReply(benchmark::State& state) { queueRequestReply(state); }
 BENCHMARK(BM_QueueRequestReply)->Iterations(kIterations)->UseRealTime();
 
 using Clock = std::chrono::steady_clock;
@@ -276,5 +357,87 @@ void BM_ConditionVariableWakeUp(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ConditionVariableWakeUp)->Iterations(300)->UseManualTime();
+
+}  // namespace
+
+namespace {
+
+// ---- inside TLS ----
+
+// Certificates for this host, made once per run.
+struct BenchPki {
+    std::string dir;
+    TestCert ca, host;
+    BenchPki() {
+        char templ[] = "/tmp/tcore-bench-tls-XXXXXX";
+        dir = mkdtemp(templ);
+        TestPki pki(dir);
+        ca = pki.authority("ca");
+        host = pki.host("host", "DNS:localhost,IP:127.0.0.1", ca);
+    }
+    ~BenchPki() { std::system(("rm -rf " + dir).c_str()); }
+};
+
+const BenchPki& benchPki() {
+    static BenchPki p;
+    return p;
+}
+
+XQSTRING wide(const std::string& s) { return XQSTRING(s.begin(), s.end()); }
+
+void tlsOn() {
+    const BenchPki& p = benchPki();
+    xqTlsConfigure(wide(p.ca.cert), wide(p.host.cert), wide(p.host.key));
+}
+
+// TLS for the life of a benchmark, plain again after it.
+struct TlsScope {
+    TlsScope() { tlsOn(); }
+    ~TlsScope() { xqTlsConfigure(L"", L"", L""); }
+};
+
+void BM_QueueOneWayTls(benchmark::State& state) {
+    TlsScope tls;
+    queueOneWay(state, 0);
+}
+BENCHMARK(BM_QueueOneWayTls)->Iterations(kIterations)->UseRealTime();
+
+void BM_QueueRequestReplyTls(benchmark::State& state) {
+    TlsScope tls;
+    queueRequestReply(state);
+}
+BENCHMARK(BM_QueueRequestReplyTls)->Iterations(kIterations)->UseRealTime();
+
+// One Send, timed alone, with a full handshake (new settings forget every
+// session) or resuming the session of the previous one.
+void tlsSend(benchmark::State& state, bool full) {
+    TlsScope tls;
+    XQMessageQ q;
+    q.Create(0, 1024);
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        XQBaseMessage m;
+        while (!stop.load()) q.Receive(m, 100);
+    });
+    long sent = 0;
+    for (auto _ : state) {
+        if (full) tlsOn();
+        XQBaseMessage m;
+        fill(m, q.nQueuePort, 1);
+        const auto start = std::chrono::steady_clock::now();
+        sent += m.Send().code == 0;
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    stop.store(true);
+    reader.join();
+    q.Destroy(1);
+    if (sent != static_cast<long>(state.iterations())) state.SkipWithError("sends failed");
+}
+
+void BM_TlsSendFullHandshake(benchmark::State& state) { tlsSend(state, true); }
+BENCHMARK(BM_TlsSendFullHandshake)->Iterations(300)->UseManualTime();
+
+void BM_TlsSendResumed(benchmark::State& state) { tlsSend(state, false); }
+BENCHMARK(BM_TlsSendResumed)->Iterations(300)->UseManualTime();
 
 }  // namespace

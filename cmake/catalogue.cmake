@@ -16,4 +16,4 @@ add_custom_command(OUTPUT ${TCORE_CATALOGUE_MO}
 add_custom_target(tcore_catalogue ALL DEPENDS ${TCORE_CATALOGUE_MO})
 # Whatever links the library finds the catalogue built.
 add_dependencies(tcore tcore_catalogue)
-install(FILES ${TCORE_CATALOGUE_MO} DESTINATION ${CMAKE_INSTALL_DATADIR}/tcore)
+install(FILES ${TCORE_CATALOGUE_MO} DESTINATION ${CMAKE_INSTALL_DATADIR}/tcore COMPONENT runtime)

@@ -100,10 +100,14 @@ bool odbcIsNotice(SQLRETURN result, const XQRC& rc) {
     return result == SQL_SUCCESS_WITH_INFO && rc.auxText == L"00000";
 }
 
-std::string odbcTrimCharPadding(const char* value, size_t bufferSize, SQLLEN length) {
+std::string odbcText(const char* value, size_t bufferSize, SQLLEN length) {
     if (length == SQL_NULL_DATA || length < 0) return std::string();
     size_t n = static_cast<size_t>(length) < bufferSize ? static_cast<size_t>(length) : bufferSize;
-    std::string s(value, strnlen(value, n));
+    return std::string(value, strnlen(value, n));
+}
+
+std::string odbcTrimCharPadding(const char* value, size_t bufferSize, SQLLEN length) {
+    std::string s = odbcText(value, bufferSize, length);
     std::string::size_type end = s.find_last_not_of(' ');
     s.erase(end == std::string::npos ? 0 : end + 1);
     return s;

@@ -59,8 +59,12 @@ bool odbcIsMissingObject(const XQRC& rc);
 // PostgreSQL sends for "IF EXISTS" and the like) rather than a warning:
 // success, not a failure.
 bool odbcIsNotice(SQLRETURN result, const XQRC& rc);
-// CHAR values as read back: PostgreSQL pads with blanks, SQLite does not.
-// value is a bound buffer of bufferSize bytes, length its length indicator.
+// A text column as read into a bound buffer of bufferSize bytes with length
+// indicator length: empty for NULL, never past the buffer.
+std::string odbcText(const char* value, size_t bufferSize, SQLLEN length);
+// The same for a CHAR column, without its padding: PostgreSQL pads CHAR
+// values with blanks, SQLite does not. VARCHAR values are read with odbcText,
+// trailing blanks and all.
 std::string odbcTrimCharPadding(const char* value, size_t bufferSize, SQLLEN length);
 // Whether the DBMS name is SQLite (no schemas: the store attaches its prefix).
 bool odbcIsSQLite(const XQSTRING& dbmsName);

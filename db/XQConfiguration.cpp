@@ -108,10 +108,10 @@ XQRC bindText(XQOdbcCursor* cursor, unsigned int number, int sqlType, unsigned i
                                  static_cast<long>(text.size() + 1), &length);
 }
 
-// The text written to value_char: never the password.
-XQSTRING storedText(const XQConfigurationElement& e) {
-    return (e.component == COMPONENT_DDD && e.name == L"password") ? XQSTRING() : e.valueString;
-}
+bool isPassword(const XQConfigurationElement& e) { return e.name == L"password"; }
+
+// The text written to value_char: never a password, whatever its component.
+XQSTRING storedText(const XQConfigurationElement& e) { return isPassword(e) ? XQSTRING() : e.valueString; }
 
 }  // namespace
 
@@ -148,7 +148,10 @@ void XQConfigurationElement::print() const {
     XQ_TRACE(3, "vcconfigElement::print name= " << name);
     XQ_TRACE(3, "vcconfigElement::print shortName= " << shortName);
     XQ_TRACE(3, "vcconfigElement::print valueInt = " << valueInt);
-    XQ_TRACE(3, "vcconfigElement::print valueString = " << valueString);
+    if (!traceOn(3)) return;
+    std::string value = xqToMultibyte(valueString);
+    if (isPassword(*this) && !value.empty()) MaskaString(&value[0]);
+    XQ_TRACE(3, "vcconfigElement::print valueString = " << value);
 }
 
 XQConfiguration::XQConfiguration() : isLoaded(0) {
@@ -255,13 +258,15 @@ XQRC XQConfiguration::load(const XQSTRING& prefixText) {
         int fetched = cursor->fetch(rc);
         if (fetched == 0) break;
         if (fetched != 1) break;  // a row with a warning (truncation): rc holds it
+        // component and type are CHAR columns, which a server may pad; the
+        // others are VARCHAR and come back as they were stored.
         ComponentEnum c = ComponentEnumFromString(
             xqFromMultibyte(odbcTrimCharPadding(component, sizeof(component), lengths[0])));
-        XQConfigurationElement e(c, xqFromMultibyte(odbcTrimCharPadding(name, sizeof(name), lengths[1])),
+        XQConfigurationElement e(c, xqFromMultibyte(odbcText(name, sizeof(name), lengths[1])),
                                  odbcTrimCharPadding(type, sizeof(type), lengths[2]) == "C" ? 1 : 0,
-                                 xqFromMultibyte(odbcTrimCharPadding(valueChar, sizeof(valueChar), lengths[4])),
+                                 xqFromMultibyte(odbcText(valueChar, sizeof(valueChar), lengths[4])),
                                  lengths[3] == SQL_NULL_DATA ? 0 : static_cast<int>(valueInt),
-                                 xqFromMultibyte(odbcTrimCharPadding(shortName, sizeof(shortName), lengths[5])));
+                                 xqFromMultibyte(odbcText(shortName, sizeof(shortName), lengths[5])));
         if (e.name == L"TRACELVL") {
             levels[c] = e.valueInt;
             levelSet[c] = true;
@@ -273,7 +278,15 @@ XQRC XQConfiguration::load(const XQSTRING& prefixText) {
     conn->dropCursor(kLoadCursor);
     if (rc.code != 0) return rc.AddComment(L"XQConfiguration::load");
 
-    elements = std::move(loaded);
+    // Each row goes into the list: it replaces an element of the same key
+    // set in memory before, and elements the table lacks stay.
+    for (XQConfigurationElement& e : loaded) {
+        XQConfigurationElement* existing = find(e.component, e.name);
+        if (existing != nullptr)
+            *existing = std::move(e);
+        else
+            elements.push_back(std::move(e));
+    }
     for (int i = 0; i < 6; ++i)
         if (levelSet[i]) traceLevels[i].store(levels[i], std::memory_order_relaxed);
     isLoaded = 1;
@@ -475,7 +488,8 @@ XQRC XQConfiguration::storeVariable(ComponentEnum component, const XQSTRING& nam
                                    &row.lengths[1]);
     if (rc.code == 0) rc = bindText(cursor, 3, SQL_CHAR, 10, row.component, row.lengths[2]);
     if (rc.code == 0) rc = bindText(cursor, 4, SQL_VARCHAR, 20, row.name, row.lengths[3]);
-    if (rc.code == 0) rc = cursor->execute();
+    // An element without a row updates nothing: no-data, not a failure.
+    if (rc.code == 0) rc = cursor->executeIgnoreNDF();
     cursor->free();
     conn->dropCursor(kUpdateCursor);
     if (rc.code == 0) rc = conn->commit();

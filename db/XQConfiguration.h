@@ -37,6 +37,7 @@ public:
     }
     void get(ComponentEnum& component, XQSTRING& name, XQSTRING& shortName, int& isString, XQSTRING& valueString,
              long& valueInt) const;
+    // Trace lines at level 3; a password's value is masked.
     void print() const;
 
     ComponentEnum component;
@@ -91,12 +92,18 @@ public:
     // executeStmt writes each statement when it is on.
     static bool sqlTraceOn();
 
-    // Loads the table once; a loaded store is not read again.
+    // Loads the table once; a loaded store is not read again. Each row is
+    // put into the list: a row replaces an element of the same component and
+    // name set before, elements the table lacks stay. Trailing blanks are
+    // dropped from the CHAR columns (component, type) only.
     XQRC load(const XQSTRING& prefix);
     // Replaces the table's rows by the elements in memory, in one
-    // transaction: a failure rolls back and leaves the table as it was. The
-    // element "password" is written with an empty text.
+    // transaction: a failure rolls back and leaves the table as it was.
+    // store, storeVariable and storeNewVariable write every element named
+    // "password", whatever its component, with an empty text.
     XQRC store();
+    // Updates the element's row; an element without a row changes nothing
+    // and succeeds.
     XQRC storeVariable(ComponentEnum component, const XQSTRING& name);
     XQRC storeNewVariable(ComponentEnum component, const XQSTRING name);
     // Drops every element and marks the store not loaded, so that the next
@@ -106,6 +113,8 @@ public:
     XQRC setValueInt(ComponentEnum component, const XQSTRING& name, int value, const XQSTRING& shortName);
     XQRC setValueString(ComponentEnum component, const XQSTRING& name, XQSTRING value, const XQSTRING& shortName);
     int getElement(ComponentEnum component, const XQSTRING& name, XQConfigurationElement& out);
+    // Trace lines at level 3; the value of every element named "password"
+    // is masked.
     void print();
 
     int getTraceLevel(ComponentEnum component) const;

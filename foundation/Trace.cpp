@@ -10,6 +10,7 @@
 #include "foundation/TimeStamp.h"
 #include "os/ThreadId.h"
 #include "os/XQNTMutexSemaphore.h"
+#include "os/XQNTThread.h"
 
 std::atomic<int> debugTcore{0};
 int traceIsOn = 0;
@@ -33,7 +34,12 @@ TimeStamp* getTraceTS() {
 
 namespace {
 
+// A trace line is never where a thread ended by force stops: not while it
+// holds the trace lock (every other thread's next line would wait forever),
+// and not in the destructors that write exit lines (an unwind that starts in
+// a destructor ends the process).
 void writeOut(const std::string& line) {
+    XQCancelScope quiet(false);
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
 }
@@ -43,6 +49,7 @@ void writeOut(const std::string& line) {
 // race on it.
 template <class Write>
 void underTraceLock(Write write) {
+    XQCancelScope quiet(false);
     XQabsMutexSemaphore* lock = getTraceLock();
     TimeStamp* ts = getTraceTS();
     lock->Acquire();

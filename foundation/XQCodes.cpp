@@ -7,6 +7,8 @@ const std::vector<int>& xqLibraryCodes() {
         // sockets
         6001, 6002, 6003, 6004, 6005, 6100, 6101, 6102, 6103, 6104, 6105, 6106, 6107, 6108, 6109, 6110, 6111,
         6112, 6113, 6114, 6115, 6116,
+        // links between hosts: TLS and allowed peers
+        6120, 6121, 6122, 6123, 6124,
         // code-set conversion
         8461, 8462, 8463,
         // semaphores, threads, processes
@@ -23,7 +25,7 @@ const std::vector<int>& xqLibraryCodes() {
 const std::vector<int>& xqSocketErrorCodes() {
     static const std::vector<int> codes = [] {
         std::vector<int> v;
-        for (int e = 95; e <= 133; ++e) v.push_back(e);
+        for (int e = 88; e <= 133; ++e) v.push_back(e);
         return v;
     }();
     return codes;

@@ -10,7 +10,7 @@
 // and to catalogue/ql7orx.po.
 TCORE_EXPORT const std::vector<int>& xqLibraryCodes();
 
-// The socket error numbers (95 and up) that socket failures carry as their
+// The socket error numbers (ENOTSOCK, 88, and up) that socket failures carry as their
 // secondary code in the domain Sockets; the catalogue has a text for each.
 TCORE_EXPORT const std::vector<int>& xqSocketErrorCodes();
 

@@ -9,6 +9,7 @@
 #include "messages/FieldEncoding.h"
 #include "messages/XQFieldReader.h"
 #include "messages/MessagePrinter.h"
+#include "transport/XQOriginAddress.h"
 #include "transport/XQSocket.h"
 
 namespace {
@@ -176,8 +177,9 @@ unsigned int XQBaseMessage::CalculateSize() {
         std::unique_ptr<XQSocket> socket(new (std::nothrow) XQSocket());
         if (!socket)
             traceUnlockedLine("Error during creating XQScoket: ");
-        else
-            socket->GetInetAddr(OriginInetAddr);
+        else if (socket->GetInetAddr(OriginInetAddr).code == 0)
+            // A loopback host address would send a remote replier's answer to itself.
+            OriginInetAddr = xqOriginAddressFor(OriginInetAddr, DestQueueHost);
     }
     TransmitTS.timeStamp();
 

@@ -73,7 +73,9 @@ public:
     virtual void OneLineSendTrace(int toTrace);
     // Byte size of the packed base part. Stamps TransmitTS with the current
     // time and, when IsRequest is 1, fills OriginInetAddr with the local
-    // host's dotted address: sizing a message is part of sending it.
+    // host's dotted address (when that is a loopback address and
+    // DestQueueHost is not, the address of the interface that routes to
+    // DestQueueHost): sizing a message is part of sending it.
     virtual unsigned int CalculateSize();
     // REQUIRES: buffer holds size bytes, size >= the base part's size. Writes
     // the base part from byte 0; size (base plus derived part) goes into item 3.

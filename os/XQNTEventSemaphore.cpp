@@ -4,6 +4,8 @@
 #include <ctime>
 
 #include "foundation/Trace.h"
+#include "os/PosixDeadline.h"
+#include "os/PthreadMutexHold.h"
 
 namespace {
 
@@ -72,13 +74,16 @@ XQRC XQNTEventSemaphore::SetSignal() {
         XQ_TRACE(4, "Error - Event was not opened");
         return failure(9018, 0, L"XQNTEventSemaphore::SetSignal()");
     }
-    pthread_mutex_lock(&mutex);
-    XQ_TRACE(4, " Signal state on SetSignal() enter is " << stateText(nonSignaled));
-    ++wakeups;
+    {
+        PthreadMutexHold hold(mutex);
+        XQ_TRACE(4, " Signal state on SetSignal() enter is " << stateText(nonSignaled));
+        ++wakeups;
+        nonSignaled = 0;
+        XQ_TRACE(4, " Signal state on SetSignal() exit is " << stateText(nonSignaled));
+    }
+    // Signalled after the mutex is released, so the woken waiter does not
+    // block at once on it; the state it checks was set under the mutex.
     pthread_cond_signal(&cond);
-    nonSignaled = 0;
-    XQ_TRACE(4, " Signal state on SetSignal() exit is " << stateText(nonSignaled));
-    pthread_mutex_unlock(&mutex);
     XQ_TRACE(4, "RC from event semaphore set signal = " << 0);
     return XQRC(0, 0, XQRC::WhsSrv);
 }
@@ -90,11 +95,12 @@ XQRC XQNTEventSemaphore::Signal() {
         return failure(9018, 0, L"XQNTEventSemaphore::Signal()");
     }
     XQ_TRACE(4, "\tSignal the event");
-    pthread_mutex_lock(&mutex);
-    ++wakeups;
-    pthread_cond_signal(&cond);
-    nonSignaled = 1;
-    pthread_mutex_unlock(&mutex);
+    {
+        PthreadMutexHold hold(mutex);
+        ++wakeups;
+        pthread_cond_signal(&cond);
+        nonSignaled = 1;
+    }
     XQ_TRACE(4, "\tEvent signalled sucessfully");
     XQ_TRACE(4, "RC from event semaphore signal = " << 0);
     return XQRC(0, 0, XQRC::WhsSrv);
@@ -103,9 +109,8 @@ XQRC XQNTEventSemaphore::Signal() {
 XQRC XQNTEventSemaphore::ResetSignal() {
     XQ_TRACE_METHOD("XQNTEventSemaphore::ResetSignal()");
     if (state == 1) {
-        pthread_mutex_lock(&mutex);
+        PthreadMutexHold hold(mutex);
         nonSignaled = 1;
-        pthread_mutex_unlock(&mutex);
     }
     XQ_TRACE(4, "RC from event semaphore reset signal = " << 0);
     return XQRC(0, 0, XQRC::WhsSrv);
@@ -120,40 +125,53 @@ XQRC XQNTEventSemaphore::Wait(unsigned long timeout) {
     XQ_TRACE(4, "Waiting for event semaphore");
     XQ_TRACE(4, " Time out value as a signed number = " << static_cast<long>(static_cast<int32_t>(timeout)));
     XQRC rc(0, 0, XQRC::WhsSrv);
-    pthread_mutex_lock(&mutex);
-    XQ_TRACE(4, " Signal state on Wait() enter is " << stateText(nonSignaled));
-    if (nonSignaled != 0) {
-        const unsigned long seen = wakeups;
-        int err = 0;
-        if (timeout == 0xFFFFFFFFUL) {
-            while (err == 0 && wakeups == seen) err = pthread_cond_wait(&cond, &mutex);
-        } else {
-            struct timespec deadline;
-            clock_gettime(CLOCK_MONOTONIC, &deadline);
-            deadline.tv_sec += static_cast<time_t>(timeout / 1000);
-            deadline.tv_nsec += static_cast<long>(timeout % 1000) * 1000000L;
-            if (deadline.tv_nsec >= 1000000000L) {
-                deadline.tv_sec += 1;
-                deadline.tv_nsec -= 1000000000L;
+    {
+        // The condition waits are where a forced end lands: the hold releases
+        // the mutex as the thread unwinds.
+        PthreadMutexHold hold(mutex);
+        XQ_TRACE(4, " Signal state on Wait() enter is " << stateText(nonSignaled));
+        if (nonSignaled != 0) {
+            const int err = waitForWakeup(timeout);
+            XQ_TRACE(4, " This is the results of pthread_cond_timedwait: " << err);
+            if (err == ETIMEDOUT) {
+                XQ_TRACE(4, "\tEvent wait time out.");
+                rc = failure(9001, 0, L"XQNTEventSemaphore::Wait()");
+            } else if (err != 0) {
+                XQ_TRACE(4, "Event wait has failed, rc = " << err);
+                rc = failure(9017, err, L"XQNTEventSemaphore::Wait()");
+            } else {
+                XQ_TRACE(4, "\tEvent has been signaled");
             }
-            // Spurious wake-ups are waited out; a SetSignal or Signal counts.
-            while (err == 0 && wakeups == seen) err = pthread_cond_timedwait(&cond, &mutex, &deadline);
-            if (err == ETIMEDOUT && wakeups != seen) err = 0;
         }
-        XQ_TRACE(4, " This is the results of pthread_cond_timedwait: " << err);
-        if (err == ETIMEDOUT) {
-            XQ_TRACE(4, "\tEvent wait time out.");
-            rc = failure(9001, 0, L"XQNTEventSemaphore::Wait()");
-        } else if (err != 0) {
-            XQ_TRACE(4, "Event wait has failed, rc = " << err);
-            rc = failure(9017, err, L"XQNTEventSemaphore::Wait()");
-        } else {
-            XQ_TRACE(4, "\tEvent has been signaled");
-        }
+        nonSignaled = 1;
+        XQ_TRACE(4, " Signal state on Wait() exit is " << stateText(nonSignaled));
     }
-    nonSignaled = 1;
-    XQ_TRACE(4, " Signal state on Wait() exit is " << stateText(nonSignaled));
-    pthread_mutex_unlock(&mutex);
     XQ_TRACE(4, "RC from event semaphore wait = " << rc.code);
     return rc;
+}
+
+int XQNTEventSemaphore::waitForWakeup(unsigned long timeout) {
+    const unsigned long seen = wakeups;
+    // A waiter ended by force may have taken the condition's wake-up of a
+    // SetSignal or Signal meant for the event: it passes the wake-up on as
+    // it unwinds, so another waiter does not sleep through it.
+    struct PassOn {
+        XQNTEventSemaphore& event;
+        unsigned long seen;
+        bool returned = false;
+        ~PassOn() {
+            if (!returned && event.wakeups != seen) pthread_cond_signal(&event.cond);
+        }
+    } passOn{*this, seen};
+    int err = 0;
+    if (timeout == 0xFFFFFFFFUL) {
+        while (err == 0 && wakeups == seen) err = pthread_cond_wait(&cond, &mutex);
+    } else {
+        const struct timespec deadline = posixDeadline(CLOCK_MONOTONIC, timeout);
+        // Spurious wake-ups are waited out; a SetSignal or Signal counts.
+        while (err == 0 && wakeups == seen) err = pthread_cond_timedwait(&cond, &mutex, &deadline);
+        if (err == ETIMEDOUT && wakeups != seen) err = 0;
+    }
+    passOn.returned = true;
+    return err;
 }

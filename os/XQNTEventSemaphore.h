@@ -8,6 +8,10 @@
 // The POSIX event semaphore: a condition variable on CLOCK_MONOTONIC and its
 // mutex. Timed waits honour milliseconds and are not moved by changes of the
 // wall clock. Return codes 9001, 9017, 9018.
+//
+// Wait is a cancellation point: a thread ended by force while it waits
+// (XQNTThread::TerminateThread) unwinds, leaves the event's mutex unlocked
+// and the event as it was, so other threads go on using it.
 class TCORE_EXPORT XQNTEventSemaphore : public XQabsEventSemaphore {
 public:
     explicit XQNTEventSemaphore(const XQSTRING& name);
@@ -22,6 +26,10 @@ public:
     int nonSignaled;  // 1 = not signalled, 0 = signalled; guarded by mutex
 
 private:
+    // Waits on cond (mutex held) until a SetSignal or Signal, or the
+    // timeout; 0, ETIMEDOUT or the error of the wait.
+    int waitForWakeup(unsigned long timeout);
+
     pthread_cond_t cond;
     pthread_mutex_t mutex;
     // Counts SetSignal and Signal calls, so a waiter tells a real wake from

@@ -1,6 +1,9 @@
 #include "os/XQNTMutexSemaphore.h"
 
+#include <cerrno>
+
 #include "foundation/Trace.h"
+#include "os/PthreadMutexHold.h"
 
 namespace {
 
@@ -21,19 +24,27 @@ void failureLine(const XQabsMutexSemaphore* self, const std::string& text) {
 
 }  // namespace
 
-XQNTMutexSemaphore::XQNTMutexSemaphore(const XQSTRING& n) : XQabsMutexSemaphore(n), initialised(0), mutex() {
+XQNTMutexSemaphore::XQNTMutexSemaphore(const XQSTRING& n) : XQabsMutexSemaphore(n), initialised(0), guard(), freed() {
     Create();
 }
 
 XQNTMutexSemaphore::~XQNTMutexSemaphore() {
-    if (initialised) pthread_mutex_destroy(&mutex);
+    if (initialised) {
+        pthread_cond_destroy(&freed);
+        pthread_mutex_destroy(&guard);
+    }
 }
 
 XQRC XQNTMutexSemaphore::Create() {
     XQRC rc(0, 0, XQRC::WhsSrv);
     if (state == 1) return rc;
-    int err = pthread_mutex_init(&mutex, nullptr);
+    int err = pthread_mutex_init(&guard, nullptr);
     if (err == 0) {
+        err = pthread_cond_init(&freed, nullptr);
+        if (err != 0) pthread_mutex_destroy(&guard);
+    }
+    if (err == 0) {
+        held = false;
         initialised = 1;
         state = 1;
     } else if (initialised == 1) {
@@ -55,7 +66,7 @@ XQRC XQNTMutexSemaphore::Acquire() {
         rc.methodName = L"XQNTMutexSemaphore::Acquire()";
         failureLine(this, (state == 0 || state == 2) ? "\tMutex not created" : "\tMutex not opened");
     } else {
-        int err = pthread_mutex_lock(&mutex);
+        int err = take();
         if (err != 0) {
             rc = XQRC(9010, err, XQRC::WhsSrv);
             rc.methodName = L"XQNTMutexSemaphore::Acquire()";
@@ -68,7 +79,7 @@ XQRC XQNTMutexSemaphore::Acquire() {
 
 XQRC XQNTMutexSemaphore::Release() {
     XQRC rc(0, 0, XQRC::WhsSrv);
-    int err = state == 1 ? pthread_mutex_unlock(&mutex) : EINVAL;
+    int err = state == 1 ? give() : EINVAL;
     if (err != 0) {
         rc = XQRC(9012, err, XQRC::WhsSrv);
         rc.methodName = L"XQNTMutexSemaphore::Release()";
@@ -76,4 +87,35 @@ XQRC XQNTMutexSemaphore::Release() {
     }
     level10("Return code from releasing the mutex semaphore = ", rc.code);
     return rc;
+}
+
+int XQNTMutexSemaphore::take() {
+    PthreadMutexHold hold(guard);
+    if (hold.error() != 0) return hold.error();
+    // A waiter ended by force may have taken the wake-up of a Release: it
+    // passes it on as it unwinds, so another waiter does not sleep through
+    // a free semaphore.
+    struct PassOn {
+        XQNTMutexSemaphore& self;
+        bool taken = false;
+        ~PassOn() {
+            if (!taken && !self.held) pthread_cond_signal(&self.freed);
+        }
+    } passOn{*this};
+    while (held) {
+        const int err = pthread_cond_wait(&freed, &guard);
+        if (err != 0) return err;
+    }
+    held = true;
+    passOn.taken = true;
+    return 0;
+}
+
+int XQNTMutexSemaphore::give() {
+    PthreadMutexHold hold(guard);
+    if (hold.error() != 0) return hold.error();
+    if (!held) return EPERM;
+    held = false;
+    pthread_cond_signal(&freed);
+    return 0;
 }

@@ -30,13 +30,18 @@ struct ChildPlan {
     int lookupError = 0;
     uid_t uid = 0;
     gid_t gid = 0;
+    // False when the user is the starter's own identity: nothing to change,
+    // and no privilege needed.
+    bool changeIdentity = true;
     std::string home;
     std::vector<gid_t> groups;
     std::string path;
     std::vector<std::string> words;
     std::vector<char*> argv;
     bool trace = false;
-    std::string prefix;  // trace line prefix, built in the parent
+    std::string prefix;         // trace line prefix, built in the parent
+    std::string failurePrefix;  // the same for lines written at every level
+    std::string noRight;        // why a change of identity is refused (EPERM)
 };
 
 void appendText(char* line, size_t& used, size_t size, const char* text) {
@@ -55,22 +60,34 @@ void appendNumber(char* line, size_t& used, size_t size, long value) {
     while (n > 0 && used + 1 < size) line[used++] = digits[--n];
 }
 
-// "PID:<pid>  <what> errno=<err>" (or " rv =<rv> errno=<err>" for exec), one
-// write without the trace lock.
-void childTrace(const ChildPlan& plan, const char* what, bool withRv, long rv, int err) {
-    if (!plan.trace) return;
+// prefix + "PID:<pid>  <what> errno=<err>" (or " rv =<rv> errno=<err>" for
+// exec) + cause, one write without the trace lock.
+void writeChildLine(const std::string& prefix, const char* what, bool withRv, long rv, int err,
+                    const char* cause) {
     char line[1024];
     size_t used = 0;
-    appendText(line, used, sizeof line, plan.prefix.c_str());
+    appendText(line, used, sizeof line, prefix.c_str());
     appendText(line, used, sizeof line, "PID:");
     appendNumber(line, used, sizeof line, static_cast<long>(getpid()));
     appendText(line, used, sizeof line, what);
     if (withRv) appendNumber(line, used, sizeof line, rv);
     appendText(line, used, sizeof line, " errno=");
     appendNumber(line, used, sizeof line, err);
+    appendText(line, used, sizeof line, cause);
     line[used++] = '\n';
     ssize_t ignored = write(STDOUT_FILENO, line, used);
     (void)ignored;
+}
+
+void childTrace(const ChildPlan& plan, const char* what, bool withRv, long rv, int err) {
+    if (plan.trace) writeChildLine(plan.prefix, what, withRv, rv, err, "");
+}
+
+// The child cannot return this failure to anyone: it is written at every
+// level, and names the cause when the starter lacks the right.
+[[noreturn]] void identityFailure(const ChildPlan& plan, const char* what, int err) {
+    writeChildLine(plan.failurePrefix, what, false, 0, err, err == EPERM ? plan.noRight.c_str() : "");
+    _exit(-3);
 }
 
 [[noreturn]] void runChild(const ChildPlan& plan) {
@@ -78,21 +95,12 @@ void childTrace(const ChildPlan& plan, const char* what, bool withRv, long rv, i
         childTrace(plan, "  getpwnam() failed!!!", false, 0, plan.lookupError);
         _exit(-2);
     }
-    if (chdir(plan.home.c_str()) != 0) {
-        childTrace(plan, "  chdir() failed!!!", false, 0, errno);
-        _exit(-3);
-    }
-    if (setgroups(plan.groups.size(), plan.groups.data()) != 0) {
-        childTrace(plan, "  setgroups() failed!!!", false, 0, errno);
-        _exit(-3);
-    }
-    if (setgid(plan.gid) != 0) {
-        childTrace(plan, "  setgid() failed!!!", false, 0, errno);
-        _exit(-3);
-    }
-    if (setuid(plan.uid) != 0) {
-        childTrace(plan, "  setuid() failed!!!", false, 0, errno);
-        _exit(-3);
+    if (chdir(plan.home.c_str()) != 0) identityFailure(plan, "  chdir() failed!!!", errno);
+    if (plan.changeIdentity) {
+        if (setgroups(plan.groups.size(), plan.groups.data()) != 0)
+            identityFailure(plan, "  setgroups() failed!!!", errno);
+        if (setgid(plan.gid) != 0) identityFailure(plan, "  setgid() failed!!!", errno);
+        if (setuid(plan.uid) != 0) identityFailure(plan, "  setuid() failed!!!", errno);
     }
     // Descriptors of the starter (sockets, files) are not handed to a program
     // that runs as someone else; a kernel without close_range keeps them.
@@ -119,6 +127,9 @@ void lookUpUser(const std::string& name, ChildPlan& plan) {
     plan.uid = entry.pw_uid;
     plan.gid = entry.pw_gid;
     plan.home = entry.pw_dir ? entry.pw_dir : "/";
+    plan.changeIdentity = !(entry.pw_uid == getuid() && entry.pw_uid == geteuid());
+    plan.noRight = ": this program (uid " + std::to_string(geteuid()) + ") has no right to start a program as user '" +
+                   name + "' (uid " + std::to_string(entry.pw_uid) + ")";
     int count = 32;
     for (int attempt = 0; attempt < 8; ++attempt) {
         plan.groups.resize(static_cast<size_t>(count));
@@ -193,7 +204,9 @@ XQRC XQNTProcess::StartProcess(const XQSTRING& user, const XQSTRING& /*password*
     plan.argv.push_back(nullptr);
     lookUpUser(xqToMultibyte(user), plan);
     plan.trace = traceOn(4);
-    if (plan.trace) plan.prefix = traceUnlockedPrefix();
+    plan.prefix = traceUnlockedPrefix();
+    // The same stamp and thread under the name of the lines of every level.
+    plan.failurePrefix = "XQTrace" + plan.prefix.substr(plan.prefix.find(':'));
 
     pid_t pid = fork();
     if (pid == 0) runChild(plan);

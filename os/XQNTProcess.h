@@ -3,16 +3,21 @@
 
 #include "os/XQabsProcess.h"
 
-// The POSIX process: fork, then in the child the named user's identity
-// (supplementary groups, group, user, in that order) and execv of the program
-// under $QL7DIR/bin/. The starter must have the right to change identity
-// (normally root); the password is accepted and not used.
+// The POSIX process: fork, then in the child the user's home directory, the
+// named user's identity (supplementary groups, group, user, in that order)
+// and execv of the program under $QL7DIR/bin/. Starting a program as another
+// user needs the right to change identity (normally root); a program started
+// as the starter's own user keeps the starter's identity unchanged, so any
+// program may start programs as itself. The password is accepted and not
+// used.
 //
 // The child never runs the program with its starter's identity: everything it
 // needs is prepared before fork, and it ends without running the program when
 // any step fails. Exit status of such a child: -2 (254) when the user does not
 // exist, -3 (253) when changing to the home directory or to the user's
-// identity failed, -1 (255) when execv failed.
+// identity failed, -1 (255) when execv failed. The -3 failures are written as
+// an "XQTrace" line at every level, naming the failed call, the error number
+// and, when the starter lacks the right, both identities.
 //
 // Return codes (domain WhsSrv): 9002 fork failed (secondary code errno),
 // 9003 kill failed (errno), 9004 StartProcess while active, 9005

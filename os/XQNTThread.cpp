@@ -4,6 +4,7 @@
 
 #include "foundation/ProcessInfo.h"
 #include "foundation/Trace.h"
+#include "os/PosixDeadline.h"
 
 namespace {
 
@@ -16,15 +17,20 @@ XQRC threadFailure(int code, int secondary, const wchar_t* method) {
     return rc;
 }
 
-// Cancels the thread and collects it. Returns 0 or the error of the cancel.
-int cancelAndJoin(pthread_t id) {
-    int err = pthread_cancel(id);
-    // A thread that has already ended but was not joined is still collected.
-    if (err == 0 || err == ESRCH) {
-        pthread_join(id, nullptr);
-        err = 0;
+// Joins the thread, waiting at most ms milliseconds (a deadline on the
+// wall clock: the join of the C library takes no other).
+int joinWithin(pthread_t id, unsigned int ms) {
+    const struct timespec deadline = posixDeadline(CLOCK_REALTIME, ms);
+    int err;
+    while ((err = pthread_timedjoin_np(id, nullptr, &deadline)) == EINTR) {
     }
     return err;
+}
+
+XQRC endFailure(pthread_t id, int err, const wchar_t* method) {
+    XQ_TRACE(4, "Failed to terminate thread. tid=" << static_cast<unsigned long>(id));
+    XQ_TRACE(4, " Failed to terminate thread; rc = " << err);
+    return threadFailure(9007, err, method);
 }
 
 }  // namespace
@@ -35,13 +41,42 @@ XQNTThread::XQNTThread(XQThreadStartRoutine routine, void* argument)
 XQNTThread::~XQNTThread() {
     XQ_TRACE_METHOD("XQNTThread::~XQNTThread()");
     if (isStarted == 1) {
+        // The join is a cancellation point; an unwind must not start in a
+        // destructor.
+        XQCancelScope quiet(false);
         XQ_TRACE(4, "My thread id is " << static_cast<unsigned long>(pthread_self()));
         XQ_TRACE(4, "Before calling pthread_kill to kill thread " << static_cast<unsigned long>(threadId));
-        const int err = cancelAndJoin(threadId);
+        const int err = pthread_equal(threadId, pthread_self()) ? EDEADLK : endWithin();
         XQ_TRACE(4, "After calling pthread_kill");
-        if (err != 0) XQ_TRACE(4, "Error closing thread handle");
+        if (err != 0) {
+            XQ_TRACE(4, "Error closing thread handle");
+            // Nobody will join it now: it is collected when it ends.
+            pthread_detach(threadId);
+        }
         isStarted = 0;
     }
+}
+
+int XQNTThread::endWithin() {
+    if (!endRequested) {
+        const int err = pthread_cancel(threadId);
+        // ESRCH: it has already ended and is only waiting to be collected.
+        if (err != 0 && err != ESRCH) return err;
+        endRequested = true;
+    }
+    return join();
+}
+
+int XQNTThread::join() {
+    const int err = endRequested ? joinWithin(threadId, kEndWaitMs) : pthread_join(threadId, nullptr);
+    // Joining oneself fails and leaves the thread running, and so does a
+    // wait that ran out; any other failure means the identifier no longer
+    // names a joinable thread.
+    if (err != EDEADLK && err != ETIMEDOUT) {
+        isStarted = 0;
+        endRequested = false;
+    }
+    return err;
 }
 
 XQRC XQNTThread::StartThread(int) {
@@ -61,6 +96,7 @@ XQRC XQNTThread::StartThread(int) {
     }
     if (err == 0) {
         isStarted = 1;
+        endRequested = false;
         XQ_TRACE(4, "thread created with id = " << static_cast<unsigned long>(threadId));
     } else {
         XQ_TRACE(4, "Error detected during create thread");
@@ -78,10 +114,8 @@ XQRC XQNTThread::WaitForTermination(unsigned int) {
         XQ_TRACE(4, "Thread not created; rc = " << 9009);
         return threadFailure(9009, 0, L"XQNTThread::WaitForTermination()");
     }
-    const int err = pthread_join(threadId, nullptr);
-    // Joining oneself fails and leaves the thread running; any other failure
-    // means the identifier no longer names a joinable thread.
-    if (err != EDEADLK) isStarted = 0;
+    const int err = join();
+    if (err == ETIMEDOUT) return endFailure(threadId, err, L"XQNTThread::WaitForTermination()");
     if (err != 0) XQ_TRACE(4, "Return code from Waiting for thread termination = " << err);
     return XQRC(0, 0, XQRC::WhsSrv);
 }
@@ -94,18 +128,8 @@ XQRC XQNTThread::TerminateThread() {
         XQ_TRACE(4, "Thread not created; rc = " << 9009);
         return threadFailure(9009, 0, L"XQNTThread::TerminateThread()");
     }
-    if (pthread_equal(threadId, pthread_self())) {
-        XQ_TRACE(4, "Failed to terminate thread. tid=" << static_cast<unsigned long>(threadId));
-        XQ_TRACE(4, " Failed to terminate thread; rc = " << EDEADLK);
-        return threadFailure(9007, EDEADLK, L"XQNTThread::TerminateThread()");
-    }
-    const int err = cancelAndJoin(threadId);
-    if (err != 0) {
-        XQ_TRACE(4, "Failed to terminate thread. tid=" << static_cast<unsigned long>(threadId));
-        XQ_TRACE(4, " Failed to terminate thread; rc = " << err);
-        return threadFailure(9007, err, L"XQNTThread::TerminateThread()");
-    }
-    isStarted = 0;
+    const int err = pthread_equal(threadId, pthread_self()) ? EDEADLK : endWithin();
+    if (isStarted == 1) return endFailure(threadId, err, L"XQNTThread::TerminateThread()");
     XQ_TRACE(4, "Return code from terminating thread = " << 0);
     return XQRC(0, 0, XQRC::WhsSrv);
 }
@@ -113,6 +137,7 @@ XQRC XQNTThread::TerminateThread() {
 void XQNTThread::clearHandle() {
     XQ_TRACE_METHOD("XQNTThread::clearHandle()");
     isStarted = 0;
+    endRequested = false;
 }
 
 XQCancelScope::XQCancelScope(bool enable) : previous(PTHREAD_CANCEL_ENABLE) {

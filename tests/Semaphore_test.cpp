@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -158,8 +159,13 @@ TEST(MutexSemaphore, ReleasedByAnotherThread) {
     EXPECT_TRUE(got.load());
 }
 
-TEST(MutexSemaphore, NotCreatedGives9015) {
+TEST(MutexSemaphore, NotCreatedGives9015AndReleaseOfAFreeOneGives9012) {
     auto mx = makeMutex();
+    XQRC free = mx->Release();
+    EXPECT_EQ(free.code, 9012);
+    EXPECT_EQ(free.secondaryCode, EPERM);
+    EXPECT_EQ(mx->Acquire().code, 0) << "the failed release changed nothing";
+    EXPECT_EQ(mx->Release().code, 0);
     mx->state = 2;  // as after a failed creation
     XQRC rc = mx->Acquire();
     EXPECT_EQ(rc.code, 9015);

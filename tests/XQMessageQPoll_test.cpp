@@ -167,14 +167,23 @@ TEST(XQMessageQPoll, DeadClientsAreReportedOnceAndHandedOutInSlotOrder) {
 TEST(XQMessageQPoll, DestroyingAQueueEndsItsPollThreads) {
     FrameSink sink;
     const auto start = Clock::now();
+    Clock::time_point destroying = start;
     {
         XQMessageQ q;
         ASSERT_EQ(q.Create(0, 8).code, 0);
         ASSERT_EQ(q.PollClient(L"busy", L"127.0.0.1", sink.port(), 30).code, 0);
+#if !defined(__SANITIZE_ADDRESS__)
+        // This one's ping is in its connect retries when the queue goes, and
+        // is ended by force. (GCC 12's AddressSanitizer runtime aborts in its
+        // own sigaltstack check when a thread unwinds by force through
+        // instrumented frames; the release and thread-sanitizer builds run it.)
+        ASSERT_EQ(q.PollClient(L"refusing", L"127.0.0.1", unusedLoopbackPort(), 30).code, 0);
+#endif
         while (sink.frames().empty() && msSince(start) < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        destroying = Clock::now();
         EXPECT_EQ(q.Destroy(1).code, 0);
-    }
-    EXPECT_LT(msSince(start), 10000);
+    }  // the destructor ends the poll threads
+    EXPECT_LT(msSince(destroying), 3000) << "even a poll thread in its connect retries ends promptly";
     EXPECT_EQ(sink.frames().size(), 1u);
 }
 

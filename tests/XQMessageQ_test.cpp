@@ -319,44 +319,6 @@ TEST(XQMessageQ, DestroyKeepsOrPurgesTheQueuedMessages) {
     }
 }
 
-TEST(XQMessageQ, AForeignStopFrameEndsTheReceiveThread) {
-    XQMessageQ q;
-    ASSERT_EQ(q.Create(0, 8).code, 0);
-    ASSERT_TRUE(sendRawFrame(q.nQueuePort, ucs2be(L"STOP RECEIVING")));
-    XQBaseMessage later;
-    address(later, q.nQueuePort, L"too late");
-    ASSERT_TRUE(sendRawFrame(q.nQueuePort, ucs2be(packed(later)), false));
-    XQBaseMessage m;
-    EXPECT_EQ(q.Receive(m, 500).code, 9117);
-    const auto start = Clock::now();
-    EXPECT_EQ(q.Destroy(1).code, 0);
-    EXPECT_LT(msSince(start), 5000);
-    EXPECT_EQ(q.lastReceiveRC.code, 0);
-}
-
-TEST(XQMessageQ, APeerThatStallsOrSendsNothingDoesNotStopTheQueue) {
-    const unsigned int previous = XQSocket::GetDefaultTimeout();
-    XQSocket::SetDefaultTimeout(300);
-    Queue a;
-    XQSocket::SetDefaultTimeout(previous);
-    // A count of zero, a count with half its payload, and a peer that
-    // connects and says nothing.
-    ASSERT_TRUE(sendRawFrame(a.port(), {}));
-    const int stalled = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(a.port()));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(stalled, reinterpret_cast<sockaddr*>(&to), sizeof(to)), 0);
-    const unsigned char half[] = {0, 0, 0, 8, 0, 'a', 0, 'b'};
-    ASSERT_EQ(send(stalled, half, sizeof(half), MSG_NOSIGNAL), static_cast<ssize_t>(sizeof(half)));
-    ASSERT_EQ(sendBase(a.port(), L"served after the stall").code, 0);
-    close(stalled);
-    XQBaseMessage m;
-    ASSERT_EQ(a.q.Receive(m, 5000).code, 0);
-    EXPECT_EQ(m.BVName, L"served after the stall");
-}
-
 TEST(XQMessageQ, PingsAreNeverQueued) {
     Queue a;
     Queue b;

@@ -81,29 +81,77 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-// An unprivileged user whose home directory exists, for a child that must
-// get as far as running the program.
-bool findRunUser(std::string& name, struct passwd& out, std::vector<char>& buf) {
-    const char* candidates[] = {"daemon", "bin", "nobody", "sys"};
-    for (const char* c : candidates) {
-        struct passwd* found = nullptr;
-        buf.assign(4096, 0);
-        if (getpwnam_r(c, &out, buf.data(), buf.size(), &found) != 0 || !found || out.pw_uid == 0) continue;
-        struct stat st;
-        if (stat(out.pw_dir, &st) == 0 && S_ISDIR(st.st_mode)) {
-            name = c;
-            return true;
-        }
-    }
+// A user whose home directory exists, for a child that must get as far as
+// running the program.
+struct User {
+    std::string name;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::string home;
+    std::set<gid_t> groups;  // as the user's login would have them
+};
+
+bool lookUp(const char* name, User& user) {
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    std::vector<char> buf(16384);
+    if (getpwnam_r(name, &entry, buf.data(), buf.size(), &found) != 0 || found == nullptr) return false;
+    user.name = entry.pw_name;
+    user.uid = entry.pw_uid;
+    user.gid = entry.pw_gid;
+    user.home = entry.pw_dir;
+    int n = 64;
+    std::vector<gid_t> g(64);
+    getgrouplist(entry.pw_name, entry.pw_gid, g.data(), &n);
+    g.resize(static_cast<size_t>(std::max(n, 0)));
+    user.groups = std::set<gid_t>(g.begin(), g.end());
+    return true;
+}
+
+bool hasHome(const User& user) {
+    struct stat st;
+    return stat(user.home.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// An unprivileged user with a home directory.
+bool findRunUser(User& user) {
+    for (const char* name : {"daemon", "bin", "nobody", "sys"})
+        if (lookUp(name, user) && user.uid != 0 && hasHome(user)) return true;
     return false;
 }
 
-std::set<gid_t> expectedGroups(const struct passwd& pw) {
-    int n = 64;
-    std::vector<gid_t> g(64);
-    getgrouplist(pw.pw_name, pw.pw_gid, g.data(), &n);
-    g.resize(static_cast<size_t>(std::max(n, 0)));
-    return std::set<gid_t>(g.begin(), g.end());
+struct Outcome {
+    int status = -1;     // the child's exit status, or 100 and up when the starter failed
+    std::string traced;  // what the starter and its child wrote to standard output
+};
+
+// Starts program as target from a separate starter process that runs as
+// starterUid/starterGid (no supplementary groups), or as this process when
+// starterUid is -1, at the given trace level; waits for the child.
+Outcome startFrom(long starterUid, gid_t starterGid, const std::string& target, const XQSTRING& program,
+                  const std::string& arguments, int level, const Installation& inst) {
+    const std::string traceFile = inst.out("trace");
+    fflush(stdout);
+    pid_t starter = fork();
+    if (starter == 0) {
+        int fd = open(traceFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (fd < 0 || dup2(fd, STDOUT_FILENO) < 0) _exit(100);
+        if (starterUid >= 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(starterGid) != 0 || setuid(static_cast<uid_t>(starterUid)) != 0))
+            _exit(101);
+        setDebugTcore(level);
+        XQNTProcess p(program, L"agents", xqFromMultibyte(arguments), 0);
+        if (p.StartProcess(xqFromMultibyte(target), L"").code != 0) _exit(102);
+        const int status = waitEnded(p);
+        fflush(stdout);
+        _exit(status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : 103);
+    }
+    Outcome outcome;
+    int status = 0;
+    if (starter > 0 && waitpid(starter, &status, 0) == starter && WIFEXITED(status))
+        outcome.status = WEXITSTATUS(status);
+    outcome.traced = readFile(traceFile);
+    return outcome;
 }
 
 }  // namespace
@@ -147,125 +195,87 @@ TEST(XQNTProcess, TerminateWithoutStartIs9005) {
     EXPECT_EQ(base.TerminateProcess().code, 0);
 }
 
-TEST(XQNTProcess, RunsProgramAsTheUser) {
-    if (geteuid() != 0) GTEST_SKIP() << "starting a program as another user needs root";
-    std::string user;
-    struct passwd pw;
-    std::vector<char> buf;
-    if (!findRunUser(user, pw, buf)) GTEST_SKIP() << "no unprivileged user with a home directory";
-    Installation inst;
-    std::string out = inst.out("identity");
-    XQNTProcess p(L"agent", L"agents", xqFromMultibyte(out) + L" -a\t1\n", 0);
-    XQRC rc = p.StartProcess(xqFromMultibyte(user), L"unused");
-    ASSERT_EQ(rc.code, 0);
-    EXPECT_EQ(p.active, 1);
-    EXPECT_GT(p.processId, 0);
-    int status = waitEnded(p);
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(p.active, 0);
-    std::istringstream lines(readFile(out));
-    std::string uid, gid, groups, cwd, args;
-    std::getline(lines, uid);
-    std::getline(lines, gid);
-    std::getline(lines, groups);
-    std::getline(lines, cwd);
-    std::getline(lines, args);
-    EXPECT_EQ(uid, std::to_string(pw.pw_uid));
-    EXPECT_EQ(gid, std::to_string(pw.pw_gid));
-    std::set<gid_t> got;
-    std::istringstream g(groups);
-    for (long v; g >> v;) got.insert(static_cast<gid_t>(v));
-    EXPECT_EQ(got, expectedGroups(pw)) << groups;
-    EXPECT_EQ(got.count(0), pw.pw_gid == 0 ? 1u : 0u) << "the starter's root group is dropped";
-    char real[PATH_MAX];
-    ASSERT_NE(realpath(pw.pw_dir, real), nullptr);
-    EXPECT_EQ(cwd, real);
-    EXPECT_EQ(args, "2:-a 1");
-}
-
-TEST(XQNTProcess, UnknownUserChildExitsMinusTwo) {
-    Installation inst;
-    // The child's trace line goes to the inherited standard output.
-    std::string traceFile = inst.out("trace");
-    fflush(stdout);
-    int saved = dup(STDOUT_FILENO);
-    int fd = open(traceFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(fd, 0);
-    dup2(fd, STDOUT_FILENO);
-    close(fd);
-    setDebugTcore(4);
-    XQNTProcess p(L"agent", L"agents", xqFromMultibyte(inst.out("never")), 0);
-    XQRC rc = p.StartProcess(L"tcore-no-such-user-8", L"");
-    setDebugTcore(0);
-    int status = waitEnded(p);
-    fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    EXPECT_EQ(rc.code, 0) << "the parent succeeds";
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 254);
-    EXPECT_NE(access(inst.out("never").c_str(), F_OK), 0) << "the program never ran";
-    std::string traced = readFile(traceFile);
-    EXPECT_NE(traced.find("PID:" + std::to_string(p.processId) + "  getpwnam() failed!!! errno="), std::string::npos)
-        << traced;
-    EXPECT_NE(traced.find("command line = agents/agent "), std::string::npos);
-    EXPECT_NE(traced.find("Return code from staring a process = 0"), std::string::npos);
-}
-
-TEST(XQNTProcess, IdentityChangeFailureNeverRunsTheProgram) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to become an unprivileged starter";
-    std::string user;
-    struct passwd pw;
-    std::vector<char> buf;
-    if (!findRunUser(user, pw, buf)) GTEST_SKIP() << "no unprivileged user with a home directory";
-    Installation inst;
-    std::string out = inst.out("escalated");
-    // A starter without the right to change identity: setgroups fails in its
-    // child, which must end without running the program.
-    pid_t starter = fork();
-    ASSERT_GE(starter, 0);
-    if (starter == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(100);
-        XQNTProcess p(L"agent", L"agents", xqFromMultibyte(out), 0);
-        if (p.StartProcess(xqFromMultibyte(user), L"").code != 0) _exit(101);
-        int status = 0;
-        if (waitpid(p.processId, &status, 0) != p.processId) _exit(102);
-        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 103);
+// Who starts whom, and what comes of it. Each row runs its starter in a
+// process of its own.
+TEST(XQNTProcess, StartsAsTheUserOrEndsTheChildWithTheCause) {
+    const bool root = geteuid() == 0;
+    User self, runUser, nobody;
+    ASSERT_TRUE(lookUp(getpwuid(geteuid())->pw_name, self));
+    findRunUser(runUser);
+    const bool nobodyLacksHome = lookUp("nobody", nobody) && !hasHome(nobody);
+    // Without root, this test's own user is the unprivileged starter.
+    const User& plain = root ? runUser : self;
+    enum Ran { NotRun, RanAsTarget, RanWithLogin };
+    struct Case {
+        const char* name;
+        bool needsRoot;
+        long starterUid;  // -1: this process
+        gid_t starterGid;
+        std::string target;
+        XQSTRING program;
+        int level;
+        int status;
+        Ran ran;
+        std::vector<std::string> traced;
+    } cases[] = {
+        {"root starts a program as another user", true, -1, 0, runUser.name, L"agent", 0, 0, RanWithLogin, {}},
+        {"an unprivileged program starts a program as itself", false, root ? long(plain.uid) : -1L, plain.gid,
+         plain.name, L"agent", 0, 0, RanAsTarget, {}},
+        {"an unprivileged program may not start one as another user", true, 65534, 65534, runUser.name, L"agent",
+         0, 253, NotRun,
+         {"XQTrace: ts=", "  setgroups() failed!!! errno=1: this program (uid 65534) has no right to start a "
+                          "program as user '" + runUser.name + "' (uid " + std::to_string(runUser.uid) + ")"}},
+        {"a user that does not exist", false, -1, 0, "tcore-no-such-user-8", L"agent", 4, 254, NotRun,
+         {"  getpwnam() failed!!! errno=", "command line = agents/agent ", "Return code from staring a process = 0"}},
+        {"a user without a home directory", true, -1, 0, "nobody", L"agent", 0, 253, NotRun,
+         {"XQTrace: ts=", "  chdir() failed!!! errno=2\n"}},
+        {"a program that does not exist", false, root ? long(plain.uid) : -1L, plain.gid, plain.name, L"absent", 4,
+         255, NotRun,
+         {"  EXEC failed!!! rv =-1 errno=2"}},
+    };
+    std::string skipped;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsRoot && !root) {
+            skipped += std::string("\n  ") + c.name + ": needs root";
+            continue;
+        }
+        if (c.target.empty() || (c.target == "nobody" && !nobodyLacksHome) || !(c.ran == NotRun || hasHome(plain))) {
+            skipped += std::string("\n  ") + c.name + ": no suitable user here";
+            continue;
+        }
+        Installation inst;
+        const std::string out = inst.out("identity");
+        const Outcome o = startFrom(c.starterUid, c.starterGid, c.target, c.program, out + " -a\t1\n", c.level, inst);
+        EXPECT_EQ(o.status, c.status) << o.traced;
+        for (const std::string& text : c.traced) EXPECT_NE(o.traced.find(text), std::string::npos) << text << "\n" << o.traced;
+        if (c.ran == NotRun) {
+            EXPECT_NE(access(out.c_str(), F_OK), 0) << "the program must not run";
+            continue;
+        }
+        User target;
+        ASSERT_TRUE(lookUp(c.target.c_str(), target));
+        std::istringstream lines(readFile(out));
+        std::string uid, gid, groups, cwd, args;
+        std::getline(lines, uid);
+        std::getline(lines, gid);
+        std::getline(lines, groups);
+        std::getline(lines, cwd);
+        std::getline(lines, args);
+        EXPECT_EQ(uid, std::to_string(target.uid));
+        char home[PATH_MAX];
+        ASSERT_NE(realpath(target.home.c_str(), home), nullptr);
+        EXPECT_EQ(cwd, home);
+        EXPECT_EQ(args, "2:-a 1");
+        if (c.ran == RanWithLogin) {
+            EXPECT_EQ(gid, std::to_string(target.gid));
+            std::set<gid_t> got;
+            std::istringstream g(groups);
+            for (long v; g >> v;) got.insert(static_cast<gid_t>(v));
+            EXPECT_EQ(got, target.groups) << groups;
+        }
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(starter, &status, 0), starter);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 253);
-    EXPECT_NE(access(out.c_str(), F_OK), 0) << "the program must not run with the starter's identity";
-}
-
-TEST(XQNTProcess, MissingHomeDirectoryNeverRunsTheProgram) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root";
-    struct passwd* nobody = getpwnam("nobody");
-    struct stat st;
-    if (!nobody || stat(nobody->pw_dir, &st) == 0) GTEST_SKIP() << "nobody has a home directory here";
-    Installation inst;
-    XQNTProcess p(L"agent", L"agents", xqFromMultibyte(inst.out("nohome")), 0);
-    ASSERT_EQ(p.StartProcess(L"nobody", L"").code, 0);
-    int status = waitEnded(p);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 253);
-    EXPECT_NE(access(inst.out("nohome").c_str(), F_OK), 0);
-}
-
-TEST(XQNTProcess, MissingProgramExitsMinusOne) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root";
-    std::string user;
-    struct passwd pw;
-    std::vector<char> buf;
-    if (!findRunUser(user, pw, buf)) GTEST_SKIP() << "no unprivileged user with a home directory";
-    Installation inst;
-    XQNTProcess p(L"absent", L"agents", L"", 0);
-    ASSERT_EQ(p.StartProcess(xqFromMultibyte(user), L"").code, 0);
-    int status = waitEnded(p);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 255);
+    if (!skipped.empty()) GTEST_SKIP() << "the other rows ran; skipped:" << skipped;
 }
 
 TEST(XQNTProcess, SecondStartIs9004AndTerminateReaps) {

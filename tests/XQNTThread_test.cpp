@@ -4,25 +4,35 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <future>
 #include <memory>
 #include <thread>
 
 #include "foundation/Trace.h"
+#include "messages/XQBaseMessage.h"
 #include "os/XQNTThread.h"
 #include "os/XQNTThreadControl.h"
+#include "os/XQabsEventSemaphore.h"
 #include "os/XQabsFactory.h"
+#include "os/XQabsMutexSemaphore.h"
 #include "os/XQabsThread.h"
 #include "os/XQabsThreadControl.h"
+#include "transport/XQMessageQ.h"
+#include "transport/XQSocket.h"
 
 namespace {
 
 // Return codes carry the command line and the host name; both are read from
-// the environment, and the host name is cached on first use.
+// the environment, and the host name is cached on first use. The queues of
+// these tests send to the local host by that name: keep it on loopback.
 const bool environmentSet = [] {
     setenv("EXEC_NAME", "threadtest -x", 1);
-    setenv("NVHOSTNAME", "threadhost", 1);
+    setenv("NVHOSTNAME", "localhost", 1);
     return true;
 }();
 
@@ -57,39 +67,35 @@ struct Unwound {
     ~Unwound() { flag->store(1); }
 };
 
-// Blocks in a cancellation point for a minute unless ended by force; the
-// local object shows that the stack was unwound.
-void* blockInSleep(void* arg) {
-    Gate* g = static_cast<Gate*>(arg);
-    Unwound u{&g->finished};
-    g->entered.store(1);
-    XQNTThreadControl control;
-    control.Sleep(60000);
-    return nullptr;
-}
-
-// A body that catches everything, as thread bodies of the library do.
-// The forced-unwind exception of a cancelled thread has no object; the
-// sanitizer's null check would flag the handler that lets it pass.
-__attribute__((no_sanitize("null"))) void* catchAllAndBlock(void* arg) {
-    Gate* g = static_cast<Gate*>(arg);
-    try {
-        Unwound u{&g->finished};
-        g->entered.store(1);
-        XQNTThreadControl control;
-        control.Sleep(60000);
-    } catch (abi::__forced_unwind&) {
-        throw;
-    } catch (...) {
-        g->release.store(99);
-    }
-    return nullptr;
-}
-
 void waitEntered(const Gate& g) {
     const auto start = Clock::now();
     while (g.entered.load() == 0 && msSince(start) < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     ASSERT_NE(g.entered.load(), 0);
+}
+
+// Runs call on a thread of its own and waits at most limitMs for it. A call
+// that hangs holds objects of the running test, so the program cannot go on:
+// it reports the failure and ends.
+void returnsWithin(const char* what, std::function<void()> call, long limitMs = 30000) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> returned = done->get_future();
+    std::thread([call, done] {
+        call();
+        done->set_value();
+    }).detach();
+    if (returned.wait_for(std::chrono::milliseconds(limitMs)) == std::future_status::ready) return;
+    ADD_FAILURE() << what << " did not return within " << limitMs << " ms";
+    std::fflush(stdout);
+    std::_Exit(1);
+}
+
+// Computes until released, without a cancellation point.
+void* computeUntilReleased(void* arg) {
+    Gate* g = static_cast<Gate*>(arg);
+    Unwound u{&g->finished};
+    g->entered.store(1);
+    while (g->release.load() == 0) std::this_thread::yield();
+    return nullptr;
 }
 
 void expectContext(const XQRC& rc, int code, const wchar_t* method) {
@@ -97,7 +103,7 @@ void expectContext(const XQRC& rc, int code, const wchar_t* method) {
     EXPECT_EQ(rc.domain, XQRC::WhsSrv);
     EXPECT_EQ(rc.methodName, method);
     EXPECT_EQ(rc.executableName, L"threadtest -x");
-    EXPECT_EQ(rc.hostName, L"threadhost");
+    EXPECT_EQ(rc.hostName, L"localhost");
 }
 
 TEST(XQNTThread, StartTwiceGives9008AndLeavesTheFirstRunning) {
@@ -143,30 +149,180 @@ TEST(XQNTThread, RestartsAfterWaitWithTheSameRoutineAndArgument) {
     EXPECT_EQ(g.finished.load(), 2);
 }
 
-TEST(XQNTThread, TerminateEndsABlockedThreadAndUnwindsItsStack) {
-    for (XQThreadStartRoutine body : {blockInSleep, catchAllAndBlock}) {
-        Gate g;
-        XQNTThread t(body, &g);
+// The objects a thread may wait on, made afresh for each kind of wait.
+struct WaitObjects {
+    std::unique_ptr<XQabsMutexSemaphore> mutex{XQabsFactory::Instance()->CreateMutexSemaphore(L"m")};
+    std::unique_ptr<XQabsEventSemaphore> event{XQabsFactory::Instance()->CreateEventSemaphore(L"e")};
+    XQNTThreadControl control;
+    XQMessageQ queue;
+    XQSocket socket;
+};
+
+// A thread body that waits as the case says.
+struct WaitJob {
+    Gate gate;
+    std::function<void()> wait;
+};
+
+void* runWait(void* arg) {
+    WaitJob* job = static_cast<WaitJob*>(arg);
+    Unwound u{&job->gate.finished};
+    job->gate.entered.store(1);
+    job->wait();
+    return nullptr;
+}
+
+// The same, in a body that catches everything, as the library's thread
+// bodies do. The forced-unwind exception of a cancelled thread has no object;
+// the sanitizer's null check would flag the handler that lets it pass.
+__attribute__((no_sanitize("null"))) void* runWaitCatchingAll(void* arg) {
+    try {
+        runWait(arg);
+    } catch (abi::__forced_unwind&) {
+        throw;
+    } catch (...) {
+        static_cast<WaitJob*>(arg)->gate.release.store(99);
+    }
+    return nullptr;
+}
+
+XQRC sendTo(unsigned int port, const XQSTRING& name) {
+    XQBaseMessage m;
+    m.SetDestQueueHost(L"127.0.0.1");
+    m.SetDestQueuePort(port);
+    m.SetIsRequest(1);
+    m.SetBVName(name);
+    return m.Send();
+}
+
+struct WaitKind {
+    const char* name;
+    XQThreadStartRoutine body;
+    std::function<void(WaitObjects&)> before;          // on the test's thread
+    std::function<void(WaitObjects&)> wait;            // on the thread that is ended
+    std::function<void(WaitObjects&)> stillUsable;     // on the test's thread, after the end
+};
+
+TEST(XQNTThread, TerminateEndsEachKindOfWaitAndLeavesItsObjectUsable) {
+    auto none = [](WaitObjects&) {};
+    auto eventWorks = [](WaitObjects& w) {
+        returnsWithin("SetSignal after the waiter was ended", [&] { EXPECT_EQ(w.event->SetSignal().code, 0); });
+        EXPECT_EQ(w.event->Wait(0).code, 0);
+        EXPECT_EQ(w.event->Wait(0).code, 9001);
+    };
+    const WaitKind kinds[] = {
+        {"mutex Acquire", runWait, [](WaitObjects& w) { ASSERT_EQ(w.mutex->Acquire().code, 0); },
+         [](WaitObjects& w) { w.mutex->Acquire(); },
+         [](WaitObjects& w) {
+             EXPECT_EQ(w.mutex->Release().code, 0);
+             returnsWithin("Acquire after the waiter was ended", [&] { EXPECT_EQ(w.mutex->Acquire().code, 0); });
+             EXPECT_EQ(w.mutex->Release().code, 0);
+         }},
+        {"event Wait without limit", runWait, none, [](WaitObjects& w) { w.event->Wait(0xFFFFFFFFUL); }, eventWorks},
+        {"event Wait with a timeout", runWait, none, [](WaitObjects& w) { w.event->Wait(60000); }, eventWorks},
+        {"Sleep", runWait, none, [](WaitObjects& w) { w.control.Sleep(60000); }, none},
+        {"Sleep in a body that catches everything", runWaitCatchingAll, none,
+         [](WaitObjects& w) { w.control.Sleep(60000); }, none},
+        {"queue Receive", runWait, [](WaitObjects& w) { ASSERT_EQ(w.queue.Create(0, 16).code, 0); },
+         [](WaitObjects& w) {
+             XQBaseMessage m;
+             w.queue.Receive(m, 0xFFFFFFFFu);
+         },
+         [](WaitObjects& w) {
+             ASSERT_EQ(sendTo(w.queue.nQueuePort, L"after the end").code, 0);
+             XQBaseMessage m;
+             returnsWithin("Receive after a reader was ended", [&] { EXPECT_EQ(w.queue.Receive(m, 10000).code, 0); });
+             EXPECT_EQ(m.BVName, L"after the end");
+             EXPECT_EQ(w.queue.Destroy(1).code, 0);
+         }},
+        {"socket Receive", runWait,
+         [](WaitObjects& w) { ASSERT_EQ(w.socket.InitializeReceive(0, 8).code, 0); },
+         [](WaitObjects& w) {
+             unsigned char* data = nullptr;
+             int size = 0;
+             w.socket.Receive(&data, &size);
+             delete[] data;
+         },
+         [](WaitObjects& w) {
+             unsigned int port = 0;
+             ASSERT_EQ(w.socket.GetReceivePort(port).code, 0);
+             std::future<XQRC> sent = std::async(std::launch::async, [port] { return sendTo(port, L"frame"); });
+             unsigned char* data = nullptr;
+             int size = 0;
+             returnsWithin("socket Receive after a receiver was ended",
+                           [&] { EXPECT_EQ(w.socket.Receive(&data, &size).code, 0); });
+             delete[] data;
+             EXPECT_GT(size, 0);
+             EXPECT_EQ(sent.get().code, 0);
+         }},
+    };
+    for (const WaitKind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        WaitObjects objects;
+        kind.before(objects);
+        WaitJob job;
+        job.wait = [&] { kind.wait(objects); };
+        XQNTThread t(kind.body, &job);
         ASSERT_EQ(t.StartThread(0).code, 0);
-        waitEntered(g);
-        const auto start = Clock::now();
-        EXPECT_EQ(t.TerminateThread().code, 0);
-        EXPECT_LT(msSince(start), 10000);
+        waitEntered(job.gate);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let it block
+        XQRC rc(-1, 0, XQRC::WhsSrv);
+        returnsWithin("TerminateThread", [&] { rc = t.TerminateThread(); });
+        EXPECT_EQ(rc.code, 0);
         EXPECT_EQ(t.isStarted, 0);
-        EXPECT_EQ(g.finished.load(), 1);
-        EXPECT_EQ(g.release.load(), 0);  // the catch-all did not swallow the forced end
+        EXPECT_EQ(job.gate.finished.load(), 1) << "the stack was unwound";
+        EXPECT_EQ(job.gate.release.load(), 0) << "a catch-all swallowed the forced end";
         EXPECT_EQ(t.TerminateThread().code, 9009);
+        kind.stillUsable(objects);
     }
 }
 
-TEST(XQNTThread, DestroyingARunningThreadEndsItAndTheProcessGoesOn) {
+TEST(XQNTThread, ABusyThreadGives9007AfterTheBoundAndIsCollectedOnceItEnds) {
     Gate g;
-    {
-        auto t = std::make_unique<XQNTThread>(blockInSleep, &g);
-        ASSERT_EQ(t->StartThread(0).code, 0);
-        waitEntered(g);
+    XQNTThread t(computeUntilReleased, &g);
+    ASSERT_EQ(t.StartThread(0).code, 0);
+    waitEntered(g);
+    for (bool terminate : {true, false}) {
+        const auto start = Clock::now();
+        XQRC rc(-1, 0, XQRC::WhsSrv);
+        returnsWithin("ending a busy thread", [&] { rc = terminate ? t.TerminateThread() : t.WaitForTermination(0); });
+        const long took = msSince(start);
+        expectContext(rc, 9007, terminate ? L"XQNTThread::TerminateThread()" : L"XQNTThread::WaitForTermination()");
+        EXPECT_EQ(rc.secondaryCode, ETIMEDOUT);
+        EXPECT_GE(took, static_cast<long>(XQNTThread::kEndWaitMs) - 20);
+        EXPECT_LT(took, 20000);
+        EXPECT_EQ(t.isStarted, 1) << "the thread still runs";
+        EXPECT_EQ(g.finished.load(), 0);
     }
+    g.release.store(1);
+    EXPECT_EQ(t.WaitForTermination(0).code, 0);
+    EXPECT_EQ(t.isStarted, 0);
     EXPECT_EQ(g.finished.load(), 1);
+}
+
+TEST(XQNTThread, DestroyingTheObjectEndsItsThreadOrLeavesABusyOneToEndAlone) {
+    XQNTThreadControl control;
+    WaitJob sleeping;
+    sleeping.wait = [&] { control.Sleep(60000); };
+    auto t = std::make_unique<XQNTThread>(runWait, &sleeping);
+    ASSERT_EQ(t->StartThread(0).code, 0);
+    waitEntered(sleeping.gate);
+    returnsWithin("destroying a sleeping thread", [&] { t.reset(); });
+    EXPECT_EQ(sleeping.gate.finished.load(), 1) << "the stack was unwound";
+
+    Gate busy;
+    t = std::make_unique<XQNTThread>(computeUntilReleased, &busy);
+    ASSERT_EQ(t->StartThread(0).code, 0);
+    waitEntered(busy);
+    const auto start = Clock::now();
+    returnsWithin("destroying a busy thread", [&] { t.reset(); });
+    EXPECT_GE(msSince(start), static_cast<long>(XQNTThread::kEndWaitMs) - 20);
+    EXPECT_EQ(busy.finished.load(), 0);
+    busy.release.store(1);
+    const auto released = Clock::now();
+    while (busy.finished.load() == 0 && msSince(released) < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(busy.finished.load(), 1);
 }
 
 TEST(XQNTThread, CopiesNameTheSameThreadAndClearHandleForgetsIt) {

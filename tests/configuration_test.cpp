@@ -6,6 +6,7 @@
 #include <sqlext.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -178,6 +179,26 @@ TYPED_TEST(ConfigurationTest, LoadAndTypedLookups) {
     EXPECT_EQ(0, config->getElement(COMPONENT_LOG, L"DBVERSION", e));
 }
 
+TYPED_TEST(ConfigurationTest, LoadPutsRowsIntoTheListAndKeepsTheirBlanks) {
+    if (std::getenv(kChildVar) != nullptr) GTEST_SKIP() << "parent-only test";
+    this->seed(L"'Log', 'PADDED', 'C', 0, 'abc  ', 'sn '");
+    XQConfiguration* config = XQConfiguration::getInstance();
+    // Set before the first load: one the table lacks, one it has.
+    ASSERT_EQ(0, config->setValueInt(COMPONENT_LOG, L"EARLY", 3, L"e").code);
+    ASSERT_EQ(0, config->setValueInt(COMPONENT_RTK, L"TIMEOUT", 99, L"mem").code);
+    ASSERT_EQ(0, this->init().code);
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    EXPECT_EQ(3, XQConfiguration::getValueInt(COMPONENT_LOG, L"EARLY", rc));
+    EXPECT_EQ(30, XQConfiguration::getValueInt(COMPONENT_RTK, L"TIMEOUT", rc)) << "the row replaces it";
+    EXPECT_EQ(L"to", XQConfiguration::getShortName(COMPONENT_RTK, L"TIMEOUT", rc));
+    // The CHAR component loses its padding; the VARCHAR values keep their blanks.
+    EXPECT_EQ(L"abc  ", XQConfiguration::getValueString(COMPONENT_LOG, L"PADDED", rc));
+    EXPECT_EQ(L"sn ", XQConfiguration::getShortName(COMPONENT_LOG, L"PADDED", rc));
+    EXPECT_EQ(0, rc.code);
+    // Six rows, the early element and the four values init keeps in memory.
+    EXPECT_EQ(11u, XQConfiguration::getListAll().size());
+}
+
 TYPED_TEST(ConfigurationTest, SettersKeepTypesAndRequiredKeys) {
     if (std::getenv(kChildVar) != nullptr) GTEST_SKIP() << "parent-only test";
     ASSERT_EQ(0, this->init().code);
@@ -288,28 +309,54 @@ TYPED_TEST(ConfigurationTest, StoreOneVariable) {
     ASSERT_EQ(0, config->setValueString(COMPONENT_LOG, L"LOGDIR", L"/var/log/x", L"ld").code);
     rc = config->storeNewVariable(COMPONENT_LOG, L"LOGDIR");
     ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
-    // The password row is written empty here too.
-    rc = config->storeNewVariable(COMPONENT_DDD, L"password");
-    ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
 
     std::vector<Row> rows = this->readTable();
-    EXPECT_EQ(7u, rows.size());
+    EXPECT_EQ(6u, rows.size());
     ASSERT_NE(nullptr, this->findRow(rows, "RTK", "TIMEOUT"));
     EXPECT_EQ(99, std::get<3>(*this->findRow(rows, "RTK", "TIMEOUT")));
     ASSERT_NE(nullptr, this->findRow(rows, "Log", "LOGDIR"));
     EXPECT_EQ(Row("Log", "LOGDIR", "C", 0, "/var/log/x", "ld"), *this->findRow(rows, "Log", "LOGDIR"));
-    ASSERT_NE(nullptr, this->findRow(rows, "DDD", "password"));
-    EXPECT_EQ("", std::get<4>(*this->findRow(rows, "DDD", "password")));
 
     rc = config->storeVariable(COMPONENT_RTK, L"MISSING");
     EXPECT_EQ(9162, rc.code);
     EXPECT_EQ(XQRC::WhsDDD, rc.domain);
     EXPECT_EQ(9162, config->storeNewVariable(COMPONENT_RTK, L"MISSING").code);
+    // An element without a row: the update touches nothing and that is no failure.
+    ASSERT_EQ(0, config->setValueInt(COMPONENT_LOG, L"NOROW", 5, L"").code);
+    rc = config->storeVariable(COMPONENT_LOG, L"NOROW");
+    EXPECT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
+    EXPECT_EQ(nullptr, this->findRow(this->readTable(), "Log", "NOROW"));
     // A second insert of the same row breaks the table's key.
     rc = config->storeNewVariable(COMPONENT_LOG, L"LOGDIR");
     EXPECT_EQ(2011, rc.code);
     EXPECT_NE(XQSTRING::npos, rc.comment.find(L"XQConfiguration::storeNewVariable"));
-    EXPECT_EQ(7u, this->readTable().size());
+    EXPECT_EQ(6u, this->readTable().size());
+}
+
+TYPED_TEST(ConfigurationTest, NoPasswordReachesTheTable) {
+    if (std::getenv(kChildVar) != nullptr) GTEST_SKIP() << "parent-only test";
+    ASSERT_EQ(0, this->init().code);
+    XQConfiguration* config = XQConfiguration::getInstance();
+    const ComponentEnum components[] = {COMPONENT_DDD, COMPONENT_RTK, COMPONENT_AGENT, COMPONENT_XQODBC,
+                                        COMPONENT_LOG, COMPONENT_NONE};
+    // First inserted one by one, then updated one by one, then all stored anew.
+    const std::pair<const char*, std::function<XQRC(ComponentEnum)>> stores[] = {
+        {"storeNewVariable", [&](ComponentEnum c) { return config->storeNewVariable(c, L"password"); }},
+        {"storeVariable", [&](ComponentEnum c) { return config->storeVariable(c, L"password"); }},
+        {"store", [&](ComponentEnum) { return config->store(); }}};
+    for (const auto& how : stores) {
+        for (ComponentEnum c : components) {
+            SCOPED_TRACE(std::string(how.first) + " " + xqToMultibyte(ComponentEnumToString(c)));
+            ASSERT_EQ(0, config->setValueString(c, L"password", L"pw-in-clear", L"").code);
+            const XQRC rc = how.second(c);
+            ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
+        }
+        for (const Row& row : this->readTable()) EXPECT_EQ(std::string::npos, std::get<4>(row).find("pw-in-clear"));
+    }
+    // All six rows are there, each without its value.
+    int passwords = 0;
+    for (const Row& row : this->readTable()) passwords += std::get<1>(row) == "password" ? 1 : 0;
+    EXPECT_EQ(6, passwords);
 }
 
 TYPED_TEST(ConfigurationTest, TraceLevelRowSwitchesTheSqlTrace) {
@@ -324,11 +371,17 @@ TYPED_TEST(ConfigurationTest, TraceLevelRowSwitchesTheSqlTrace) {
     EXPECT_EQ(1, XQConfiguration::getInstance()->getTraceLevel(COMPONENT_XQODBC));
     EXPECT_TRUE(XQConfiguration::sqlTraceOn());
 
+    ASSERT_EQ(0, XQConfiguration::getInstance()->setValueString(COMPONENT_AGENT, L"password", L"Agent-pw9", L"").code);
     ::testing::internal::CaptureStdout();
     XQOdbc::getEnv()->getConnection(0)->executeStmt(L"UPDATE tcore.configuration SET value_int = 2 WHERE name = 'none'",
                                                     1);
     XQConfiguration::getInstance()->print();
     std::string out = ::testing::internal::GetCapturedStdout();
+    // Every password is masked, whatever its component.
+    EXPECT_EQ(std::string::npos, out.find("Agent-pw9")) << out;
+    EXPECT_EQ(std::string::npos, out.find(TypeParam::isPostgres() ? "tcore-pw" : "secret-pw")) << out;
+    EXPECT_NE(std::string::npos, out.find("valueString = Xxxxx-xxN\n")) << out;
+    EXPECT_NE(std::string::npos, out.find(TypeParam::isPostgres() ? "valueString = xxxxx-xx\n" : "valueString = xxxxxx-xx\n"));
     EXPECT_NE(std::string::npos,
               out.find("------------ Executing:\nUPDATE tcore.configuration SET value_int = 2 WHERE name = 'none'\n"))
         << out;

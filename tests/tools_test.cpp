@@ -3,16 +3,12 @@
 // database through ODBC.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -25,9 +21,8 @@
 #include "db/XQOdbcConnect.h"
 #include "messages/XQAgentMessage.h"
 #include "security/PasswordScramble.h"
+#include "support/ChildProcess.h"
 #include "transport/XQMessageQ.h"
-
-extern char** environ;
 
 namespace {
 
@@ -40,131 +35,6 @@ std::string binaryDir() {
 
 std::string tool(const std::string& name) { return binaryDir() + "/tools/" + name; }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// A private directory for one test, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/tcore-tools-XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
-// One tool run as a child process: standard input from a file holding
-// input, standard output and error into files of dir. The destructor kills
-// a child still running.
-class Child {
-public:
-    Child(const std::string& dir, const std::string& program, const std::vector<std::string>& args,
-          const std::string& input = "", const std::map<std::string, std::string>& env = {}) {
-        static int serial = 0;
-        const std::string stem = dir + "/run" + std::to_string(++serial);
-        outPath_ = stem + ".out";
-        errPath_ = stem + ".err";
-        const std::string inPath = stem + ".in";
-        std::ofstream(inPath, std::ios::binary) << input;
-
-        // Everything the child needs is made before fork: the test process
-        // may run threads, so the child only calls async-signal-safe functions.
-        std::vector<std::string> argStrings;
-        argStrings.push_back(program);
-        argStrings.insert(argStrings.end(), args.begin(), args.end());
-        std::vector<std::string> envStrings;
-        for (char** e = environ; *e != nullptr; ++e) {
-            std::string entry = *e;
-            if (env.count(entry.substr(0, entry.find('='))) == 0) envStrings.push_back(entry);
-        }
-        for (const auto& kv : env) envStrings.push_back(kv.first + "=" + kv.second);
-        std::vector<char*> argv, envp;
-        for (std::string& s : argStrings) argv.push_back(&s[0]);
-        argv.push_back(nullptr);
-        for (std::string& s : envStrings) envp.push_back(&s[0]);
-        envp.push_back(nullptr);
-
-        int in = open(inPath.c_str(), O_RDONLY | O_CLOEXEC);
-        int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (in >= 0 && out >= 0 && err >= 0) {
-            pid_ = fork();
-            if (pid_ == 0) {
-                dup2(in, 0);
-                dup2(out, 1);
-                dup2(err, 2);
-                execve(argv[0], argv.data(), envp.data());
-                _exit(127);
-            }
-        }
-        if (in >= 0) close(in);
-        if (out >= 0) close(out);
-        if (err >= 0) close(err);
-    }
-    ~Child() {
-        if (pid_ > 0 && status_ < 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    // The exit code, or -1 when the child did not end within seconds (it is
-    // then killed) or ended by a signal.
-    int wait(double seconds) {
-        if (pid_ <= 0) return -1;
-        if (status_ >= 0) return exitCode();
-        const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
-        for (;;) {
-            int status = 0;
-            pid_t r = waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) {
-                status_ = status;
-                return exitCode();
-            }
-            if (r < 0 && errno != EINTR) return -1;
-            if (Clock::now() >= deadline) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, &status, 0);
-                status_ = status;
-                ADD_FAILURE() << "child did not end within " << seconds << " s; killed";
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-    void signal(int number) {
-        if (pid_ > 0 && status_ < 0) kill(pid_, number);
-    }
-    std::string out() const { return readFile(outPath_); }
-    std::string err() const { return readFile(errPath_); }
-
-private:
-    int exitCode() const { return WIFEXITED(status_) ? WEXITSTATUS(status_) : -1; }
-
-    pid_t pid_ = -1;
-    int status_ = -1;
-    std::string outPath_, errPath_;
-};
-
 struct Result {
     int code;
     std::string out, err;
@@ -173,7 +43,7 @@ struct Result {
 Result run(const std::string& dir, const std::string& name, const std::vector<std::string>& args,
            const std::string& input = "", const std::map<std::string, std::string>& env = {},
            double seconds = 30) {
-    Child child(dir, tool(name), args, input, env);
+    ChildProcess child(dir, tool(name), args, input, env);
     EXPECT_TRUE(child.started()) << name;
     int code = child.wait(seconds);
     return Result{code, child.out(), child.err()};
@@ -181,16 +51,11 @@ Result run(const std::string& dir, const std::string& name, const std::vector<st
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-// Waits (bounded) until a listener has written its port file; 0 when it did not.
-unsigned int waitForPort(const std::string& path, Child& listener) {
-    const auto deadline = Clock::now() + std::chrono::seconds(15);
-    while (Clock::now() < deadline) {
-        std::string text = readFile(path);
-        if (!text.empty() && text.back() == '\n') return static_cast<unsigned int>(std::stoul(text));
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ADD_FAILURE() << "no port file from the listener: " << listener.err();
-    return 0;
+// Waits until a listener has written its port file; 0 (and a failure) when it did not.
+unsigned int waitForPort(const std::string& path, ChildProcess& listener) {
+    unsigned int port = waitForPortFile(path, listener);
+    if (port == 0) ADD_FAILURE() << "no port file from the listener: " << listener.err();
+    return port;
 }
 
 class ToolsTest : public ::testing::Test {
@@ -427,7 +292,7 @@ TEST_F(ConfigToolTest, PasswordIsNeverShown) {
 
 TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
     const std::string portFile = dir.path() + "/port";
-    Child listener(dir.path(), tool("tcore-listen"), {"0", "--count", "4", "--port-file", portFile});
+    ChildProcess listener(dir.path(), tool("tcore-listen"), {"0", "--count", "4", "--port-file", portFile, "--stats"});
     ASSERT_TRUE(listener.started());
     const unsigned int port = waitForPort(portFile, listener);
     ASSERT_NE(0u, port);
@@ -447,6 +312,7 @@ TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
         EXPECT_TRUE(contains(sent.out, "sent " + s[1] + " message to 127.0.0.1:" + p)) << sent.out;
     }
     ASSERT_EQ(0, listener.wait(20)) << listener.err();
+    EXPECT_TRUE(contains(listener.err(), "queued 4; dropped: deadline 0")) << listener.err();
     const std::string out = listener.out();
     // In the order sent, each printed by its own class.
     size_t m1 = out.find("==== message 1: base message"), m2 = out.find("==== message 2: agent message"),
@@ -477,7 +343,7 @@ TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
 TEST_F(ToolsTest, ListenerStopsCleanlyOnSignals) {
     for (int sig : {SIGTERM, SIGINT}) {
         const std::string portFile = dir.path() + "/port" + std::to_string(sig);
-        Child listener(dir.path(), tool("tcore-listen"), {"0", "--port-file", portFile});
+        ChildProcess listener(dir.path(), tool("tcore-listen"), {"0", "--port-file", portFile});
         const unsigned int port = waitForPort(portFile, listener);
         ASSERT_NE(0u, port);
         // A second queue cannot take the same port.
@@ -498,7 +364,7 @@ TEST_F(ToolsTest, ListenerStopsCleanlyOnSignals) {
 
 TEST_F(ToolsTest, PingLiveListenerAndClosedPort) {
     const std::string portFile = dir.path() + "/port";
-    Child listener(dir.path(), tool("tcore-listen"), {"0", "--count", "1", "--port-file", portFile});
+    ChildProcess listener(dir.path(), tool("tcore-listen"), {"0", "--count", "1", "--port-file", portFile});
     const unsigned int port = waitForPort(portFile, listener);
     ASSERT_NE(0u, port);
     Result alive = run(dir.path(), "tcore-ping", {"127.0.0.1", std::to_string(port), "--name", "tools_test"});
@@ -565,7 +431,7 @@ TEST_F(ToolsTest, WaitReplyPrintsTheCarriedCode) {
     const std::string port = std::to_string(peer.queue.nQueuePort);
 
     {
-        Child send(dir.path(), tool("tcore-send"),
+        ChildProcess send(dir.path(), tool("tcore-send"),
                    {"--port", port, "--kind", "agent", "--command", "5", "--bvname", "copy", "--wait-reply", "20000"});
         XQAgentMessage request;
         ASSERT_TRUE(peer.answer(XQRC(0, 0, XQRC::WhsSrv), true, request));
@@ -578,7 +444,7 @@ TEST_F(ToolsTest, WaitReplyPrintsTheCarriedCode) {
         EXPECT_TRUE(contains(send.out(), "reply (agent message): 0/0 (WhsSrv)")) << send.out();
     }
     {
-        Child send(dir.path(), tool("tcore-send"),
+        ChildProcess send(dir.path(), tool("tcore-send"),
                    {"--port", port, "--kind", "agent", "--command", "5", "--wait-reply", "20000", "--print"});
         XQAgentMessage request;
         XQRC failed(9162, 0, XQRC::WhsDDD);
@@ -595,7 +461,7 @@ TEST_F(ToolsTest, WaitReplyPrintsTheCarriedCode) {
     {
         // No answer: the wait ends at its limit.
         const auto start = Clock::now();
-        Child send(dir.path(), tool("tcore-send"), {"--port", port, "--kind", "agent", "--wait-reply", "700"});
+        ChildProcess send(dir.path(), tool("tcore-send"), {"--port", port, "--kind", "agent", "--wait-reply", "700"});
         XQAgentMessage request;
         ASSERT_TRUE(peer.answer(XQRC(0, 0, XQRC::WhsSrv), false, request));
         EXPECT_EQ(1, send.wait(30)) << send.err();

@@ -11,7 +11,6 @@
 #include <unistd.h>
 #include <pwd.h>
 
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +28,7 @@
 #include "messages/XQLogMessage.h"
 #include "os/XQNTProcess.h"
 #include "os/XQabsFactory.h"
+#include "support/DemoData.h"
 #include "support/DemoProtocol.h"
 #include "support/DemoSupport.h"
 #include "support/TableCopy.h"
@@ -40,8 +40,6 @@ namespace {
 const wchar_t* const kPrefix = L"tcore";
 const wchar_t* const kSourceTable = L"demo_orders";
 const wchar_t* const kTargetTable = L"demo_orders_copy";
-const wchar_t* const kSelect =
-    L"SELECT id, customer, city, amount, ordered, note FROM demo_orders ORDER BY id";
 
 struct Options {
     unsigned long rows = 100000;
@@ -158,91 +156,10 @@ std::string odbcIni(const Options& o) {
     return ini;
 }
 
-// Realistic rows: mixed types, non-ASCII names and cities, some NULLs.
-void makeRow(unsigned long i, int64_t& id, std::string& customer, std::string& city, double& amount,
-             std::string& ordered, std::string& note, bool& noteNull) {
-    static const char* const first[] = {"Zoë", "Jürgen", "Åsa", "François", "Łukasz", "Søren", "Ana", "Chen",
-                                        "Ngozi", "Olga", "Yūki", "Mohammed", "Eleni", "Pedro", "Ines"};
-    static const char* const last[] = {"Müller", "García", "Øster", "Kowalski", "Dubois", "Nakamura",
-                                       "O'Neil", "Ivanova", "Смирнов", "Παπαδόπουλος", "Silva", "李"};
-    static const char* const cities[] = {"München", "Zürich", "Kraków", "São Paulo", "東京", "Malmö",
-                                         "Reykjavík", "Αθήνα", "Москва", "Lisboa", "Québec", "Cork"};
-    id = static_cast<int64_t>(i + 1);
-    customer = std::string(first[i % 15]) + " " + last[(i / 15) % 12];
-    city = cities[(i * 7) % 12];
-    amount = std::round(((i * 7919) % 1000000) / 100.0 * 100.0) / 100.0;
-    char ts[32];
-    std::snprintf(ts, sizeof ts, "2026-%02lu-%02lu %02lu:%02lu:%02lu", (i % 12) + 1, (i % 28) + 1, i % 24,
-                  (i / 7) % 60, (i / 3) % 60);
-    ordered = ts;
-    noteNull = i % 10 == 3;
-    note = "order " + std::to_string(i + 1) + (i % 5 == 0 ? " – express, größer als üblich" : " standard");
-}
-
-std::vector<XQAttributeData> columns() {
-    struct Col {
-        const wchar_t* name;
-        int type;
-        int size;
-    } cols[] = {{L"id", SQL_INTEGER, 10},      {L"customer", SQL_VARCHAR, 60},      {L"city", SQL_VARCHAR, 40},
-                {L"amount", SQL_DOUBLE, 15},   {L"ordered", SQL_TYPE_TIMESTAMP, 26}, {L"note", SQL_VARCHAR, 200}};
-    std::vector<XQAttributeData> out;
-    int pos = 1;
-    for (const auto& c : cols) {
-        XQAttributeData a;
-        a.Text1 = c.name;
-        a.Number1 = c.type;
-        a.Number2 = c.size;
-        a.Number7 = pos++;
-        out.push_back(a);
-    }
-    return out;
-}
-
-const wchar_t* tableDdl(const Options& o) {
-    return o.pgPort ? L" (id INTEGER PRIMARY KEY, customer VARCHAR(60), city VARCHAR(40),"
-                      L" amount DOUBLE PRECISION, ordered TIMESTAMP, note VARCHAR(200))"
-                    : L" (id INTEGER PRIMARY KEY, customer VARCHAR(60), city VARCHAR(40),"
-                      L" amount DOUBLE, ordered TIMESTAMP, note VARCHAR(200))";
-}
-
-// Source filled through a prepared INSERT with bound parameters, one transaction.
 bool prepareSource(const Options& o, XQOdbcConnect& conn) {
     XQRC rc = conn.connect(L"tcore_demo_src", XQSTRING(), XQSTRING(), 0);
     if (rc.code != 0) return fail("connect to the source", rc);
-    conn.executeDrop(L"DROP TABLE " + XQSTRING(kSourceTable));
-    rc = conn.executeStmt(L"CREATE TABLE " + XQSTRING(kSourceTable) + tableDdl(o), 0);
-    if (rc.code == 0) rc = conn.connectOptionManual();
-    if (rc.code != 0) return fail("create the source table", rc);
-    XQOdbcCursor* cur = conn.getCursor(0, rc);
-    if (rc.code != 0) return fail("source cursor", rc);
-    int64_t id = 0;
-    double amount = 0;
-    char customer[256], city[256], ordered[32], note[512];
-    SQLLEN idLen = 0, amountLen = 0, nts = SQL_NTS, noteLen = SQL_NTS;
-    rc = cur->prepare(L"INSERT INTO " + XQSTRING(kSourceTable) +
-                      L" (id, customer, city, amount, ordered, note) VALUES (?, ?, ?, ?, ?, ?)");
-    if (rc.code == 0) rc = cur->bindParameter(1, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_INTEGER, 10, 0, &id, 0, &idLen);
-    if (rc.code == 0) rc = cur->bindParameter(2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 60, 0, customer, 256, &nts);
-    if (rc.code == 0) rc = cur->bindParameter(3, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 40, 0, city, 256, &nts);
-    if (rc.code == 0)
-        rc = cur->bindParameter(4, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 15, 0, &amount, 0, &amountLen);
-    if (rc.code == 0)
-        rc = cur->bindParameter(5, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_TYPE_TIMESTAMP, 26, 0, ordered, 32, &nts);
-    if (rc.code == 0) rc = cur->bindParameter(6, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 200, 0, note, 512, &noteLen);
-    for (unsigned long i = 0; rc.code == 0 && i < o.rows; ++i) {
-        std::string c, ci, t, n;
-        bool noteNull = false;
-        makeRow(i, id, c, ci, amount, t, n, noteNull);
-        std::snprintf(customer, sizeof customer, "%s", c.c_str());
-        std::snprintf(city, sizeof city, "%s", ci.c_str());
-        std::snprintf(ordered, sizeof ordered, "%s", t.c_str());
-        std::snprintf(note, sizeof note, "%s", n.c_str());
-        noteLen = noteNull ? SQL_NULL_DATA : SQL_NTS;
-        rc = cur->execute();
-    }
-    if (rc.code == 0) rc = conn.commit();
-    conn.dropCursor(0);
+    rc = demo::fillOrderTable(conn, kSourceTable, o.rows, o.pgPort != 0);
     if (rc.code != 0) return fail("fill the source table", rc);
     conn.disconnect();
     return true;
@@ -251,8 +168,7 @@ bool prepareSource(const Options& o, XQOdbcConnect& conn) {
 bool prepareTarget(const Options& o, XQOdbcConnect& conn) {
     XQRC rc = conn.connect(L"tcore_demo_tgt", XQSTRING(), XQSTRING(), 0);
     if (rc.code != 0) return fail("connect to the target", rc);
-    conn.executeDrop(L"DROP TABLE " + XQSTRING(kTargetTable));
-    rc = conn.executeStmt(L"CREATE TABLE " + XQSTRING(kTargetTable) + tableDdl(o), 0);
+    rc = demo::createOrderTable(conn, kTargetTable, o.pgPort != 0);
     if (rc.code != 0) return fail("create the target table", rc);
     conn.disconnect();
     return true;
@@ -441,7 +357,7 @@ bool Kernel::copy() {
     req.SetSubCommand(demo::SubRequest);
     req.SetSourceDBName(sourceDsn);
     req.SetTargetDBName(targetDsn);
-    req.SetFetchAndInsertXData(kSelect, columns(), 1, static_cast<unsigned int>(fetchCount));
+    req.SetFetchAndInsertXData(demo::orderSelect(kSourceTable), demo::orderColumns(), 1, static_cast<unsigned int>(fetchCount));
     XQTableNameData target;
     target.Text1 = kTargetTable;
     req.TableList.push_back(target);
@@ -499,26 +415,25 @@ bool Kernel::verify() {
     XQOdbcConnect& tgt = *env->getConnection(1);
     XQRC rc = src.connect(sourceDsn, XQSTRING(), XQSTRING(), 0);
     if (rc.code == 0) rc = tgt.connect(targetDsn, XQSTRING(), XQSTRING(), 0);
-    std::vector<std::vector<std::string>> a, b;
-    if (rc.code == 0) rc = demo::readAllAsText(src, kSelect, 6, a);
-    XQSTRING targetSelect = kSelect;
-    targetSelect.replace(targetSelect.find(kSourceTable), std::wcslen(kSourceTable), kTargetTable);
-    if (rc.code == 0) rc = demo::readAllAsText(tgt, targetSelect, 6, b);
+    if (rc.code != 0) {
+        src.disconnect();
+        tgt.disconnect();
+        return fail("connect to source and target for the check", rc);
+    }
+    size_t rows = 0;
+    std::string why;
+    bool same = demo::sameOrders(src, kSourceTable, tgt, kTargetTable, rows, why);
     src.disconnect();
     tgt.disconnect();
-    if (rc.code != 0) return fail("read source and target for the check", rc);
-    if (a.size() != opt.rows) {
-        say("FAILED  the source holds %zu rows, not %lu", a.size(), opt.rows);
+    if (rows != opt.rows) {
+        say("FAILED  the source holds %zu rows, not %lu", rows, opt.rows);
         return false;
     }
-    if (a != b) {
-        size_t i = 0;
-        while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
-        say("FAILED  target differs from source: %zu rows against %zu, first difference at row %zu", b.size(),
-            a.size(), i + 1);
+    if (!same) {
+        say("FAILED  %s", why.c_str());
         return false;
     }
-    say("check   target equals source: %zu rows, 6 columns compared value by value", b.size());
+    say("check   target equals source: %zu rows, 6 columns compared value by value", rows);
     return true;
 }
 

@@ -1,7 +1,8 @@
-// tcore-listen PORT [--count N] [--port-file F]: a queue that prints every
-// message arriving on it until interrupted.
+// tcore-listen PORT [--count N] [--port-file F] [--stats]: a queue that
+// prints every message arriving on it until interrupted.
 #include <signal.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,14 +18,18 @@ void onSignal(int) { gStop = 1; }
 
 // How long one wait lasts before the stop flag is looked at again.
 const unsigned int kPollMs = 200;
+const int kStatsEverySeconds = 5;
 
 void usage(FILE* out) {
     std::fprintf(out,
-                 "usage: tcore-listen PORT [--count N] [--port-file F]\n"
+                 "usage: tcore-listen PORT [--count N] [--port-file F] [--stats]\n"
                  "Creates a message queue on PORT (0: any free port) and prints every message\n"
                  "that arrives, in full, to standard output, until SIGINT or SIGTERM.\n"
                  "  --count N       stop after N messages\n"
                  "  --port-file F   write the port actually listened on to F (useful with 0)\n"
+                 "  --stats         print the queue's receive counters (frames queued and\n"
+                 "                  dropped by reason, connections, bytes held) to standard\n"
+                 "                  error every 5 seconds and at exit\n"
                  "Exit codes: 0 stopped cleanly, 1 the queue failed, 2 usage.\n");
 }
 
@@ -71,6 +76,7 @@ int main(int argc, char** argv) {
     std::string portText, portFile;
     unsigned long count = 0;
     bool haveCount = false;
+    bool stats = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
@@ -88,6 +94,10 @@ int main(int argc, char** argv) {
                     return usageError("--count needs a positive number");
                 haveCount = true;
             }
+            continue;
+        }
+        if (a == "--stats") {
+            stats = true;
             continue;
         }
         if (a.size() > 1 && a[0] == '-') return usageError("unknown option '" + a + "'");
@@ -118,7 +128,12 @@ int main(int argc, char** argv) {
     if (status == 0) std::fprintf(stderr, "tcore-listen: listening on port %u\n", queue.nQueuePort);
 
     unsigned long received = 0;
+    auto lastStats = std::chrono::steady_clock::now();
     while (!gStop && (!haveCount || received < count)) {
+        if (stats && std::chrono::steady_clock::now() - lastStats >= std::chrono::seconds(kStatsEverySeconds)) {
+            std::fprintf(stderr, "tcore-listen: %s\n", tools::describeStats(queue).c_str());
+            lastStats = std::chrono::steady_clock::now();
+        }
         std::unique_ptr<XQBaseMessage> message;
         rc = tools::receiveAny(queue, kPollMs, message);
         if (rc.code == 9117) continue;
@@ -143,5 +158,6 @@ int main(int argc, char** argv) {
         status = 1;
     }
     std::fprintf(stderr, "tcore-listen: %lu message(s) received\n", received);
+    if (stats) std::fprintf(stderr, "tcore-listen: %s\n", tools::describeStats(queue).c_str());
     return status;
 }

@@ -14,7 +14,9 @@
 #include "os/XQabsFactory.h"
 #include "os/XQabsMutexSemaphore.h"
 #include "os/XQabsThread.h"
+#include "os/XQabsThreadControl.h"
 #include "transport/XQMessageQPayload.h"
+#include "transport/XQReceiveCounters.h"
 #include "transport/XQSocket.h"
 
 namespace {
@@ -22,12 +24,18 @@ namespace {
 const unsigned int kAllMessages = 0xFFFFFFFFu;
 const unsigned int kNoLimit = 0xFFFFFFFFu;
 const unsigned long kStopJoinMs = 10000;
+// Destroy's stop frame and the wait for it to be read: short, since the
+// wake-up descriptor ends the receive thread if the frame cannot get through.
+const unsigned int kStopFrameMs = 500;
+// Pause before a listening socket that failed by itself is opened again.
+const int kRelistenPauseMs = 100;
 
 XQRC success() { return XQRC(0, 0, XQRC::WhsSrv); }
 
 // Receive failures that concern one accepted connection only.
 bool isConnectionFailure(int code) {
-    return code == 6002 || code == 6004 || code == 6108 || code == 6109 || (code >= 8461 && code <= 8463);
+    return code == 6002 || code == 6004 || code == 6108 || code == 6109 || code == 6123 ||
+           (code >= 8461 && code <= 8463);
 }
 
 // Milliseconds left until deadline, 0 once it has passed.
@@ -76,7 +84,10 @@ XQMessageQ::XQMessageQ()
       pPollThreads(),
       receiveThreadRunning(0),
       pReceiveEndEvent(nullptr),
-      receiveThreadStarted(0) {
+      receiveThreadStarted(0),
+      counters_(std::make_shared<XQReceiveCounters>()),
+      stopArmed_(false),
+      backlog_(0) {
     XQ_TRACE_METHOD("XQMessageQ::XQMessageQ()");
     XQabsFactory* factory = XQabsFactory::Instance();
     pQueueMutex = factory->CreateMutexSemaphore(XQSTRING());
@@ -106,7 +117,12 @@ XQMessageQ::~XQMessageQ() {
     // The receive thread reads through pSocketServer: end it before the
     // socket goes.
     if (receiveThreadStarted && pReceiveThread != nullptr) {
-        pReceiveThread->TerminateThread();
+        if (pReceiveThread->TerminateThread().code != 0) {
+            // A thread that would not end may still read through the socket:
+            // better to leave the socket to it than to free it under it.
+            XQ_TRACE_ALWAYS("XQMessageQ::~XQMessageQ: receive thread did not end; its socket is left open");
+            pSocketServer = nullptr;
+        }
         receiveThreadStarted = 0;
     }
     delete pSocketServer;
@@ -118,11 +134,11 @@ XQMessageQ::~XQMessageQ() {
     if (pQueueMutex != nullptr && pQueueMutex->state == 1) {
         AcquireOrTrace("XQMessageQ::~XQMessageQ: mutex->Acquire != XQ_OK");
         if (isCreated) PurgeLocked(kAllMessages);
-        messageList.clear();
+        ClearList();
         ReleaseOrTrace("XQMessageQ::~XQMessageQ: mutex->Release != XQ_OK");
         XQ_TRACE(4, "\tPurge Queue");
     }
-    messageList.clear();
+    ClearList();
     delete pMessageEvent;
     pMessageEvent = nullptr;
     XQ_TRACE(4, "\tDelete Event");
@@ -191,6 +207,7 @@ XQRC XQMessageQ::Create(unsigned int port, unsigned int nInstanceCount) {
         XQ_TRACE(4, "XQMessageQ::Create(): No socket allocated. Msg Not Sent.");
         return rc;
     }
+    pSocketServer->ShareReceiveCounters(counters_);
     rc = pSocketServer->GetSetupError();
     if (rc.code == 0) rc = pSocketServer->InitializeReceive(port, nInstanceCount);
     if (rc.code != 0) {
@@ -220,6 +237,7 @@ XQRC XQMessageQ::Create(unsigned int port, unsigned int nInstanceCount) {
     receiveThreadStarted = 1;
     isCreated = 1;
     nQueuePort = boundPort;
+    backlog_ = nInstanceCount;
     XQ_TRACE(3, "\tnQueuePort = " << nQueuePort);
     return rc;
 }
@@ -231,21 +249,24 @@ XQRC XQMessageQ::ReceiveThread() {
     XQCancelScope quiet(false);
     unsigned char* data = nullptr;
     int size = 0;
-    auto receive = [&] {
-        XQCancelScope open(true);
-        data = nullptr;
-        size = 0;
-        lastReceiveRC = pSocketServer->Receive(&data, &size);
-    };
-    receive();
     bool stop = false;
-    // A frame that one peer failed to deliver (stalled, cut short,
-    // unconvertible) is that peer's loss: the next connection is served. Only
-    // a failure of the listening socket itself ends the thread.
-    while (lastReceiveRC.code == 0 || isConnectionFailure(lastReceiveRC.code)) {
+    for (;;) {
+        {
+            XQCancelScope open(true);
+            data = nullptr;
+            size = 0;
+            lastReceiveRC = pSocketServer->Receive(&data, &size);
+        }
+        if (lastReceiveRC.code == 6107) {
+            // Destroy halted the socket, or the listening socket failed by
+            // itself: then it is reported and opened again on the same port.
+            if (stopArmed_.load() || !Relisten()) break;
+            continue;
+        }
         if (lastReceiveRC.code != 0) {
+            // A frame that one peer failed to deliver is that peer's loss.
+            if (!isConnectionFailure(lastReceiveRC.code)) break;
             XQ_TRACE(3, "\tFrame dropped; socket rc = " << lastReceiveRC.code);
-            receive();
             continue;
         }
         const unsigned int bytes = size > 0 ? static_cast<unsigned int>(size) : 0u;
@@ -253,15 +274,25 @@ XQRC XQMessageQ::ReceiveThread() {
             delete[] data;
             XQ_TRACE(4, "\tDiscarded PING message.");
         } else if (xqPayloadBegins(data, bytes, kStopText)) {
-            stop = true;
-            break;
+            delete[] data;
+            // Only the queue's own Destroy stops it; anyone else's stop frame
+            // is a peer's mistake or an attack.
+            if (stopArmed_.load()) {
+                stop = true;
+                break;
+            }
+            counters_->droppedForeignStop.fetch_add(1, std::memory_order_relaxed);
+            XQ_TRACE(3, "\tSTOP RECEIVING message not sent by this queue; dropped.");
         } else {
             XQ_TRACE(4, "\tFound a valid message.");
             std::unique_ptr<XQMessageBuffer> buffer(new (std::nothrow) XQMessageBuffer(data, bytes));
             if (buffer == nullptr) {
                 delete[] data;
+                counters_->droppedMemory.fetch_add(1, std::memory_order_relaxed);
             } else {
                 AcquireOrTrace("XQMessageQ::ReceiveThread: mutex->Acquire != XQ_OK");
+                counters_->add(bytes);
+                counters_->framesQueued.fetch_add(1, std::memory_order_relaxed);
                 messageList.push_back(std::move(buffer));
                 ReleaseOrTrace("XQMessageQ::ReceiveThread: mutex->Release != XQ_OK");
                 // Signalled after the release, so the woken reader does not
@@ -271,13 +302,60 @@ XQRC XQMessageQ::ReceiveThread() {
                 pMessageEvent->SetSignal();
             }
         }
-        receive();
     }
-    if (stop) {
-        XQ_TRACE(4, "\tSTOP RECEIVING message found; set bQuitFlag to true and terminate.");
-        delete[] data;
-    }
+    if (stop) XQ_TRACE(4, "\tSTOP RECEIVING message found; set bQuitFlag to true and terminate.");
     return lastReceiveRC;
+}
+
+bool XQMessageQ::Relisten() {
+    XQ_TRACE_ALWAYS("XQMessageQ::ReceiveThread: listening socket failed; rc = "
+                    << lastReceiveRC.code << "/" << lastReceiveRC.secondaryCode << "; port " << nQueuePort);
+    std::unique_ptr<XQabsThreadControl> control(XQabsFactory::Instance()->CreateThreadControl());
+    while (!stopArmed_.load()) {
+        {
+            XQCancelScope open(true);
+            if (control != nullptr) control->Sleep(kRelistenPauseMs);
+        }
+        if (stopArmed_.load()) break;
+        const XQRC rc = pSocketServer->InitializeReceive(nQueuePort, backlog_);
+        if (rc.code == 0) {
+            XQ_TRACE_ALWAYS("XQMessageQ::ReceiveThread: listening again on port " << nQueuePort);
+            // Destroy may have come while the socket was being opened again.
+            return !stopArmed_.load();
+        }
+    }
+    return false;
+}
+
+std::unique_ptr<XQMessageBuffer> XQMessageQ::TakeAt(size_t position) {
+    std::unique_ptr<XQMessageBuffer> buffer = std::move(messageList[position]);
+    messageList.erase(messageList.begin() + static_cast<std::ptrdiff_t>(position));
+    if (buffer != nullptr) counters_->release(buffer->size);
+    return buffer;
+}
+
+void XQMessageQ::ClearList() {
+    for (const auto& b : messageList)
+        if (b != nullptr) counters_->release(b->size);
+    messageList.clear();
+}
+
+void XQMessageQ::SetReceiveLimits(const XQReceiveLimits& limits) { counters_->setLimits(limits); }
+
+XQReceiveLimits XQMessageQ::GetReceiveLimits() const { return counters_->limits(); }
+
+XQReceiveStats XQMessageQ::GetReceiveStats() const { return counters_->snapshot(); }
+
+XQRC XQMessageQ::SetAllowedPeers(const XQSTRING& peers) {
+    XQRC rc = success();
+    auto filter = std::make_shared<XQPeerFilter>();
+    std::string bad;
+    if (!filter->parse(xqToMultibyte(peers), bad)) {
+        FormatXQRC(rc, L"XQMessageQ::SetAllowedPeers()", 6124, peers, xqFromMultibyte(bad), L"", L"");
+        return rc;
+    }
+    counters_->setPeers(std::move(filter));
+    return rc;
 }
 
 XQRC XQMessageQ::RetrieveMessageFromQ(XQBaseMessage& message) {
@@ -290,18 +368,20 @@ XQRC XQMessageQ::RetrieveMessageFromQ(XQBaseMessage& message) {
         FormatXQRC(rc, method, 9120, L"", L"", L"", L"");
         return rc;
     }
-    std::unique_ptr<XQMessageBuffer> buffer = std::move(messageList.front());
-    messageList.pop_front();
+    std::unique_ptr<XQMessageBuffer> buffer = TakeAt(0);
     if (xqPayloadBegins(buffer->data, buffer->size, kPingErrorPrefix)) {
         FormatXQRC(rc, method, 9124, xqPayloadText(buffer->data, buffer->size), L"", L"", L"");
         return rc;
     }
     unsigned long announced = 0;
     if (!xqPayloadFits(buffer->data, buffer->size, announced)) {
+        counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
         FormatXQRC(rc, method, 6004, xqNumber(static_cast<long>(announced)), xqNumber(buffer->size), L"", L"");
         return rc;
     }
-    return message.UnpackMessageBounded(buffer->data, buffer->size);
+    rc = message.UnpackMessageBounded(buffer->data, buffer->size);
+    if (rc.code != 0) counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
+    return rc;
 }
 
 XQRC XQMessageQ::RetrieveMessageTypeFromQ(EMSGTYPE& type) {
@@ -315,13 +395,14 @@ XQRC XQMessageQ::RetrieveMessageTypeFromQ(EMSGTYPE& type) {
     XQMessageBuffer& front = *messageList.front();
     if (xqPayloadBegins(front.data, front.size, kPingErrorPrefix)) {
         FormatXQRC(rc, method, 9124, xqPayloadText(front.data, front.size), L"", L"", L"");
-        messageList.pop_front();
+        TakeAt(0);
         return rc;
     }
     unsigned long announced = 0;
     if (!xqPayloadFits(front.data, front.size, announced)) {
         FormatXQRC(rc, method, 6004, xqNumber(static_cast<long>(announced)), xqNumber(front.size), L"", L"");
-        messageList.pop_front();
+        counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
+        TakeAt(0);
         return rc;
     }
     XQBaseMessage scratch;
@@ -330,7 +411,8 @@ XQRC XQMessageQ::RetrieveMessageTypeFromQ(EMSGTYPE& type) {
         type = scratch.MessageType;
     } else {
         // A head that cannot be read would stop every later reader.
-        messageList.pop_front();
+        counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
+        TakeAt(0);
     }
     return rc;
 }
@@ -355,6 +437,9 @@ XQRC XQMessageQ::Receive(XQBaseMessage& message, unsigned int timeout) {
         XQ_TRACE(4, "\tMessageQ not created; rc = " << rc.code);
         return rc;
     }
+    // A reader ended by force is ended only in its wait, never while it
+    // holds the queue mutex (unpacking may write a dump file).
+    XQCancelScope held(false);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     unsigned int wait = timeout;
     for (;;) {
@@ -367,7 +452,11 @@ XQRC XQMessageQ::Receive(XQBaseMessage& message, unsigned int timeout) {
         }
         ReleaseOrTrace("XQMessageQ::Receive: mutex->Release != XQ_OK");
         XQ_TRACE(3, "\tWaiting for message to arrive or until timeout=" << wait);
-        const XQRC waited = pMessageEvent->Wait(wait);
+        XQRC waited(0, 0, XQRC::WhsSrv);
+        {
+            XQCancelScope waiting(held.wasEnabled());
+            waited = pMessageEvent->Wait(wait);
+        }
         if (waited.code != 0 && waited.code != 9001) return waited;
         AcquireOrTrace("XQMessageQ::Receive: mutex->Acquire != XQ_OK");
         if (!messageList.empty()) {
@@ -398,6 +487,7 @@ XQRC XQMessageQ::ReceiveType(EMSGTYPE& type, unsigned int timeout) {
         XQ_TRACE(4, "\tMessage not created; rc = " << rc.code);
         return rc;
     }
+    XQCancelScope held(false);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
     unsigned int wait = timeout;
     for (;;) {
@@ -409,7 +499,11 @@ XQRC XQMessageQ::ReceiveType(EMSGTYPE& type, unsigned int timeout) {
         }
         ReleaseOrTrace("XQMessageQ::ReceiveType: mutex->Release != XQ_OK");
         XQ_TRACE(3, "\tWaiting for message to arrive or until timeout=" << wait);
-        const XQRC waited = pMessageEvent->Wait(wait);
+        XQRC waited(0, 0, XQRC::WhsSrv);
+        {
+            XQCancelScope waiting(held.wasEnabled());
+            waited = pMessageEvent->Wait(wait);
+        }
         if (waited.code != 0 && waited.code != 9001) return waited;
         AcquireOrTrace("XQMessageQ::ReceiveType: mutex->Acquire != XQ_OK");
         if (!messageList.empty()) {
@@ -436,6 +530,7 @@ XQRC XQMessageQ::Peek(XQBaseMessage& message, unsigned int position, unsigned in
         FormatXQRC(rc, method, 9112, L"", L"", L"", L"");
         return rc;
     }
+    XQCancelScope held(false);
     AcquireOrTrace("XQMessageQ::Peek: mutex->Acquire != XQ_OK");
     count = static_cast<unsigned int>(messageList.size());
     if (count != 0) {
@@ -448,13 +543,17 @@ XQRC XQMessageQ::Peek(XQBaseMessage& message, unsigned int position, unsigned in
             unsigned long announced = 0;
             if (xqPayloadBegins(b.data, b.size, kPingErrorPrefix)) {
                 FormatXQRC(rc, method, 9124, xqPayloadText(b.data, b.size), L"", L"", L"");
-                messageList.erase(messageList.begin() + position);
+                TakeAt(position);
             } else if (!xqPayloadFits(b.data, b.size, announced)) {
                 FormatXQRC(rc, method, 6004, xqNumber(static_cast<long>(announced)), xqNumber(b.size), L"", L"");
-                messageList.erase(messageList.begin() + position);
+                counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
+                TakeAt(position);
             } else {
                 rc = message.UnpackMessageBounded(b.data, b.size);
-                if (rc.code != 0) messageList.erase(messageList.begin() + position);
+                if (rc.code != 0) {
+                    counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
+                    TakeAt(position);
+                }
             }
         }
     }
@@ -485,11 +584,11 @@ XQRC XQMessageQ::PurgeLocked(unsigned int number) {
     }
     if (number == kAllMessages) {
         XQ_TRACE(4, "\tPurging all the messages from the queue; total msg count = " << messageList.size());
-        messageList.clear();
+        ClearList();
         XQ_TRACE(4, "\tPurged all messages from the queue successfully.");
     } else if (number < messageList.size()) {
         XQ_TRACE(4, "\tPurging message # = " << number);
-        messageList.erase(messageList.begin() + number);
+        TakeAt(number);
         XQ_TRACE(4, "\tPurged message successfully.");
     } else {
         FormatXQRC(rc, L"XQMessageQ::Purge()", 9118, xqNumber(static_cast<long>(number)), L"", L"", L"");
@@ -500,25 +599,32 @@ XQRC XQMessageQ::PurgeLocked(unsigned int number) {
 }
 
 XQRC XQMessageQ::StopReceiveThread(XQSocket& sender) {
-    if (!receiveThreadRunning.load()) {
-        // Already ended by a foreign stop frame or a receive error: no one
-        // would read a stop frame now.
-        return pReceiveThread->WaitForTermination(kStopJoinMs);
+    // From here on a stop frame counts, and a halted socket ends the thread.
+    stopArmed_.store(true);
+    if (receiveThreadRunning.load()) {
+        unsigned char* frame = nullptr;
+        const unsigned int bytes = static_cast<unsigned int>(kStopText.size() * sizeof(wchar_t));
+        sender.SetTimeout(kStopFrameMs);
+        XQRC rc = sender.InitializeSend(&frame, static_cast<int>(bytes));
+        XQSTRING host;
+        unsigned int port = 0;
+        if (rc.code == 0) {
+            std::memcpy(frame, kStopText.data(), bytes);
+            rc = sender.GetHostName(host);
+        }
+        if (rc.code == 0) rc = pSocketServer->GetReceivePort(port);
+        if (rc.code == 0) rc = sender.Send(host, port);
+        if (rc.code == 0) rc = pReceiveEndEvent->Wait(kStopFrameMs);
+        if (rc.code != 0) {
+            // The frame did not get through (no descriptor, a full backlog):
+            // the wake-up descriptor ends the thread whatever the peers do.
+            XQ_TRACE(3, "\tStop frame not delivered (rc = " << rc.code << "); halting the socket.");
+            pSocketServer->HaltReceive();
+            rc = pReceiveEndEvent->Wait(kStopJoinMs);
+            if (rc.code != 0) return rc;
+        }
     }
-    unsigned char* frame = nullptr;
-    const unsigned int bytes = static_cast<unsigned int>(kStopText.size() * sizeof(wchar_t));
-    XQRC rc = sender.InitializeSend(&frame, static_cast<int>(bytes));
-    XQSTRING host;
-    unsigned int port = 0;
-    if (rc.code == 0) {
-        std::memcpy(frame, kStopText.data(), bytes);
-        rc = sender.GetHostName(host);
-    }
-    if (rc.code == 0) rc = pSocketServer->GetReceivePort(port);
-    if (rc.code == 0) rc = sender.Send(host, port);
-    if (rc.code == 0) rc = pReceiveEndEvent->Wait(kStopJoinMs);
-    if (rc.code == 0) rc = pReceiveThread->WaitForTermination(kStopJoinMs);
-    return rc;
+    return pReceiveThread->WaitForTermination(kStopJoinMs);
 }
 
 XQRC XQMessageQ::Destroy(int purge) {

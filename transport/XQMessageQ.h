@@ -9,11 +9,13 @@
 #include "foundation/XQRC.h"
 #include "messages/XQBaseMessage.h"
 #include "messages/XQMessageBuffer.h"
+#include "transport/XQReceiveStats.h"
 
 class XQSocket;
 class XQabsThread;
 class XQabsEventSemaphore;
 class XQabsMutexSemaphore;
+class XQReceiveCounters;
 
 // Most clients one queue polls at a time.
 const unsigned int XQ_MAX_POLL_CLIENTS = 10;
@@ -34,8 +36,9 @@ struct XQPollClient {
 // frame arriving on it, and readers that take the queued messages in order.
 // Senders reach it by host and port with a message's Send.
 //
-// Payloads that are not messages: "STOP RECEIVING" ends the receive thread;
-// "PING SEND TO " (a ping) is dropped; "PING ERROR " (a dead-client report
+// Payloads that are not messages: "STOP RECEIVING" ends the receive thread
+// when this queue's own Destroy sent it (from anyone else it is dropped and
+// counted); "PING SEND TO " (a ping) is dropped; "PING ERROR " (a dead-client report
 // from a poll thread) is handed to the reader as 9124 with its text as the
 // first token.
 //
@@ -55,10 +58,11 @@ struct XQPollClient {
 // A payload whose announced size exceeds the bytes received is removed and
 // reported as 6004 (announced size, bytes held).
 //
-// The receive thread ends on a stop frame or when its listening socket
-// fails; a frame that one connection fails to deliver (stalled past the
-// socket's timeout, cut short, not convertible) is dropped and the next
-// connection served.
+// The receive thread serves every connection at once and ends only through
+// Destroy. A frame that one connection fails to deliver (stalled past the
+// socket's timeout, cut short, refused by a bound, not convertible) is
+// dropped and counted; a listening socket that fails by itself is reported
+// and opened again on the same port.
 //
 // Call Destroy before deleting the object: the destructor ends a running
 // receive thread and the poll threads by force.
@@ -73,10 +77,11 @@ public:
     // Listens on nQueuePort (0: any free port, or one of the firewall range)
     // with nInstanceCount as the listen backlog and starts the receive thread.
     XQRC Create(unsigned int nQueuePort, unsigned int nInstanceCount);
-    // Stops the receive thread with a stop frame to the queue's own port,
-    // waits up to 10 s for it, ends it by force otherwise, and closes the
-    // socket; with purge non-zero also empties the queue. The queue cannot be
-    // created again.
+    // Stops the receive thread with a stop frame to the queue's own port or,
+    // when that cannot get through within half a second, through the
+    // socket's wake-up descriptor; ends it by force only if neither works.
+    // Closes the socket; with purge non-zero also empties the queue. The
+    // queue cannot be created again.
     XQRC Destroy(int purge);
 
     // Waits up to timeout milliseconds (0xFFFFFFFF: no limit) for a message
@@ -97,6 +102,20 @@ public:
 
     // The body of the receive thread.
     XQRC ReceiveThread();
+
+    // Bounds of the receiving side: connections in progress and bytes held by
+    // unread messages (see XQReceiveStats.h); settable at any time.
+    void SetReceiveLimits(const XQReceiveLimits& limits);
+    XQReceiveLimits GetReceiveLimits() const;
+    // What the queue has received, dropped and holds; any thread, any time
+    // (also after Destroy).
+    XQReceiveStats GetReceiveStats() const;
+    // Only these peers may connect: IPv4 addresses and CIDR networks,
+    // comma-separated ("192.0.2.7, 198.51.100.0/24"); others are closed at
+    // accept before a byte is read, and counted. Replaces TCORE_ALLOW_PEERS
+    // for this queue; an empty text lets everyone in. 6124 when the text
+    // cannot be read (the list in force stays).
+    XQRC SetAllowedPeers(const XQSTRING& peers);
     // The tails of Receive and ReceiveType. REQUIRES: the queue mutex held.
     XQRC RetrieveMessageFromQ(XQBaseMessage& message);
     XQRC RetrieveMessageTypeFromQ(EMSGTYPE& type);
@@ -147,6 +166,11 @@ private:
     XQRC StopReceiveThread(XQSocket& sender);
     void ReceiveSummary(const XQBaseMessage& message);
     void ReceiveThreadEnded();
+    bool Relisten();
+    // Removes the element at position (REQUIRES: the queue mutex held), or
+    // every element, keeping the count of held bytes.
+    std::unique_ptr<XQMessageBuffer> TakeAt(size_t position);
+    void ClearList();
     friend void* StartReceiveThread(void* queue);
 
     // Set when the receive thread leaves its body (a stop frame, a receive
@@ -157,6 +181,11 @@ private:
     XQabsEventSemaphore* pReceiveEndEvent;
     // 1 from a successful start until the receive thread has been collected.
     int receiveThreadStarted;
+    std::shared_ptr<XQReceiveCounters> counters_;
+    // Set by Destroy before it stops the receive thread: only then does a
+    // stop frame count.
+    std::atomic<bool> stopArmed_;
+    unsigned int backlog_;
 };
 
 // The thread entry given to the factory for the receive thread; its exit

@@ -1,10 +1,7 @@
 #include "transport/XQSocket.h"
 
 #include <arpa/inet.h>
-#include <linux/sockios.h>
 #include <netdb.h>
-#include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,6 +20,11 @@
 #include "foundation/TimeStamp.h"
 #include "foundation/Trace.h"
 #include "foundation/UniqueFd.h"
+#include "transport/SocketIo.h"
+#include "transport/XQReceiveCounters.h"
+#include "transport/XQPeerFilter.h"
+#include "transport/XQReceiveLoop.h"
+#include "transport/XQTlsLink.h"
 
 std::atomic<int> FireWallStatus{0};
 std::atomic<unsigned int> FireWallMinPort{0};
@@ -51,110 +53,11 @@ const int kResolverBuffer = 4096;
 
 std::atomic<unsigned int> defaultTimeoutMs{30000};
 
-using Clock = std::chrono::steady_clock;
-
-// A point by which an operation must be done; XQ_NONE means never.
-class Deadline {
-public:
-    explicit Deadline(unsigned int ms) : unlimited_(ms == XQ_NONE), at_(Clock::now() + std::chrono::milliseconds(ms)) {}
-    // Milliseconds left for poll: -1 without limit, 0 once passed.
-    int remaining() const {
-        if (unlimited_) return -1;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at_ - Clock::now()).count();
-        if (left <= 0) return 0;
-        return left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left);
-    }
-
-private:
-    bool unlimited_;
-    Clock::time_point at_;
-};
-
-// Waits until fd is ready for events. Returns 0, or the error (ETIMEDOUT
-// when the deadline passes first).
-int waitReady(int fd, short events, const Deadline& deadline) {
-    for (;;) {
-        pollfd p{fd, events, 0};
-        int r = poll(&p, 1, deadline.remaining());
-        if (r > 0) return 0;
-        if (r == 0) return ETIMEDOUT;
-        if (errno != EINTR) return errno;
-    }
+// Sending sockets block only in connect, bounded by the deadline; every
+// other call on them does not wait. Listening sockets never block.
+int newStreamSocket(bool nonBlocking = false) {
+    return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0), 0);
 }
-
-// Reads exactly n bytes. Returns 0, or the error; a peer that closes early
-// gives ECONNRESET. got receives the bytes read.
-int readFull(int fd, unsigned char* buf, size_t n, const Deadline& deadline, size_t& got, bool dumpChunks) {
-    got = 0;
-    while (got < n) {
-        ssize_t r = recv(fd, buf + got, n - got, MSG_DONTWAIT);
-        if (r > 0) {
-            if (dumpChunks && traceOn(4))
-                hexTrace(reinterpret_cast<const char*>(buf + got), static_cast<unsigned long>(r),
-                         "Block of unicode data received from socket:", nullptr);
-            got += static_cast<size_t>(r);
-            continue;
-        }
-        if (r == 0) return ECONNRESET;
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
-        int err = waitReady(fd, POLLIN, deadline);
-        if (err != 0) return err;
-    }
-    return 0;
-}
-
-// Writes all n bytes, however many each send takes.
-int writeFull(int fd, const unsigned char* buf, size_t n, const Deadline& deadline, size_t& sent) {
-    sent = 0;
-    while (sent < n) {
-        ssize_t r = send(fd, buf + sent, n - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (r >= 0) {
-            sent += static_cast<size_t>(r);
-            continue;
-        }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return errno;
-        int err = waitReady(fd, POLLOUT, deadline);
-        if (err != 0) return err;
-    }
-    return 0;
-}
-
-// Waits for the receiver to close the connection after reading the frame.
-// The end of stream confirms delivery only when the receiver has also
-// acknowledged every byte: one that closed before the frame arrived answers
-// the frame with a reset instead.
-int awaitReceiverClose(int fd, const Deadline& deadline) {
-    unsigned char scratch[256];
-    for (;;) {
-        // The receiver has hardly had time to read yet: wait before asking.
-        int err = waitReady(fd, POLLIN, deadline);
-        if (err != 0) return err;
-        ssize_t r = recv(fd, scratch, sizeof scratch, MSG_DONTWAIT);
-        if (r == 0) break;
-        if (r > 0) continue;  // nothing is expected back; ignore it
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return errno;
-    }
-    int pending = 0;
-    if (ioctl(fd, SIOCOUTQ, &pending) == 0 && pending != 0) return ECONNRESET;
-    return 0;
-}
-
-// connect, resumed when a signal interrupts it.
-int connectTo(int fd, const sockaddr_in& to) {
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return 0;
-    if (errno != EINTR) return errno;
-    Deadline never(XQ_NONE);
-    int err = waitReady(fd, POLLOUT, never);
-    if (err != 0) return err;
-    int soError = 0;
-    socklen_t len = sizeof soError;
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) != 0) return errno;
-    return soError;
-}
-
-int newStreamSocket() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
 
 XQSTRING num(long v) { return xqNumber(v); }
 
@@ -174,11 +77,11 @@ int resolveName(const std::string& name, in_addr& out) {
     return 0;
 }
 
-// The local address, looked up once per process (success or failure).
+// The local address, looked up until a look-up succeeds and then kept for
+// the life of the process: one resolver hiccup must not stay for good.
 struct LocalAddress {
-    std::once_flag once;
-    int error = 0;       // resolver error
-    int textError = 0;   // address could not be made text
+    std::mutex lock;
+    bool known = false;
     std::string text;
 };
 
@@ -258,7 +161,9 @@ XQSocket::XQSocket()
       sendByteCount(0),
       gpMyRecvByteBuffer(nullptr),
       recvByteCount(0),
-      timeoutMs(defaultTimeoutMs.load(std::memory_order_relaxed)) {
+      timeoutMs(defaultTimeoutMs.load(std::memory_order_relaxed)),
+      sendDeadline_(nullptr),
+      counters_(std::make_shared<XQReceiveCounters>()) {
     XQ_TRACE_METHOD("XQSocket::XQSocket()");
     int rc = WSAStartup(0x101, &socketStartupData);
     if (rc != 0) {
@@ -295,8 +200,8 @@ XQSocket::XQSocket()
 XQSocket::~XQSocket() {
     XQ_TRACE_METHOD("XQSocket::~XQSocket()");
     gpMySendByteBuffer.reset();
-    unsigned int s = listenSocket.exchange(XQ_NONE);
-    if (s != XQ_NONE) closesocket(s);
+    listenSocket.store(XQ_NONE);
+    loop_.reset();
     if (WSACleanup() != 0) {
         XQRC rc(0, 0, XQRC::WhsSrv);
         FormatXQRC(rc, kDestructor, WSAGetLastError(), 6101);
@@ -308,7 +213,10 @@ XQRC XQSocket::GetSetupError() { return setupError; }
 void XQSocket::FormatXQRC(XQRC& rc, const XQSTRING& method, int socketError, unsigned int messageNumber,
                           const XQSTRING& token1, const XQSTRING& token2, const XQSTRING& token3,
                           const XQSTRING& token4) {
-    XQRC::domainType domain = socketError == 0 ? XQRC::WhsSrv : socketError < 95 ? XQRC::Windows : XQRC::Sockets;
+    // The socket errors begin at ENOTSOCK (88 here, 95 where the codes were
+    // first numbered).
+    XQRC::domainType domain =
+        socketError == 0 ? XQRC::WhsSrv : socketError < ENOTSOCK ? XQRC::Windows : XQRC::Sockets;
     rc = XQRC(static_cast<int>(messageNumber), socketError, domain);
     const XQSTRING none;
     rc.SetXQMessage(token1, token2, token3, token4, none, none, none, none, none, none);
@@ -328,6 +236,14 @@ XQRC XQSocket::xqCloseSocket(unsigned int& s) {
     s = XQ_NONE;
     if (r != 0) FormatXQRC(rc, kCloseSocket, r, 6111);
     return rc;
+}
+
+bool XQSocket::tlsUsable(XQRC& rc, const wchar_t* method, const XQTlsContext& tls) {
+    if (tls.mode != XQTlsContext::Broken) return true;
+    FormatXQRC(rc, method, 0, tls.code, xqFromMultibyte(tls.token1), xqFromMultibyte(tls.token2),
+               xqFromMultibyte(tls.token3));
+    XQ_TRACE(3, "\tTLS settings cannot be used; rc = " << rc.code);
+    return false;
 }
 
 void XQSocket::closeTraced(unsigned int& s, const char* why) {
@@ -384,25 +300,24 @@ XQRC XQSocket::GetInetAddr(XQSTRING& address) {
     rc = GetHostName(host);
     if (rc.code != 0) return rc;
     LocalAddress& a = localAddress();
-    std::call_once(a.once, [&a, &host] {
+    std::lock_guard<std::mutex> lock(a.lock);
+    if (!a.known) {
         in_addr addr{};
-        a.error = resolveName(xqToMultibyte(host), addr);
-        if (a.error != 0) return;
+        const int error = resolveName(xqToMultibyte(host), addr);
+        if (error != 0) {
+            FormatXQRC(rc, kGetInetAddr, error, 6113, host);
+            XQ_TRACE(4, "\tgethostbyname rc=" << error);
+            return rc;
+        }
         char text[INET_ADDRSTRLEN] = {};
-        if (inet_ntop(AF_INET, &addr, text, sizeof text) == nullptr)
-            a.textError = errno != 0 ? errno : EINVAL;
-        else
-            a.text = text;
-    });
-    if (a.error != 0) {
-        FormatXQRC(rc, kGetInetAddr, a.error, 6113, host);
-        XQ_TRACE(4, "\tgethostbyname rc=" << a.error);
-        return rc;
-    }
-    if (a.textError != 0) {
-        FormatXQRC(rc, kGetInetAddr, a.textError, 6116);
-        XQ_TRACE(4, "\tinet_ntoa rc=" << a.textError);
-        return rc;
+        if (inet_ntop(AF_INET, &addr, text, sizeof text) == nullptr) {
+            const int textError = errno != 0 ? errno : EINVAL;
+            FormatXQRC(rc, kGetInetAddr, textError, 6116);
+            XQ_TRACE(4, "\tinet_ntoa rc=" << textError);
+            return rc;
+        }
+        a.text = text;
+        a.known = true;
     }
     address = xqFromMultibyte(a.text);
     return rc;
@@ -502,7 +417,8 @@ int XQSocket::bindAndConnect(unsigned int& s, sockaddr_in* destination, int& err
                     return -1;
                 }
             } else {
-                error = connectTo(static_cast<int>(s), *destination);
+                const XQDeadline never(XQ_NONE);
+                error = connectBy(static_cast<int>(s), *destination, sendDeadline_ != nullptr ? *sendDeadline_ : never, true);
                 result = error == 0 ? 0 : -1;
                 if (result == 0) {
                     FireWallLastPort.store(candidate);
@@ -538,7 +454,17 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         FormatXQRC(rc, kSend, 0, 6003);
         return rc;
     }
+    const std::shared_ptr<const XQTlsContext> tls = xqTlsCurrent();
+    if (!tlsUsable(rc, kSend, *tls)) return rc;
     const std::string hostText = xqToMultibyte(host);
+    // Everything from the first connect to the receiver's confirmation
+    // happens within the timeout.
+    const XQDeadline deadline(timeoutMs);
+    sendDeadline_ = &deadline;
+    struct Forget {
+        const XQDeadline*& d;
+        ~Forget() { d = nullptr; }
+    } forget{sendDeadline_};
     int attempts = 0;
     UniqueFd s;
     for (;;) {
@@ -577,7 +503,7 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
             result = bindAndConnect(raw, &destination, err);
             s.reset(raw == XQ_NONE ? -1 : static_cast<int>(raw));
         } else {
-            err = connectTo(s.get(), destination);
+            err = connectBy(s.get(), destination, deadline, true);
             result = err == 0 ? 0 : -1;
         }
         if (result == 0) break;
@@ -585,9 +511,15 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
         FormatXQRC(rc, kSend, err, 6105, num(static_cast<long>(port)), num(attempts), L"1000");
         XQ_TRACE(4, "vsbase::send connect iRc=" << result << " WSAGetLastError=" << err);
         if (err == ECONNREFUSED) {
-            Sleep(kRefusedDelayMs);
+            // No time left for the pause and another attempt: the retries end here.
+            const int left = deadline.remaining();
+            if (left >= 0 && left <= kRefusedDelayMs) {
+                attempts = kConnectAttempts;
+            } else {
+                Sleep(kRefusedDelayMs);
+                ++attempts;
+            }
             closeConnection(*this, s, "Closing send socket because socket connect failed; xqCloseSocket rc=");
-            ++attempts;
             XQ_TRACE(4, "vsbase::Send Retried connection, # of attempts=" << attempts);
         } else {
             closeConnection(*this, s, "Closing send socket because socket connect failed; xqCloseSocket rc=");
@@ -621,24 +553,36 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
     if (traceOn(4))
         hexTrace(reinterpret_cast<const char*>(payload), payloadBytes, " Sending message in unicode", nullptr);
 
-    Deadline deadline(timeoutMs);
     size_t sent = 0;
-    int err = writeFull(s.get(), frame, static_cast<size_t>(sendByteCount), deadline, sent);
-    XQ_TRACE(4, "Send socket iRC = " << static_cast<unsigned long>(sent));
-    if (err == 0) err = awaitReceiverClose(s.get(), deadline);
+    int err = 0;
+    if (tls->mode == XQTlsContext::Tls) {
+        bool handshake = false;
+        std::string reason;
+        err = xqTlsSendFrame(*tls, s.get(), hostText, port, frame, static_cast<size_t>(sendByteCount), deadline,
+                             handshake, reason);
+        if (err != 0 && handshake) {
+            // A refused certificate is no system error: only a timeout is one.
+            FormatXQRC(rc, kSend, err == EPROTO ? 0 : err, 6123, host, num(static_cast<long>(port)),
+                       xqFromMultibyte(reason));
+            XQ_TRACE(3, "\tTLS handshake with the destination failed: " << reason.c_str());
+            closeConnection(*this, s, "Closing send socket because the TLS handshake failed; xqCloseSocket rc=");
+            return rc;
+        }
+    } else {
+        err = writeFull(s.get(), frame, static_cast<size_t>(sendByteCount), deadline, sent);
+        XQ_TRACE(4, "Send socket iRC = " << static_cast<unsigned long>(sent));
+        if (err == 0) err = awaitReceiverClose(s.get(), deadline);
+    }
     if (err != 0) {
         FormatXQRC(rc, kSend, err, 6110, num(static_cast<long>(port)), num(sendByteCount));
         XQ_TRACE(4, "Send socket xqrc = " << rc.code);
         closeConnection(*this, s, "Closing send socket because send failed; xqCloseSocket rc=");
         return rc;
     }
-    unsigned int raw = static_cast<unsigned int>(s.release());
-    XQRC closed = xqCloseSocket(raw);
-    XQ_TRACE(4, "vsbase::Send Close socket rc" << closed.code);
-    if (closed.code != 0) {
-        rc = closed;
-        XQ_TRACE(4, "Send socket xqrc = " << rc.code);
-    }
+    // The receiver has closed already: a plain close ends the connection
+    // (no shutdown first, it would only cost a call).
+    s.reset();
+    XQ_TRACE(4, "vsbase::Send Close socket rc" << 0);
     if (rc.code == 0 && traceOn(3) && sendByteCount > 200)
         XQ_TRACE(3, "XQSocket::Send (" << 200 << ") Message: " << summary);
     XQ_TRACE(3, "Deleting send buffer");
@@ -651,8 +595,18 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
 XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) {
     XQ_TRACE_METHOD("XQSocket::InitializeReceive()");
     XQRC rc(0, 0, XQRC::WhsSrv);
-    unsigned int previous = listenSocket.exchange(XQ_NONE);
-    if (previous != XQ_NONE) closesocket(previous);
+    listenSocket.store(XQ_NONE);
+    setLoop(nullptr);
+    const std::shared_ptr<const XQTlsContext> tls = xqTlsCurrent();
+    if (!tlsUsable(rc, kInitializeReceive, *tls)) return rc;
+    bool peersOk = true;
+    std::string badPeer;
+    const XQPeerFilter& peers = XQPeerFilter::fromEnvironment(peersOk, badPeer);
+    if (!peersOk) {
+        FormatXQRC(rc, kInitializeReceive, 0, 6124, L"TCORE_ALLOW_PEERS", xqFromMultibyte(badPeer));
+        return rc;
+    }
+    UniqueFd listener;
     std::memset(&receiveAddress, 0, sizeof receiveAddress);
     receiveAddress.sin_family = AF_INET;
     receiveAddress.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -670,7 +624,7 @@ XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) 
         if (firewall && candidate > FireWallMaxPort.load()) candidate = FireWallMinPort.load();
         int busy = 0;
         for (;;) {
-            UniqueFd ls(newStreamSocket());
+            UniqueFd ls(newStreamSocket(true));
             if (!ls.valid()) {
                 FormatXQRC(rc, kInitializeReceive, errno, 6102);
                 XQ_TRACE(4, "Create stream socket rc=" << rc.code);
@@ -704,8 +658,9 @@ XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) 
             }
             Sleep(0);
             if (listen(ls.get(), static_cast<int>(backlog)) == 0) {
-                listenSocket.store(static_cast<unsigned int>(ls.release()));
+                listenSocket.store(static_cast<unsigned int>(ls.get()));
                 listening = true;
+                listener = std::move(ls);
                 break;
             }
             lastError = errno;
@@ -728,7 +683,19 @@ XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) 
     }
 
     if (listening) {
-        if (firewall) FireWallLastPort.store(candidate);
+        if (FireWallStatus.load() == 1) FireWallLastPort.store(candidate);
+        std::unique_ptr<XQReceiveLoop> loop(new (std::nothrow)
+                                                XQReceiveLoop(std::move(listener), counters_, tls, &peers));
+        const int err = loop == nullptr ? ENOMEM : loop->open();
+        if (err != 0) {
+            // Without its loop the socket cannot receive: as good as no listen.
+            listenSocket.store(XQ_NONE);
+            FormatXQRC(rc, kInitializeReceive, err, 6104, backlogText);
+            XQ_TRACE(4, "\tListen stream socket rc=" << -1);
+            XQ_TRACE(4, "\tListen stream socket WSAGetLastError=" << err);
+            return rc;
+        }
+        setLoop(std::move(loop));
     } else if (lastError == EADDRINUSE || lastError == EADDRNOTAVAIL) {
         LogOutOfSocket();
         FormatXQRC(rc, kInitializeReceive, lastError, 6104, backlogText);
@@ -748,8 +715,9 @@ XQRC XQSocket::InitializeReceive(const unsigned int port, unsigned int backlog) 
             XQ_TRACE(4, "\tGet socket name rc=" << rc.code);
             XQ_TRACE(4, "vsbase::Get socket name retry rc" << rc.code);
             if (++failed >= 5) {
-                unsigned int s = listenSocket.exchange(XQ_NONE);
-                closeTraced(s, "Closing server socket due to getsockname error; xqCloseSocket rc=");
+                listenSocket.store(XQ_NONE);
+                setLoop(nullptr);
+                XQ_TRACE(4, "Closing server socket due to getsockname error; xqCloseSocket rc=" << 0);
                 return rc;
             }
         }
@@ -767,11 +735,54 @@ XQRC XQSocket::HaltReceive() {
         FormatXQRC(rc, kHaltReceive, 0, 6001);
         return rc;
     }
-    // Shutting the listening socket down wakes a Receive blocked in accept.
-    unsigned int s = listenSocket.exchange(XQ_NONE);
-    if (s != XQ_NONE && closesocket(s) != 0) FormatXQRC(rc, kHaltReceive, WSAGetLastError(), 6111);
+    // The loop refuses new connections at once and wakes a waiting Receive;
+    // the descriptor goes with the loop, so no Receive can meet its number
+    // reused.
+    listenSocket.store(XQ_NONE);
+    std::lock_guard<std::mutex> lock(loopMutex_);
+    if (loop_) loop_->halt();
     return rc;
 }
+
+void XQSocket::setLoop(std::unique_ptr<XQReceiveLoop> loop) {
+    std::lock_guard<std::mutex> lock(loopMutex_);
+    loop_ = std::move(loop);
+}
+
+void XQSocket::SetReceiveLimits(const XQReceiveLimits& limits) { counters_->setLimits(limits); }
+
+XQReceiveLimits XQSocket::GetReceiveLimits() const { return counters_->limits(); }
+
+XQReceiveStats XQSocket::GetReceiveStats() const { return counters_->snapshot(); }
+
+void XQSocket::ShareReceiveCounters(std::shared_ptr<XQReceiveCounters> counters) {
+    if (counters) counters_ = std::move(counters);
+}
+
+namespace {
+
+// The trace lines and codes of one connection's failure.
+struct FaultText {
+    const char* trace;
+    const char* closing;
+};
+
+FaultText faultText(const XQReceiveOutcome& o) {
+    if (o.code == 6108)
+        return {"\tReceive Socket message length failed with rc=", "Closing client socket due to recv error; xqCloseSocket rc="};
+    if (o.error == EMSGSIZE)
+        return {"\tReceive XQ TCPIP message length rc=",
+                "Closing client socket because recvByteCount is too large; xqCloseSocket rc="};
+    if (o.error == ENOBUFS)
+        return {"\tReceive XQ TCPIP message length rc=",
+                "Closing client socket because the bound of held bytes is reached; xqCloseSocket rc="};
+    if (o.count == 0 && o.error == 0)
+        return {"\tReceive XQ TCPIP message length rc=",
+                "Closing client socket because recvByteCount is zero; xqCloseSocket rc="};
+    return {"\tReceive XQ TCPIP Message data rc=", "Closing client socket due to no data received; xqCloseSocket rc="};
+}
+
+}  // namespace
 
 XQRC XQSocket::Receive(unsigned char** data, int* size) {
     XQ_TRACE_METHOD("XQSocket::Receive()");
@@ -782,90 +793,52 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
         XQ_TRACE(4, "\tFailing port = " << receivePort);
         return rc;
     }
-
-    UniqueFd c;
-    for (;;) {
-        unsigned int ls = listenSocket.load();
-        int fd = ls == XQ_NONE ? -1 : accept4(static_cast<int>(ls), nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            c.reset(fd);
-            break;
-        }
-        int err = ls == XQ_NONE ? EBADF : errno;
-        // A peer that gave up while queued is no failure of the listener.
-        if (err == EINTR || err == ECONNABORTED) continue;
-        FormatXQRC(rc, kReceive, err, 6107);
-        XQ_TRACE(4, "\tAccept Socket rc=" << rc.code);
-        unsigned int s = listenSocket.exchange(XQ_NONE);
-        closeTraced(s, "Cannot create client socket due to server socket accept error; xqCloseSocket rc=");
-        return rc;
-    }
-
     gpMyRecvByteBuffer = nullptr;
     recvByteCount = 0;
-    Deadline deadline(timeoutMs);
-    unsigned char countBytes[4] = {};
-    size_t got = 0;
-    int err = readFull(c.get(), countBytes, 4, deadline, got, false);
-    if (err != 0) {
-        FormatXQRC(rc, kReceive, err, 6108, L"4");
-        XQ_TRACE(4, "\tReceive Socket message length failed with rc=" << rc.code << "; Value: "
-                                                                       << static_cast<unsigned long>(got));
-        closeConnection(*this, c, "Closing client socket due to recv error; xqCloseSocket rc=");
+    XQReceiveOutcome o;
+    if (loop_) {
+        o = loop_->next(timeoutMs);
+    } else {
+        o.kind = XQReceiveOutcome::Halted;
+    }
+
+    if (o.kind == XQReceiveOutcome::Halted || o.kind == XQReceiveOutcome::ListenerFailed) {
+        FormatXQRC(rc, kReceive, o.kind == XQReceiveOutcome::Halted ? EBADF : o.error, 6107);
+        XQ_TRACE(4, "\tAccept Socket rc=" << rc.code);
+        XQ_TRACE(4, "Cannot create client socket due to server socket accept error; xqCloseSocket rc=" << 0);
+        listenSocket.store(XQ_NONE);
         return rc;
     }
-    const uint32_t count = (static_cast<uint32_t>(countBytes[0]) << 24) | (static_cast<uint32_t>(countBytes[1]) << 16) |
-                           (static_cast<uint32_t>(countBytes[2]) << 8) | countBytes[3];
-    recvByteCount = static_cast<int>(count);
-    XQ_TRACE(4, "\tXQSocket::Receive - receive msg length = " << count);
-    const XQSTRING countText = num(static_cast<long>(count));
-    if (count == 0 || count > XQ_MAX_FRAME_PAYLOAD) {
-        // Refused before anything is allocated for it.
-        FormatXQRC(rc, kReceive, count == 0 ? 0 : EMSGSIZE, 6109, countText);
-        XQ_TRACE(4, "\tReceive XQ TCPIP message length rc=" << rc.code);
-        closeConnection(*this, c,
-                        count == 0 ? "Closing client socket because recvByteCount is zero; xqCloseSocket rc="
-                                   : "Closing client socket because recvByteCount is too large; xqCloseSocket rc=");
+    const XQSTRING countText = num(static_cast<long>(o.count));
+    if (o.kind == XQReceiveOutcome::Fault) {
+        const FaultText text = faultText(o);
+        if (o.code == 6108)
+            FormatXQRC(rc, kReceive, o.error, 6108, L"4");
+        else if (o.code == 6123)
+            FormatXQRC(rc, kReceive, o.error, 6123, L"", L"", xqFromMultibyte(o.reason));
+        else
+            FormatXQRC(rc, kReceive, o.error, 6109, countText);
+        XQ_TRACE(4, text.trace << rc.code);
+        XQ_TRACE(4, text.closing << 0);
         return rc;
     }
 
-    // Owned here until the frame is whole, also if the thread is cancelled
-    // while it waits for the payload.
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[count]);
-    if (buffer == nullptr) {
-        FormatXQRC(rc, kReceive, ENOMEM, 6002, L"gpMyRecvByteBuffer", countText);
-        closeConnection(*this, c, "Closing client socket due to allocation failure; xqCloseSocket rc=");
-        return rc;
-    }
-    size_t soFar = 0;
-    err = readFull(c.get(), buffer.get(), count, deadline, soFar, true);
-    if (err != 0) {
-        FormatXQRC(rc, kReceive, err, 6109, countText);
-        XQ_TRACE(4, "\tReceive XQ TCPIP Message data rc=" << rc.code);
-        closeConnection(*this, c, "Closing client socket due to no data received; xqCloseSocket rc=");
-        return rc;
-    }
-    XQ_TRACE(3, "XQSocket::Recieve MsgLen = " << count << " " << static_cast<unsigned long>(soFar));
-    if (soFar != count) {
-        FormatXQRC(rc, kReceive, 0, 6004, countText, num(static_cast<long>(soFar)));
-        XQ_TRACE(4, "vsbase::Receive rc=" << rc.code);
-        closeConnection(*this, c,
-                        "Closing client socket because recvByteCount does not match recvByteCountSoFar; "
-                        "xqCloseSocket rc=");
-        return rc;
-    }
-    gpMyRecvByteBuffer = buffer.release();
-
-    // The whole frame is in: closing now confirms delivery to the sender,
-    // which goes on while this side converts.
-    unsigned int raw = static_cast<unsigned int>(c.release());
-    XQRC closed = xqCloseSocket(raw);
-
+    recvByteCount = static_cast<int>(o.count);
+    XQ_TRACE(4, "\tXQSocket::Receive - receive msg length = " << o.count);
+    if (traceOn(4))
+        hexTrace(reinterpret_cast<const char*>(o.payload.get()), o.count,
+                 "Block of unicode data received from socket:", nullptr);
+    XQ_TRACE(3, "XQSocket::Recieve MsgLen = " << o.count << " " << static_cast<unsigned long>(o.got));
+    gpMyRecvByteBuffer = o.payload.release();
     XQRC converted = ConvertUnicodeToWide(gpMyRecvByteBuffer, recvByteCount);
+    // The frame leaves the socket's keeping here: a queue counts it again
+    // while it holds it.
+    o.held.reset();
     if (converted.code != 0) {
-        XQ_TRACE(4, "Closing client socket because conversion failed; xqCloseSocket rc=" << closed.code);
+        counters_->droppedMalformed.fetch_add(1, std::memory_order_relaxed);
+        XQ_TRACE(4, "Closing client socket because conversion failed; xqCloseSocket rc=" << 0);
         if (traceOn(4))
-            hexTrace(reinterpret_cast<const char*>(gpMyRecvByteBuffer), count, static_cast<int>(getpid()),
+            hexTrace(reinterpret_cast<const char*>(gpMyRecvByteBuffer), o.count, static_cast<int>(getpid()),
                      "Message received in error");
         delete[] gpMyRecvByteBuffer;
         gpMyRecvByteBuffer = nullptr;
@@ -877,13 +850,6 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
     } else {
         delete[] gpMyRecvByteBuffer;  // nobody to hand it to
         gpMyRecvByteBuffer = nullptr;
-    }
-    if (closed.code != 0) {
-        rc = closed;
-        XQ_TRACE(4, "\t xqCloseSocket failed; rc = " << rc.code);
-        XQ_TRACE(4, "\t Method name: " << rc.methodName);
-        XQ_TRACE(4, "\t iSocketErr : " << rc.secondaryCode);
-        XQ_TRACE(4, "\t erro: XQERR_S_CLOSESOCKET_FAILED : " << rc.code);
     }
     if (traceOn(3) && gpMyRecvByteBuffer != nullptr) {
         size_t n = recvByteCount < 200 ? static_cast<size_t>(recvByteCount) : 200;

@@ -5,10 +5,12 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "foundation/Export.h"
 #include "foundation/XQRC.h"
 #include "foundation/XQString.h"
+#include "transport/XQReceiveStats.h"
 
 // Windows names of the socket services, over POSIX.
 TCORE_EXPORT int WSAStartup(unsigned short version, int* data);  // returns 0
@@ -18,6 +20,11 @@ TCORE_EXPORT int WSAGetLastError();                               // errno
 TCORE_EXPORT int closesocket(unsigned int s);
 // Sleeps ms milliseconds.
 TCORE_EXPORT void Sleep(int ms);
+
+class XQDeadline;
+class XQReceiveCounters;
+class XQReceiveLoop;
+class XQTlsContext;
 
 // The firewall port range, read once per process from the services entries
 // "ORX_MIN" and "ORX_MAX" by the first XQSocket. FireWallStatus: 0 not yet
@@ -40,14 +47,18 @@ const unsigned int XQ_NONE = 0xFFFFFFFFu;
 //
 // Sender: construct, InitializeSend, pack into *data, Send, destroy. Send
 // returns success only when the receiver has read the whole frame and closed
-// the connection, so TIME_WAIT stays with the receiver.
+// the connection, so TIME_WAIT stays with the receiver. The whole Send
+// (connect attempts, write, confirmation) takes at most the timeout.
 // Receiver: construct, InitializeReceive, GetReceivePort, then Receive in a
-// loop on one thread; HaltReceive from another thread ends a blocked Receive.
+// loop on one thread; HaltReceive from another thread ends a waiting Receive.
+// Receive serves every connection at once: each has the timeout, from its
+// accept, for its whole frame, and a slow or silent peer delays no other.
+// The receive limits bound the connections in progress and the bytes held.
 //
 // Thread-safety: one thread at a time uses an object, except HaltReceive,
-// which may run while another thread waits in Receive. The host name, the
-// local address and the firewall range are resolved once per process and
-// shared.
+// GetReceiveStats and SetReceiveLimits, which may run while another thread
+// waits in Receive. The host name, the local address and the firewall range
+// are resolved once per process and shared.
 class TCORE_EXPORT XQSocket {
 public:
     XQSocket();
@@ -62,14 +73,25 @@ public:
     XQRC InitializeReceive(const unsigned int port, unsigned int backlog);
     // The listening port, or 6001 before InitializeReceive succeeded.
     XQRC GetReceivePort(unsigned int& port);
-    // Waits for one frame. On success *data is the payload converted to wide
-    // characters (allocated with new[]; the caller owns it and frees it with
-    // delete[]) and *size its length in bytes. A connection that does not
-    // deliver its frame within the timeout is dropped (6108 or 6109); the
-    // listening socket stays open for the next Receive.
+    // Waits for the next frame to be complete, or for a connection to fail.
+    // On success *data is the payload converted to wide characters (allocated
+    // with new[]; the caller owns it and frees it with delete[]) and *size its
+    // length in bytes. A connection's failure is returned as it happens and
+    // ends only that connection: 6108 (count not whole) or 6109 (count 0,
+    // count above 4,194,300 with EMSGSIZE, over the bound of held bytes with
+    // ENOBUFS, payload cut short), each with ETIMEDOUT when the timeout ran
+    // out; 8461-8463 for a payload that is no UCS-2. 6107 after HaltReceive.
     XQRC Receive(unsigned char** data, int* size);
-    // Closes the listening socket; a Receive waiting in accept returns 6107.
+    // Stops the listening socket; a waiting Receive returns 6107 at once.
     XQRC HaltReceive();
+
+    // Bounds of the receiving side and what it has done (see XQReceiveStats.h).
+    void SetReceiveLimits(const XQReceiveLimits& limits);
+    XQReceiveLimits GetReceiveLimits() const;
+    XQReceiveStats GetReceiveStats() const;
+    // Counts into counters shared with an owner (the message queue) instead
+    // of the socket's own. Call before InitializeReceive.
+    void ShareReceiveCounters(std::shared_ptr<XQReceiveCounters> counters);
 
     // Allocates the zero-filled send frame for a payload of size bytes and
     // points *data at its payload area, which the caller fills with a packed
@@ -89,7 +111,7 @@ public:
     XQRC GetPortByName(const XQSTRING& service, unsigned int& port);
 
     // Fills rc for a socket failure: code messageNumber, secondary code
-    // socketError, domain WhsSrv (no error), Windows (below 95) or Sockets,
+    // socketError, domain WhsSrv (no error), Windows (below ENOTSOCK) or Sockets,
     // the four tokens, the method, the command line and the host name.
     void FormatXQRC(XQRC& rc, const XQSTRING& method, int socketError, unsigned int messageNumber,
                     const XQSTRING& token1 = XQSTRING(), const XQSTRING& token2 = XQSTRING(),
@@ -113,7 +135,8 @@ public:
     unsigned int receivePort;
     unsigned int localInetAddress;
     sockaddr_in receiveAddress;
-    // Atomic so that HaltReceive may take it from under a waiting Receive.
+    // The listening descriptor's number (owned by the receive loop). Atomic so
+    // that HaltReceive may clear it while another thread waits in Receive.
     std::atomic<unsigned int> listenSocket;
     std::unique_ptr<unsigned char[]> gpMySendByteBuffer;
     int sendByteCount;
@@ -124,8 +147,16 @@ public:
 private:
     int bindAndConnect(unsigned int& s, sockaddr_in* destination, int& error);
     void closeTraced(unsigned int& s, const char* why);
+    void setLoop(std::unique_ptr<XQReceiveLoop> loop);
+    bool tlsUsable(XQRC& rc, const wchar_t* method, const XQTlsContext& tls);
 
     unsigned int timeoutMs;
+    const XQDeadline* sendDeadline_;  // of the Send under way, for bindAndConnect
+    std::shared_ptr<XQReceiveCounters> counters_;
+    // Replaced only by InitializeReceive, on the receiving thread; the mutex
+    // keeps a HaltReceive from another thread off a loop being replaced.
+    std::unique_ptr<XQReceiveLoop> loop_;
+    std::mutex loopMutex_;
 };
 
 #endif

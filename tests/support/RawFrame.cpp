@@ -31,7 +31,10 @@ sockaddr_in loopback(unsigned int port) {
     return a;
 }
 
-bool writeAll(int fd, const unsigned char* p, size_t n) {
+}  // namespace
+
+bool rawWrite(int fd, const void* data, size_t n) {
+    const unsigned char* p = static_cast<const unsigned char*>(data);
     while (n > 0) {
         const ssize_t w = send(fd, p, n, MSG_NOSIGNAL);
         if (w <= 0) return false;
@@ -41,7 +44,21 @@ bool writeAll(int fd, const unsigned char* p, size_t n) {
     return true;
 }
 
-}  // namespace
+int rawConnect(unsigned int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_in a = loopback(port);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::vector<unsigned char> frameCount(uint32_t count) {
+    return {static_cast<unsigned char>(count >> 24), static_cast<unsigned char>(count >> 16),
+            static_cast<unsigned char>(count >> 8), static_cast<unsigned char>(count)};
+}
 
 bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload, bool waitForClose) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -50,8 +67,7 @@ bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload, 
     bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0;
     if (ok) {
         const uint32_t n = htonl(static_cast<uint32_t>(payload.size()));
-        ok = writeAll(fd, reinterpret_cast<const unsigned char*>(&n), 4) &&
-             writeAll(fd, payload.data(), payload.size());
+        ok = rawWrite(fd, &n, 4) && rawWrite(fd, payload.data(), payload.size());
     }
     if (ok && waitForClose) {
         shutdown(fd, SHUT_WR);

@@ -1,6 +1,8 @@
 #ifndef TCORE_TESTS_SUPPORT_RAWFRAME_H
 #define TCORE_TESTS_SUPPORT_RAWFRAME_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,13 @@ std::vector<unsigned char> ucs2be(const std::wstring& text);
 // then payload). With waitForClose, half-closes and waits up to 5 s for the
 // peer to close. Returns false when the connection or the write failed.
 bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload, bool waitForClose = true);
+
+// A connected socket to 127.0.0.1:port (blocking), or -1.
+int rawConnect(unsigned int port);
+// Writes all n bytes; false when the peer is gone.
+bool rawWrite(int fd, const void* p, size_t n);
+// The 4-byte big-endian count of a frame.
+std::vector<unsigned char> frameCount(uint32_t count);
 
 // A port on 127.0.0.1 with nothing listening on it (bound once, then freed).
 unsigned int unusedLoopbackPort();

@@ -7,7 +7,8 @@ source_dir="$2"
 work=$(mktemp -d /tmp/tcore-consumer-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build_dir" --prefix "$work/prefix" >/dev/null
-libdir=$(ls -d "$work"/prefix/lib* | head -n 1)
+# lib/ or, for a /usr build, Debian's multiarch lib/<triplet>/.
+libdir=$(dirname "$(find "$work/prefix" -name libtcore.so | head -n 1)")
 
 cmake -S "$source_dir/tests/support/consumer" -B "$work/cm" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cm" >/dev/null

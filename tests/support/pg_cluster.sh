@@ -5,7 +5,12 @@
 #                                           when process WATCHPID ends, stop it and
 #                                           remove DIR (the test program's work directory)
 #   pg_cluster.sh stop DIR                  stop the cluster and remove DIR
+#   pg_cluster.sh halt DIR                  stop the server at once, keep the cluster
+#   pg_cluster.sh resume DIR                start a halted server again
 # Run as root, the server runs as the unprivileged user postgres.
+# TCORE_PG_LISTEN: the address to serve (default 127.0.0.1); TCORE_PG_CLIENTS:
+# networks (CIDR, blank-separated) whose clients may log in with a password,
+# besides the local ones.
 set -eu
 BIN=${TCORE_PG_BIN:-/usr/lib/postgresql/15/bin}
 cmd=$1
@@ -20,6 +25,11 @@ stop_server() {
     if [ -f "$pg/data/postmaster.pid" ]; then
         as_owner "$BIN/pg_ctl" -D "$pg/data" -m immediate -w -t 30 stop >/dev/null 2>&1 || true
     fi
+}
+
+start_server() {
+    as_owner "$BIN/pg_ctl" -D "$pg/data" -l "$pg/server.log" -w -t 60 -o "$(cat "$pg/options")" \
+        start >/dev/null 2>&1 || { cat "$pg/server.log" >&2; exit 4; }
 }
 
 stop_cluster() {
@@ -44,9 +54,11 @@ start)
     as_owner "$BIN/initdb" -D "$pg/data" -U tcore --pwfile="$pg/pwfile" --auth-local=trust \
         --auth-host=scram-sha-256 -E UTF8 --no-locale --no-sync >"$pg/initdb.log" 2>&1 \
         || { cat "$pg/initdb.log" >&2; exit 3; }
-    as_owner "$BIN/pg_ctl" -D "$pg/data" -l "$pg/server.log" -w -t 60 \
-        -o "-c listen_addresses=127.0.0.1 -c port=$port -c unix_socket_directories=$pg -c fsync=off -c max_connections=40" \
-        start >/dev/null 2>&1 || { cat "$pg/server.log" >&2; exit 4; }
+    for net in ${TCORE_PG_CLIENTS:-}; do
+        echo "host all all $net scram-sha-256" >>"$pg/data/pg_hba.conf"
+    done
+    echo "-c listen_addresses=${TCORE_PG_LISTEN:-127.0.0.1} -c port=$port -c unix_socket_directories=$pg -c fsync=off -c max_connections=40" >"$pg/options"
+    start_server
     as_owner "$BIN/psql" -X -q -h "$pg" -p "$port" -U tcore -d postgres \
         -c "CREATE DATABASE tcore" >/dev/null
     as_owner "$BIN/psql" -X -q -h "$pg" -p "$port" -U tcore -d tcore \
@@ -61,8 +73,14 @@ start)
 stop)
     stop_cluster
     ;;
+halt)
+    stop_server
+    ;;
+resume)
+    start_server
+    ;;
 *)
-    echo "usage: $0 start DIR PORT WATCHPID | stop DIR" >&2
+    echo "usage: $0 start DIR PORT WATCHPID | stop DIR | halt DIR | resume DIR" >&2
     exit 1
     ;;
 esac

@@ -92,7 +92,7 @@ private:
 
 CopyResult copyRows(XQOdbcConnect& source, XQOdbcConnect& target, const XQSTRING& select,
                     const XQSTRING& targetTable, const std::vector<XQAttributeData>& columns, unsigned long rowset,
-                    const std::function<bool(unsigned long, unsigned long long)>& progress) {
+                    bool replaceTarget, const std::function<bool(unsigned long, unsigned long long)>& progress) {
     CopyResult result;
     if (columns.empty() || rowset == 0) {
         result.rc = XQRC(9147, 0, XQRC::WhsSrv);
@@ -113,6 +113,10 @@ CopyResult copyRows(XQOdbcConnect& source, XQOdbcConnect& target, const XQSTRING
     for (size_t c = 0; rc.code == 0 && c < buffers.size(); ++c)
         rc = in.get()->bindCol(static_cast<unsigned int>(c + 1), buffers[c].cType, buffers[c].fetched.data(),
                                buffers[c].width, buffers[c].fetchedLength.data());
+    if (rc.code == 0 && replaceTarget) {
+        // Mode 1: an empty target (no data) is not a failure.
+        rc = target.executeStmt(L"DELETE FROM " + targetTable, 1);
+    }
     if (rc.code == 0) rc = out.get()->prepare(insertStatement(targetTable, columns));
     for (size_t c = 0; rc.code == 0 && c < buffers.size(); ++c)
         rc = out.get()->bindParameter(static_cast<unsigned int>(c + 1), SQL_PARAM_INPUT, buffers[c].cType,

@@ -15,7 +15,10 @@ namespace demo {
 // Copies the rows of a SELECT into a table: fetched in row sets of rowset
 // rows (array fetch, column-wise binding), inserted through one prepared
 // statement with bound parameters, committed once at the end (rolled back
-// on failure). Columns are described as in DemoProtocol.h.
+// on failure). Columns are described as in DemoProtocol.h. With
+// replaceTarget the target's rows are deleted first, in the same
+// transaction: the copy then commits all or nothing and a rerun (after a
+// crash, or of a copy whose outcome was lost) never leaves a row twice.
 // progress(rows, bytes) runs after each row set; returning false stops the
 // copy (rolled back) with code 9147.
 struct CopyResult {
@@ -26,7 +29,7 @@ struct CopyResult {
 
 CopyResult copyRows(XQOdbcConnect& source, XQOdbcConnect& target, const XQSTRING& select,
                     const XQSTRING& targetTable, const std::vector<XQAttributeData>& columns, unsigned long rowset,
-                    const std::function<bool(unsigned long, unsigned long long)>& progress);
+                    bool replaceTarget, const std::function<bool(unsigned long, unsigned long long)>& progress);
 
 // Reads every row of select as text (one string per column, "<null>" for
 // NULL), for comparing two databases.

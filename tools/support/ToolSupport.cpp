@@ -128,3 +128,26 @@ XQRC receiveAny(XQMessageQ& queue, unsigned int timeout, std::unique_ptr<XQBaseM
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:psqlodbcw.so\nleak:libpq.so\nleak:libsqlite3odbc\nleak:libodbcinst.so\n";
 }
+
+namespace tools {
+
+std::string describeStats(const XQMessageQ& queue) {
+    const XQReceiveStats s = queue.GetReceiveStats();
+    char line[640];
+    std::snprintf(line, sizeof line,
+                  "queued %llu; dropped: deadline %llu, oversize %llu, memory bound %llu, malformed %llu, "
+                  "foreign stop %llu, handshake %llu; connections accepted %llu, dropped %llu, not allowed %llu; "
+                  "bytes held %llu, peak %llu",
+                  static_cast<unsigned long long>(s.framesQueued), static_cast<unsigned long long>(s.droppedDeadline),
+                  static_cast<unsigned long long>(s.droppedOversize), static_cast<unsigned long long>(s.droppedMemory),
+                  static_cast<unsigned long long>(s.droppedMalformed),
+                  static_cast<unsigned long long>(s.droppedForeignStop),
+                  static_cast<unsigned long long>(s.droppedHandshake),
+                  static_cast<unsigned long long>(s.connectionsAccepted),
+                  static_cast<unsigned long long>(s.connectionsDropped),
+                  static_cast<unsigned long long>(s.connectionsNotAllowed), static_cast<unsigned long long>(s.bytesHeld),
+                  static_cast<unsigned long long>(s.bytesHeldPeak));
+    return line;
+}
+
+}  // namespace tools

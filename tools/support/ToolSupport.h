@@ -41,6 +41,9 @@ std::string messageKindName(EMSGTYPE type);
 // empty and the queue's code is returned (9117 when nothing came in time).
 XQRC receiveAny(XQMessageQ& queue, unsigned int timeout, std::unique_ptr<XQBaseMessage>& message);
 
+// One line of a queue's receive counters, for an operator.
+std::string describeStats(const XQMessageQ& queue);
+
 }  // namespace tools
 
 #endif
