@@ -1,7 +1,7 @@
 // The configuration store turns each fetched row into an element inside
 // XQConfiguration::load; this target drives the same steps on rows the
-// fuzzer makes: the CHAR trimming of the bound buffers, the conversion to
-// wide text and the component look-up.
+// fuzzer makes: the texts of the bound buffers (CHAR columns trimmed), the
+// conversion to wide text and the component look-up.
 
 #include <cstring>
 #include <vector>
@@ -12,8 +12,11 @@
 
 namespace {
 
-// The buffers load() binds: component, name, type, value_char, short_name.
+// The buffers load() binds: component, name, type, value_char, short_name;
+// component and type are CHAR columns (a server may pad them), the others
+// VARCHAR.
 const std::size_t kSizes[5] = {11, 21, 2, 200, 20};
+const bool kChar[5] = {true, false, true, false, false};
 
 class Input {
 public:
@@ -33,14 +36,15 @@ private:
     std::size_t at_ = 0;
 };
 
-std::string checkText(const std::vector<char>& buffer, SQLLEN indicator, std::string& text) {
-    text = odbcTrimCharPadding(buffer.data(), buffer.size(), indicator);
+std::string checkText(const std::vector<char>& buffer, bool padded, SQLLEN indicator, std::string& text) {
+    text = padded ? odbcTrimCharPadding(buffer.data(), buffer.size(), indicator)
+                  : odbcText(buffer.data(), buffer.size(), indicator);
     if (indicator < 0 && !text.empty()) return "a null or unknown length gave text";
     if (text.size() > buffer.size() || (indicator >= 0 && text.size() > static_cast<std::size_t>(indicator)))
         return "the text is longer than its buffer or its length";
     if (std::memcmp(text.data(), buffer.data(), text.size()) != 0) return "the text is not what the buffer holds";
     if (text.find('\0') != std::string::npos) return "the text holds a NUL";
-    if (!text.empty() && text.back() == ' ') return "the text ends in a blank";
+    if (padded && !text.empty() && text.back() == ' ') return "a CHAR text ends in a blank";
     const XQSTRING wide = xqFromMultibyte(text);
     if (wide.find(L'\xFFFD') == XQSTRING::npos && xqToMultibyte(wide) != text)
         return "the text does not convert to wide and back";
@@ -57,7 +61,7 @@ std::string fuzzConfigValue(const unsigned char* data, std::size_t size) {
         // may fill it to the last byte without a terminator.
         std::vector<char> buffer(kSizes[column]);
         for (char& c : buffer) c = static_cast<char>(in.byte());
-        const std::string failure = checkText(buffer, in.indicator(), texts[column]);
+        const std::string failure = checkText(buffer, kChar[column], in.indicator(), texts[column]);
         if (!failure.empty()) return "column " + std::to_string(column + 1) + ": " + failure;
     }
     int valueInt = 0;

@@ -204,7 +204,7 @@ std::vector<FuzzSeed> configValueSeeds() {
         std::string input;
         for (int c = 0; c < 5; ++c) {
             std::string buffer(row.columns[c]);
-            if (row.padded && c != 3) buffer.resize(sizes[c] - 1, ' ');
+            if (row.padded && (c == 0 || c == 2)) buffer.resize(sizes[c] - 1, ' ');  // CHAR columns
             const std::size_t length = buffer.size();
             buffer.resize(sizes[c], '\0');
             input += buffer;

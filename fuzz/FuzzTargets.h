@@ -109,8 +109,9 @@ std::string fuzzIniFile(const unsigned char* data, std::size_t size);
 // config_value: a row of the configuration table as the driver hands it
 // over: six bound buffers (the sizes the store binds) and their length
 // indicators (any value: null, no-total, past the buffer). Checks: the
-// trimmed texts lie inside their buffers, end before a NUL and without
-// blanks, and convert to wide text and back; the component is 0 to 5.
+// texts lie inside their buffers and end before a NUL, those of CHAR
+// columns without blanks, and convert to wide text and back; the component
+// is 0 to 5.
 std::string fuzzConfigValue(const unsigned char* data, std::size_t size);
 
 // frame: the frame reader of the receive loop (XQFrameReader). Byte 0 seeds
