@@ -62,6 +62,9 @@ bool odbcIsNotice(SQLRETURN result, const XQRC& rc);
 // CHAR values as read back: PostgreSQL pads with blanks, SQLite does not.
 // value is a bound buffer of bufferSize bytes, length its length indicator.
 std::string odbcTrimCharPadding(const char* value, size_t bufferSize, SQLLEN length);
+// Bytes one value of a fixed-length C type takes in a column-wise array;
+// 0 for character and binary types, whose values lie BufferLength apart.
+SQLLEN odbcFixedCTypeSize(SQLSMALLINT cType);
 // Whether the DBMS name is SQLite (no schemas: the store attaches its prefix).
 bool odbcIsSQLite(const XQSTRING& dbmsName);
 

@@ -1,5 +1,7 @@
 #include "db/XQOdbcCursor.h"
 
+#include <algorithm>
+
 #include "db/OdbcDriver.h"
 #include "db/XQOdbcConnect.h"
 #include "foundation/Trace.h"
@@ -16,7 +18,15 @@ const SQLINTEGER kVendorOption1277 = 1277;
 
 }  // namespace
 
-XQOdbcCursor::XQOdbcCursor() : hstmt(SQL_HANDLE_STMT), state(0), pConnection(nullptr), lastReturn(0) {}
+XQOdbcCursor::XQOdbcCursor()
+    : hstmt(SQL_HANDLE_STMT),
+      state(0),
+      pConnection(nullptr),
+      lastReturn(0),
+      paramsetSize(0),
+      paramsetNow(0),
+      paramBindType(0),
+      paramsProcessed(0) {}
 
 XQOdbcCursor::~XQOdbcCursor() = default;
 
@@ -43,6 +53,52 @@ XQRC XQOdbcCursor::prepare(const XQSTRING& statement) {
 XQRC XQOdbcCursor::prepareArray(const XQSTRING& statement, unsigned long rowsetSize, unsigned long bindType) {
     XQ_TRACE_METHOD("XQOdbcCursor::prepareArray()");
     return prepareStatement(statement, true, rowsetSize, bindType);
+}
+
+XQRC XQOdbcCursor::prepareParamArray(const XQSTRING& statement, unsigned long paramsetSize_,
+                                     unsigned long bindType) {
+    XQ_TRACE_METHOD("XQOdbcCursor::prepareParamArray()");
+    XQRC rc = testConnect();
+    if (rc.code != 0) {
+        rc.AddComment(L"From XQOdbcCursor::prepareParamArray - stmt=" + statement);
+        return rc;
+    }
+    if (state == 0) {
+        lastReturn = hstmt.allocate(pConnection->getConnectionHandle());
+        if (!SQL_SUCCEEDED(lastReturn)) {
+            lastReturn = SQL_ERROR;
+            return getRetcode(L"XQOdbcCursor::prepareParamArray - SQLAllocStmt", 2007, statement,
+                              XQSTRING());
+        }
+        state = 1;
+    }
+    if (state == 1) {
+        const unsigned long size = paramsetSize_ > 0 ? paramsetSize_ : 1;
+        paramStatus.assign(size, SQL_PARAM_UNUSED);
+        paramsProcessed = 0;
+        lastReturn = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAM_BIND_TYPE,
+                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(bindType)), 0);
+        if (SQL_SUCCEEDED(lastReturn))
+            lastReturn = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAM_STATUS_PTR,
+                                 paramStatus.data(), 0);
+        if (SQL_SUCCEEDED(lastReturn))
+            lastReturn = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAMS_PROCESSED_PTR,
+                                 &paramsProcessed, 0);
+        if (SQL_SUCCEEDED(lastReturn)) lastReturn = setParamsetSize(size);
+        if (!SQL_SUCCEEDED(lastReturn))
+            return getRetcode(L"XQOdbcCursor::prepareParamArray", 2019, statement, XQSTRING());
+        paramsetSize = size;
+        paramBindType = bindType;
+    }
+    return prepareStatement(statement, false, 0, 0);
+}
+
+short XQOdbcCursor::setParamsetSize(unsigned long rows) {
+    if (rows == paramsetNow) return SQL_SUCCESS;
+    short r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAMSET_SIZE,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0);
+    paramsetNow = SQL_SUCCEEDED(r) ? rows : 0;
+    return r;
 }
 
 XQRC XQOdbcCursor::prepareStatement(const XQSTRING& statement, bool array, unsigned long rowsetSize,
@@ -122,6 +178,105 @@ XQRC XQOdbcCursor::executeIgnoreNDF() {
     return success();
 }
 
+XQRC XQOdbcCursor::executeArray(unsigned long rows, unsigned long& failedRow) {
+    XQ_TRACE_METHOD("XQOdbcCursor::executeArray()");
+    failedRow = 0;
+    if (rows == 0 || rows > paramsetSize) {
+        XQRC rc(0, 0, XQRC::ODBC);
+        odbcStamp(rc, 2011, L"XQOdbcCursor::executeArray");
+        rc.comment = L"rows " + xqNumber(static_cast<long>(rows)) +
+                     L" outside 1 to the parameter array size " +
+                     xqNumber(static_cast<long>(paramsetSize));
+        return rc;
+    }
+    lastReturn = setParamsetSize(rows);
+    if (!SQL_SUCCEEDED(lastReturn))
+        return getRetcode(L"XQOdbcCursor::executeArray", 2019, XQSTRING(), XQSTRING());
+    // Drivers that write no status leave UNUSED behind, never an error.
+    std::fill(paramStatus.begin(), paramStatus.begin() + static_cast<long>(rows), SQL_PARAM_UNUSED);
+    paramsProcessed = 0;
+    executeCount.fetch_add(1, std::memory_order_relaxed);
+    lastReturn = XQ_ODBC(SQLExecute, hstmt.get());
+    if (state >= 2) state = 3;
+    const bool rowFailed =
+        std::find(paramStatus.begin(), paramStatus.begin() + static_cast<long>(rows),
+                  SQL_PARAM_ERROR) != paramStatus.begin() + static_cast<long>(rows);
+    if (lastReturn == SQL_SUCCESS && !rowFailed) return success();
+    XQRC rc = getRetcode(L"XQOdbcCursor::executeArray", 2011, XQSTRING(), XQSTRING());
+    if (!rowFailed && odbcIsNotice(lastReturn, rc)) {
+        lastReturn = SQL_SUCCESS;
+        return success();
+    }
+    failedRow = findFailedRow(rows, rc);
+    if (failedRow != 0) {
+        rc.messageToken1 = xqNumber(static_cast<long>(failedRow));
+        rc.AddComment(L"row " + rc.messageToken1 + L" of " + xqNumber(static_cast<long>(rows)) +
+                      L" in the parameter array failed");
+    }
+    return rc;
+}
+
+short XQOdbcCursor::bindParameterRow(unsigned long row) {
+    for (const BoundParameter& p : boundParameters) {
+        char* value = static_cast<char*>(p.value);
+        char* length = reinterpret_cast<char*>(p.length);
+        if (paramBindType != 0) {
+            const unsigned long offset = row * paramBindType;
+            if (value) value += offset;
+            if (length) length += offset;
+        } else {
+            const SQLLEN fixed = odbcFixedCTypeSize(static_cast<SQLSMALLINT>(p.cType));
+            if (value) value += row * static_cast<unsigned long>(fixed != 0 ? fixed : p.valueMax);
+            if (length) length += row * sizeof(SQLLEN);
+        }
+        short r = XQ_ODBC(SQLBindParameter, hstmt.get(), static_cast<SQLUSMALLINT>(p.number),
+                          static_cast<SQLSMALLINT>(p.paramType), static_cast<SQLSMALLINT>(p.cType),
+                          static_cast<SQLSMALLINT>(p.sqlType), p.columnSize,
+                          static_cast<SQLSMALLINT>(p.scale), value, p.valueMax,
+                          reinterpret_cast<SQLLEN*>(length));
+        if (!SQL_SUCCEEDED(r)) return r;
+    }
+    return SQL_SUCCESS;
+}
+
+unsigned long XQOdbcCursor::findFailedRow(unsigned long rows, XQRC& rc) {
+    // The first row not known to have gone through: the first one marked as
+    // failed, else the count of rows the driver processed.
+    unsigned long first = static_cast<unsigned long>(
+        std::find(paramStatus.begin(), paramStatus.begin() + static_cast<long>(rows),
+                  SQL_PARAM_ERROR) -
+        paramStatus.begin());
+    const bool marked = first < rows;
+    if (!marked) first = paramsProcessed < rows ? paramsProcessed : rows - 1;
+    unsigned long found = 0;
+    XQRC located = rc;
+    if (setParamsetSize(1) == SQL_SUCCESS) {
+        for (unsigned long row = first; row < rows && found == 0; ++row) {
+            if (!SQL_SUCCEEDED(bindParameterRow(row))) break;
+            executeCount.fetch_add(1, std::memory_order_relaxed);
+            lastReturn = XQ_ODBC(SQLExecute, hstmt.get());
+            if (lastReturn == SQL_SUCCESS) continue;
+            XQRC again = getRetcode(L"XQOdbcCursor::executeArray", 2011, XQSTRING(), XQSTRING());
+            if (odbcIsNotice(lastReturn, again)) continue;
+            // Only the same failure names the row: another (an aborted
+            // transaction, for one) tells nothing about it.
+            if (again.auxText != rc.auxText) break;
+            found = row + 1;
+            located = again;
+        }
+    }
+    // Back to the whole arrays; a cursor that cannot be set back is set up
+    // again by the next executeArray.
+    if (!SQL_SUCCEEDED(bindParameterRow(0))) paramsetNow = 0;
+    lastReturn = SQL_ERROR;
+    if (found != 0) {
+        rc = located;
+        return found;
+    }
+    // Not found again: the first row the driver marked, if it marked one.
+    return marked ? first + 1 : 0;
+}
+
 int XQOdbcCursor::fetch(XQRC& rc) {
     XQ_TRACE_METHOD("XQOdbcCursor::fetch()");
     return fetchRows(rc, false, 1, nullptr);
@@ -193,6 +348,16 @@ XQRC XQOdbcCursor::bindParameter(unsigned int number, int paramType, int cType, 
                          static_cast<SQLSMALLINT>(paramType), static_cast<SQLSMALLINT>(cType),
                          static_cast<SQLSMALLINT>(sqlType), columnSize, static_cast<SQLSMALLINT>(scale), value,
                          valueMax, length);
+    if (SQL_SUCCEEDED(lastReturn)) {
+        BoundParameter bound{number, paramType, cType,    sqlType, columnSize,
+                             scale,  value,     valueMax, length};
+        auto same = std::find_if(boundParameters.begin(), boundParameters.end(),
+                                 [number](const BoundParameter& p) { return p.number == number; });
+        if (same != boundParameters.end())
+            *same = bound;
+        else
+            boundParameters.push_back(bound);
+    }
     return getRetcode(L"XQOdbcCursor::bindParameter", 2017, xqNumber(static_cast<long>(number)), XQSTRING());
 }
 
@@ -212,6 +377,9 @@ XQRC XQOdbcCursor::free() {
     if (!SQL_SUCCEEDED(lastReturn)) return getRetcode(L"XQOdbcCursor::free", 2008, XQSTRING(), XQSTRING());
     lastReturn = SQL_SUCCESS;
     state = 0;
+    boundParameters.clear();
+    paramsetSize = paramsetNow = paramBindType = 0;
+    paramStatus.clear();
     return success();
 }
 
