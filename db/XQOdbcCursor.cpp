@@ -218,6 +218,7 @@ XQRC XQOdbcCursor::executeArray(unsigned long rows, unsigned long& failedRow) {
 
 short XQOdbcCursor::bindParameterRow(unsigned long row) {
     for (const BoundParameter& p : boundParameters) {
+        if (p.number == 0) continue;  // a number left out
         char* value = static_cast<char*>(p.value);
         char* length = reinterpret_cast<char*>(p.length);
         if (paramBindType != 0) {
@@ -348,15 +349,10 @@ XQRC XQOdbcCursor::bindParameter(unsigned int number, int paramType, int cType, 
                          static_cast<SQLSMALLINT>(paramType), static_cast<SQLSMALLINT>(cType),
                          static_cast<SQLSMALLINT>(sqlType), columnSize, static_cast<SQLSMALLINT>(scale), value,
                          valueMax, length);
-    if (SQL_SUCCEEDED(lastReturn)) {
-        BoundParameter bound{number, paramType, cType,    sqlType, columnSize,
-                             scale,  value,     valueMax, length};
-        auto same = std::find_if(boundParameters.begin(), boundParameters.end(),
-                                 [number](const BoundParameter& p) { return p.number == number; });
-        if (same != boundParameters.end())
-            *same = bound;
-        else
-            boundParameters.push_back(bound);
+    if (SQL_SUCCEEDED(lastReturn) && number > 0) {
+        if (boundParameters.size() < number) boundParameters.resize(number);
+        boundParameters[number - 1] = {number, paramType, cType,    sqlType, columnSize,
+                                       scale,  value,     valueMax, length};
     }
     return getRetcode(L"XQOdbcCursor::bindParameter", 2017, xqNumber(static_cast<long>(number)), XQSTRING());
 }

@@ -110,15 +110,15 @@ private:
     short bindParameterRow(unsigned long row);
     unsigned long findFailedRow(unsigned long rows, XQRC& rc);
 
-    // A parameter as given to bindParameter.
+    // A parameter as given to bindParameter (number 0: not bound).
     struct BoundParameter {
-        unsigned int number;
-        int paramType, cType, sqlType;
-        unsigned int columnSize;
-        int scale;
-        void* value;
-        long valueMax;
-        long* length;
+        unsigned int number = 0;
+        int paramType = 0, cType = 0, sqlType = 0;
+        unsigned int columnSize = 0;
+        int scale = 0;
+        void* value = nullptr;
+        long valueMax = 0;
+        long* length = nullptr;
     };
 
     XQOdbcHandle hstmt;
@@ -126,9 +126,9 @@ private:
     XQOdbcConnect* pConnection;
     short lastReturn;
     std::vector<unsigned short> rowStatus;
-    // Parameter arrays: rows per execution as prepared and as set now, the
-    // bind type, the status of each row and the rows processed, as the
-    // driver writes them.
+    // Parameter arrays: the parameters by number - 1, rows per execution as
+    // prepared and as set now, the bind type, the status of each row and the
+    // rows processed, as the driver writes them.
     std::vector<BoundParameter> boundParameters;
     unsigned long paramsetSize;
     unsigned long paramsetNow;
