@@ -47,50 +47,35 @@ XQRC XQOdbcCursor::getRetcode(const XQSTRING& method, unsigned int code, const X
 
 XQRC XQOdbcCursor::prepare(const XQSTRING& statement) {
     XQ_TRACE_METHOD("XQOdbcCursor::prepare()");
-    return prepareStatement(statement, false, 0, 0);
+    return prepareStatement(statement, ArrayOf::none, 0, 0);
 }
 
 XQRC XQOdbcCursor::prepareArray(const XQSTRING& statement, unsigned long rowsetSize, unsigned long bindType) {
     XQ_TRACE_METHOD("XQOdbcCursor::prepareArray()");
-    return prepareStatement(statement, true, rowsetSize, bindType);
+    return prepareStatement(statement, ArrayOf::rows, rowsetSize, bindType);
 }
 
 XQRC XQOdbcCursor::prepareParamArray(const XQSTRING& statement, unsigned long paramsetSize_,
                                      unsigned long bindType) {
     XQ_TRACE_METHOD("XQOdbcCursor::prepareParamArray()");
-    XQRC rc = testConnect();
-    if (rc.code != 0) {
-        rc.AddComment(L"From XQOdbcCursor::prepareParamArray - stmt=" + statement);
-        return rc;
-    }
-    if (state == 0) {
-        lastReturn = hstmt.allocate(pConnection->getConnectionHandle());
-        if (!SQL_SUCCEEDED(lastReturn)) {
-            lastReturn = SQL_ERROR;
-            return getRetcode(L"XQOdbcCursor::prepareParamArray - SQLAllocStmt", 2007, statement,
-                              XQSTRING());
-        }
-        state = 1;
-    }
-    if (state == 1) {
-        const unsigned long size = paramsetSize_ > 0 ? paramsetSize_ : 1;
-        paramStatus.assign(size, SQL_PARAM_UNUSED);
-        paramsProcessed = 0;
-        lastReturn = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAM_BIND_TYPE,
-                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(bindType)), 0);
-        if (SQL_SUCCEEDED(lastReturn))
-            lastReturn = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAM_STATUS_PTR,
-                                 paramStatus.data(), 0);
-        if (SQL_SUCCEEDED(lastReturn))
-            lastReturn = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAMS_PROCESSED_PTR,
-                                 &paramsProcessed, 0);
-        if (SQL_SUCCEEDED(lastReturn)) lastReturn = setParamsetSize(size);
-        if (!SQL_SUCCEEDED(lastReturn))
-            return getRetcode(L"XQOdbcCursor::prepareParamArray", 2019, statement, XQSTRING());
-        paramsetSize = size;
-        paramBindType = bindType;
-    }
-    return prepareStatement(statement, false, 0, 0);
+    return prepareStatement(statement, ArrayOf::parameters, paramsetSize_, bindType);
+}
+
+short XQOdbcCursor::setParamArray(unsigned long size, unsigned long bindType) {
+    paramStatus.assign(size, SQL_PARAM_UNUSED);
+    paramsProcessed = 0;
+    short r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAM_BIND_TYPE,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(bindType)), 0);
+    if (SQL_SUCCEEDED(r))
+        r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAM_STATUS_PTR, paramStatus.data(), 0);
+    if (SQL_SUCCEEDED(r))
+        r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAMS_PROCESSED_PTR, &paramsProcessed,
+                    0);
+    if (SQL_SUCCEEDED(r)) r = setParamsetSize(size);
+    if (!SQL_SUCCEEDED(r)) return r;
+    paramsetSize = size;
+    paramBindType = bindType;
+    return r;
 }
 
 short XQOdbcCursor::setParamsetSize(unsigned long rows) {
@@ -101,7 +86,7 @@ short XQOdbcCursor::setParamsetSize(unsigned long rows) {
     return r;
 }
 
-XQRC XQOdbcCursor::prepareStatement(const XQSTRING& statement, bool array, unsigned long rowsetSize,
+XQRC XQOdbcCursor::prepareStatement(const XQSTRING& statement, ArrayOf array, unsigned long size,
                                     unsigned long bindType) {
     XQRC rc = testConnect();
     if (rc.code != 0) {
@@ -117,14 +102,20 @@ XQRC XQOdbcCursor::prepareStatement(const XQSTRING& statement, bool array, unsig
         state = 1;
     }
     if (state == 1) {
-        if (array) {
+        if (array == ArrayOf::rows) {
             lastReturn = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ROWSET_SIZE,
-                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rowsetSize)), 0);
+                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(size)), 0);
             if (SQL_SUCCEEDED(lastReturn)) lastReturn = odbcSetBindType(hstmt.get(), bindType);
             if (!SQL_SUCCEEDED(lastReturn))
                 return getRetcode(L"XQOdbcCursor::prepareArray", 2019, statement, XQSTRING());
-            rowStatus.assign(rowsetSize > 0 ? rowsetSize : 1, 0);
-        } else if (pConnection->option1277.load(std::memory_order_relaxed) != 0) {
+            rowStatus.assign(size > 0 ? size : 1, 0);
+        } else if (array == ArrayOf::parameters) {
+            lastReturn = setParamArray(size > 0 ? size : 1, bindType);
+            if (!SQL_SUCCEEDED(lastReturn))
+                return getRetcode(L"XQOdbcCursor::prepareParamArray", 2019, statement, XQSTRING());
+        }
+        if (array != ArrayOf::rows &&
+            pConnection->option1277.load(std::memory_order_relaxed) != 0) {
             SQLRETURN r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), kVendorOption1277, reinterpret_cast<SQLPOINTER>(0),
                                   SQL_IS_INTEGER);
             pConnection->option1277.store(SQL_SUCCEEDED(r) ? 1 : 0, std::memory_order_relaxed);
@@ -136,7 +127,8 @@ XQRC XQOdbcCursor::prepareStatement(const XQSTRING& statement, bool array, unsig
         XQ_TRACE(4, "\tXQOdbcCursor::prepare - input string after PREPARE; tid= " << currentThreadId() << " "
                                                                                   << text);
         XQ_TRACE(4, "\tXQOdbcCursor::prepare - sqlhstmt= " << static_cast<const void*>(hstmt.get()));
-        const wchar_t* method = array ? L"XQOdbcConnect::prepareArray" : L"XQOdbcConnect::prepare";
+        const wchar_t* method =
+            array == ArrayOf::rows ? L"XQOdbcConnect::prepareArray" : L"XQOdbcConnect::prepare";
         if (lastReturn == SQL_SUCCESS_WITH_INFO) {
             rc = getRetcode(method, 2014, statement, XQSTRING());
             // A warning that the query may perform poorly is no failure.

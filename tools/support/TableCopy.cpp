@@ -40,32 +40,23 @@ RowLayout makeLayout(const std::vector<XQAttributeData>& columns) {
     for (const XQAttributeData& col : columns) {
         ColumnSlot b;
         b.sqlType = col.Number1;
+        auto as = [&b](int cType, long width, unsigned int columnSize) {
+            b.cType = cType;
+            b.width = width;
+            b.columnSize = columnSize;
+        };
         switch (col.Number1) {
             case SQL_INTEGER:
             case SQL_BIGINT:
-            case SQL_SMALLINT:
-                b.cType = SQL_C_SBIGINT;
-                b.width = sizeof(int64_t);
-                b.columnSize = 19;
-                break;
+            case SQL_SMALLINT: as(SQL_C_SBIGINT, sizeof(int64_t), 19); break;
             case SQL_DOUBLE:
             case SQL_FLOAT:
-            case SQL_REAL:
-                b.cType = SQL_C_DOUBLE;
-                b.width = sizeof(double);
-                b.columnSize = 15;
-                break;
-            case SQL_TYPE_TIMESTAMP:
-                b.cType = SQL_C_CHAR;
-                b.width = 32;
-                b.columnSize = 26;
-                break;
-            default:
-                b.cType = SQL_C_CHAR;
-                b.columnSize = col.Number2 > 0 ? static_cast<unsigned int>(col.Number2) : 255;
-                b.width = static_cast<long>(b.columnSize) * 4 +
-                          1;  // UTF-8 needs up to 4 bytes a character
-                break;
+            case SQL_REAL: as(SQL_C_DOUBLE, sizeof(double), 15); break;
+            case SQL_TYPE_TIMESTAMP: as(SQL_C_CHAR, 32, 26); break;
+            default: {
+                const unsigned int size = col.Number2 > 0 ? static_cast<unsigned int>(col.Number2) : 255;
+                as(SQL_C_CHAR, static_cast<long>(size) * 4 + 1, size);  // UTF-8: up to 4 bytes a character
+            }
         }
         b.value = layout.rowBytes;
         b.length = alignUp(b.value + static_cast<size_t>(b.width));
