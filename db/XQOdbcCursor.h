@@ -103,24 +103,23 @@ public:
     static std::atomic<unsigned> executeCount;
 
 private:
-  enum class ArrayOf { none, rows, parameters };
-  XQRC prepareStatement(const XQSTRING& statement, ArrayOf array, unsigned long size,
-                        unsigned long bindType);
-  short setParamArray(unsigned long size, unsigned long bindType);
-  int fetchRows(XQRC& rc, bool array, unsigned long rowsetSize, unsigned long* rowsFetched);
-  short setParamsetSize(unsigned long rows);
-  short bindParameterRow(unsigned long row);
-  unsigned long findFailedRow(unsigned long rows, XQRC& rc);
+    enum class ArrayOf { none, rows, parameters };
+    XQRC prepareStatement(const XQSTRING& statement, ArrayOf array, unsigned long size, unsigned long bindType);
+    short setParamArray(unsigned long size, unsigned long bindType);
+    int fetchRows(XQRC& rc, bool array, unsigned long rowsetSize, unsigned long* rowsFetched);
+    short setParamsetSize(unsigned long rows);
+    short bindParameterRow(unsigned long row);
+    unsigned long findFailedRow(unsigned long rows, XQRC& rc);
 
-  // A parameter as given to bindParameter (number 0: not bound).
-  struct BoundParameter {
-      unsigned int number = 0;
-      int paramType = 0, cType = 0, sqlType = 0;
-      unsigned int columnSize = 0;
-      int scale = 0;
-      void* value = nullptr;
-      long valueMax = 0;
-      long* length = nullptr;
+    // A parameter as given to bindParameter (number 0: not bound).
+    struct BoundParameter {
+        unsigned int number = 0;
+        int paramType = 0, cType = 0, sqlType = 0;
+        unsigned int columnSize = 0;
+        int scale = 0;
+        void* value = nullptr;
+        long valueMax = 0;
+        long* length = nullptr;
     };
 
     XQOdbcHandle hstmt;
