@@ -106,10 +106,11 @@ private:
     XQOdbcCursor* cursor_;
 };
 
-// The insert side of the copy: statements of rowsPerSet rows, bound to the
-// fetch buffer as parameter arrays (row-wise: set s starts rowsPerSet rows
-// after set s - 1), one execution per row set. The rows a row set has beyond
-// whole sets go through a statement of just that many rows.
+// The insert side of the copy: a statement of rowsPerStatement rows, bound to
+// the fetch buffer as a parameter array whose set s is rows s x n to
+// (s + 1) x n - 1 (row-wise, n rows' bytes apart), one execution per row set.
+// The rows a row set has beyond whole sets go through a statement of just
+// that many rows.
 class BatchInsert {
   public:
     BatchInsert(XQOdbcConnect& target, const XQSTRING& table,
