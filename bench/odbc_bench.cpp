@@ -25,10 +25,6 @@ const int kConfigRows = 10000;
 const int kFetchRows = 100000;
 const unsigned long kRowset = 100;
 
-std::string sourceDir() {
-    std::string file = __FILE__;
-    return file.substr(0, file.rfind("/bench/"));
-}
 
 bool check(const XQRC& rc, const char* what) {
     if (rc.code == 0) return true;
@@ -68,7 +64,7 @@ bool ensureDatabase() {
     std::ofstream ini(dir + "/odbc.ini");
     ini << "[tcore_bench]\nDriver = SQLite3\nDatabase = " << dir << "/bench.db\n";
     ini.close();
-    setenv("ODBCSYSINI", (sourceDir() + "/etc").c_str(), 1);
+    setenv("ODBCSYSINI", TCORE_SOURCE_DIR "/etc", 1);
     setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
 
     XQOdbcConnect* conn = XQOdbc::getEnv()->getConnection(1);

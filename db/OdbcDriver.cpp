@@ -114,3 +114,43 @@ std::string odbcTrimCharPadding(const char* value, size_t bufferSize, SQLLEN len
 }
 
 bool odbcIsSQLite(const XQSTRING& dbmsName) { return xqFindNoCase(dbmsName, L"SQLite") == 0; }
+
+SQLLEN odbcFixedCTypeSize(SQLSMALLINT cType) {
+    switch (cType) {
+        case SQL_C_BIT:
+        case SQL_C_TINYINT:
+        case SQL_C_STINYINT:
+        case SQL_C_UTINYINT:
+            return 1;
+        case SQL_C_SHORT:
+        case SQL_C_SSHORT:
+        case SQL_C_USHORT:
+            return sizeof(SQLSMALLINT);
+        case SQL_C_LONG:
+        case SQL_C_SLONG:
+        case SQL_C_ULONG:
+            return sizeof(SQLINTEGER);
+        case SQL_C_FLOAT:
+            return sizeof(SQLREAL);
+        case SQL_C_DOUBLE:
+            return sizeof(SQLDOUBLE);
+        case SQL_C_SBIGINT:
+        case SQL_C_UBIGINT:
+            return sizeof(SQLBIGINT);
+        case SQL_C_TYPE_DATE:
+        case SQL_C_DATE:
+            return sizeof(SQL_DATE_STRUCT);
+        case SQL_C_TYPE_TIME:
+        case SQL_C_TIME:
+            return sizeof(SQL_TIME_STRUCT);
+        case SQL_C_TYPE_TIMESTAMP:
+        case SQL_C_TIMESTAMP:
+            return sizeof(SQL_TIMESTAMP_STRUCT);
+        case SQL_C_NUMERIC:
+            return sizeof(SQL_NUMERIC_STRUCT);
+        case SQL_C_GUID:
+            return sizeof(SQLGUID);
+        default:
+            return 0;
+    }
+}

@@ -66,6 +66,9 @@ std::string odbcText(const char* value, size_t bufferSize, SQLLEN length);
 // values with blanks, SQLite does not. VARCHAR values are read with odbcText,
 // trailing blanks and all.
 std::string odbcTrimCharPadding(const char* value, size_t bufferSize, SQLLEN length);
+// Bytes one value of a fixed-length C type takes in a column-wise array;
+// 0 for character and binary types, whose values lie BufferLength apart.
+SQLLEN odbcFixedCTypeSize(SQLSMALLINT cType);
 // Whether the DBMS name is SQLite (no schemas: the store attaches its prefix).
 bool odbcIsSQLite(const XQSTRING& dbmsName);
 

@@ -1,5 +1,7 @@
 #include "db/XQOdbcCursor.h"
 
+#include <algorithm>
+
 #include "db/OdbcDriver.h"
 #include "db/XQOdbcConnect.h"
 #include "foundation/Trace.h"
@@ -16,7 +18,15 @@ const SQLINTEGER kVendorOption1277 = 1277;
 
 }  // namespace
 
-XQOdbcCursor::XQOdbcCursor() : hstmt(SQL_HANDLE_STMT), state(0), pConnection(nullptr), lastReturn(0) {}
+XQOdbcCursor::XQOdbcCursor()
+    : hstmt(SQL_HANDLE_STMT),
+      state(0),
+      pConnection(nullptr),
+      lastReturn(0),
+      paramsetSize(0),
+      paramsetNow(0),
+      paramBindType(0),
+      paramsProcessed(0) {}
 
 XQOdbcCursor::~XQOdbcCursor() = default;
 
@@ -37,15 +47,46 @@ XQRC XQOdbcCursor::getRetcode(const XQSTRING& method, unsigned int code, const X
 
 XQRC XQOdbcCursor::prepare(const XQSTRING& statement) {
     XQ_TRACE_METHOD("XQOdbcCursor::prepare()");
-    return prepareStatement(statement, false, 0, 0);
+    return prepareStatement(statement, ArrayOf::none, 0, 0);
 }
 
 XQRC XQOdbcCursor::prepareArray(const XQSTRING& statement, unsigned long rowsetSize, unsigned long bindType) {
     XQ_TRACE_METHOD("XQOdbcCursor::prepareArray()");
-    return prepareStatement(statement, true, rowsetSize, bindType);
+    return prepareStatement(statement, ArrayOf::rows, rowsetSize, bindType);
 }
 
-XQRC XQOdbcCursor::prepareStatement(const XQSTRING& statement, bool array, unsigned long rowsetSize,
+XQRC XQOdbcCursor::prepareParamArray(const XQSTRING& statement, unsigned long paramsetSize_,
+                                     unsigned long bindType) {
+    XQ_TRACE_METHOD("XQOdbcCursor::prepareParamArray()");
+    return prepareStatement(statement, ArrayOf::parameters, paramsetSize_, bindType);
+}
+
+short XQOdbcCursor::setParamArray(unsigned long size, unsigned long bindType) {
+    paramStatus.assign(size, SQL_PARAM_UNUSED);
+    paramsProcessed = 0;
+    short r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAM_BIND_TYPE,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(bindType)), 0);
+    if (SQL_SUCCEEDED(r))
+        r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAM_STATUS_PTR, paramStatus.data(), 0);
+    if (SQL_SUCCEEDED(r))
+        r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAMS_PROCESSED_PTR, &paramsProcessed,
+                    0);
+    if (SQL_SUCCEEDED(r)) r = setParamsetSize(size);
+    if (!SQL_SUCCEEDED(r)) return r;
+    paramsetSize = size;
+    paramBindType = bindType;
+    return r;
+}
+
+short XQOdbcCursor::setParamsetSize(unsigned long rows) {
+    if (rows == paramsetNow) return SQL_SUCCESS;
+    short r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ATTR_PARAMSET_SIZE,
+                      reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rows)), 0);
+    paramsetNow = SQL_SUCCEEDED(r) ? rows : 0;
+    return r;
+}
+
+XQRC XQOdbcCursor::prepareStatement(const XQSTRING& statement, ArrayOf array, unsigned long size,
                                     unsigned long bindType) {
     XQRC rc = testConnect();
     if (rc.code != 0) {
@@ -61,14 +102,20 @@ XQRC XQOdbcCursor::prepareStatement(const XQSTRING& statement, bool array, unsig
         state = 1;
     }
     if (state == 1) {
-        if (array) {
+        if (array == ArrayOf::rows) {
             lastReturn = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), SQL_ROWSET_SIZE,
-                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(rowsetSize)), 0);
+                                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(size)), 0);
             if (SQL_SUCCEEDED(lastReturn)) lastReturn = odbcSetBindType(hstmt.get(), bindType);
             if (!SQL_SUCCEEDED(lastReturn))
                 return getRetcode(L"XQOdbcCursor::prepareArray", 2019, statement, XQSTRING());
-            rowStatus.assign(rowsetSize > 0 ? rowsetSize : 1, 0);
-        } else if (pConnection->option1277.load(std::memory_order_relaxed) != 0) {
+            rowStatus.assign(size > 0 ? size : 1, 0);
+        } else if (array == ArrayOf::parameters) {
+            lastReturn = setParamArray(size > 0 ? size : 1, bindType);
+            if (!SQL_SUCCEEDED(lastReturn))
+                return getRetcode(L"XQOdbcCursor::prepareParamArray", 2019, statement, XQSTRING());
+        }
+        if (array != ArrayOf::rows &&
+            pConnection->option1277.load(std::memory_order_relaxed) != 0) {
             SQLRETURN r = XQ_ODBC(SQLSetStmtAttr, hstmt.get(), kVendorOption1277, reinterpret_cast<SQLPOINTER>(0),
                                   SQL_IS_INTEGER);
             pConnection->option1277.store(SQL_SUCCEEDED(r) ? 1 : 0, std::memory_order_relaxed);
@@ -80,7 +127,8 @@ XQRC XQOdbcCursor::prepareStatement(const XQSTRING& statement, bool array, unsig
         XQ_TRACE(4, "\tXQOdbcCursor::prepare - input string after PREPARE; tid= " << currentThreadId() << " "
                                                                                   << text);
         XQ_TRACE(4, "\tXQOdbcCursor::prepare - sqlhstmt= " << static_cast<const void*>(hstmt.get()));
-        const wchar_t* method = array ? L"XQOdbcConnect::prepareArray" : L"XQOdbcConnect::prepare";
+        const wchar_t* method =
+            array == ArrayOf::rows ? L"XQOdbcConnect::prepareArray" : L"XQOdbcConnect::prepare";
         if (lastReturn == SQL_SUCCESS_WITH_INFO) {
             rc = getRetcode(method, 2014, statement, XQSTRING());
             // A warning that the query may perform poorly is no failure.
@@ -120,6 +168,106 @@ XQRC XQOdbcCursor::executeIgnoreNDF() {
     if (!odbcIsNotice(lastReturn, rc)) return rc;
     lastReturn = SQL_SUCCESS;
     return success();
+}
+
+XQRC XQOdbcCursor::executeArray(unsigned long rows, unsigned long& failedRow) {
+    XQ_TRACE_METHOD("XQOdbcCursor::executeArray()");
+    failedRow = 0;
+    if (rows == 0 || rows > paramsetSize) {
+        XQRC rc(0, 0, XQRC::ODBC);
+        odbcStamp(rc, 2011, L"XQOdbcCursor::executeArray");
+        rc.comment = L"rows " + xqNumber(static_cast<long>(rows)) +
+                     L" outside 1 to the parameter array size " +
+                     xqNumber(static_cast<long>(paramsetSize));
+        return rc;
+    }
+    lastReturn = setParamsetSize(rows);
+    if (!SQL_SUCCEEDED(lastReturn))
+        return getRetcode(L"XQOdbcCursor::executeArray", 2019, XQSTRING(), XQSTRING());
+    // Drivers that write no status leave UNUSED behind, never an error.
+    std::fill(paramStatus.begin(), paramStatus.begin() + static_cast<long>(rows), SQL_PARAM_UNUSED);
+    paramsProcessed = 0;
+    executeCount.fetch_add(1, std::memory_order_relaxed);
+    lastReturn = XQ_ODBC(SQLExecute, hstmt.get());
+    if (state >= 2) state = 3;
+    const bool rowFailed =
+        std::find(paramStatus.begin(), paramStatus.begin() + static_cast<long>(rows),
+                  SQL_PARAM_ERROR) != paramStatus.begin() + static_cast<long>(rows);
+    if (lastReturn == SQL_SUCCESS && !rowFailed) return success();
+    XQRC rc = getRetcode(L"XQOdbcCursor::executeArray", 2011, XQSTRING(), XQSTRING());
+    if (!rowFailed && odbcIsNotice(lastReturn, rc)) {
+        lastReturn = SQL_SUCCESS;
+        return success();
+    }
+    failedRow = findFailedRow(rows, rc);
+    if (failedRow != 0) {
+        rc.messageToken1 = xqNumber(static_cast<long>(failedRow));
+        rc.AddComment(L"row " + rc.messageToken1 + L" of " + xqNumber(static_cast<long>(rows)) +
+                      L" in the parameter array failed");
+    }
+    return rc;
+}
+
+short XQOdbcCursor::bindParameterRow(unsigned long row) {
+    for (const BoundParameter& p : boundParameters) {
+        if (p.number == 0) continue;  // a number left out
+        char* value = static_cast<char*>(p.value);
+        char* length = reinterpret_cast<char*>(p.length);
+        if (paramBindType != 0) {
+            const unsigned long offset = row * paramBindType;
+            if (value) value += offset;
+            if (length) length += offset;
+        } else {
+            const SQLLEN fixed = odbcFixedCTypeSize(static_cast<SQLSMALLINT>(p.cType));
+            if (value) value += row * static_cast<unsigned long>(fixed != 0 ? fixed : p.valueMax);
+            if (length) length += row * sizeof(SQLLEN);
+        }
+        short r = XQ_ODBC(SQLBindParameter, hstmt.get(), static_cast<SQLUSMALLINT>(p.number),
+                          static_cast<SQLSMALLINT>(p.paramType), static_cast<SQLSMALLINT>(p.cType),
+                          static_cast<SQLSMALLINT>(p.sqlType), p.columnSize,
+                          static_cast<SQLSMALLINT>(p.scale), value, p.valueMax,
+                          reinterpret_cast<SQLLEN*>(length));
+        if (!SQL_SUCCEEDED(r)) return r;
+    }
+    return SQL_SUCCESS;
+}
+
+unsigned long XQOdbcCursor::findFailedRow(unsigned long rows, XQRC& rc) {
+    // The first row not known to have gone through: the first one marked as
+    // failed, else the count of rows the driver processed.
+    unsigned long first = static_cast<unsigned long>(
+        std::find(paramStatus.begin(), paramStatus.begin() + static_cast<long>(rows),
+                  SQL_PARAM_ERROR) -
+        paramStatus.begin());
+    const bool marked = first < rows;
+    if (!marked) first = paramsProcessed < rows ? paramsProcessed : rows - 1;
+    unsigned long found = 0;
+    XQRC located = rc;
+    if (setParamsetSize(1) == SQL_SUCCESS) {
+        for (unsigned long row = first; row < rows && found == 0; ++row) {
+            if (!SQL_SUCCEEDED(bindParameterRow(row))) break;
+            executeCount.fetch_add(1, std::memory_order_relaxed);
+            lastReturn = XQ_ODBC(SQLExecute, hstmt.get());
+            if (lastReturn == SQL_SUCCESS) continue;
+            XQRC again = getRetcode(L"XQOdbcCursor::executeArray", 2011, XQSTRING(), XQSTRING());
+            if (odbcIsNotice(lastReturn, again)) continue;
+            // Only the same failure names the row: another (an aborted
+            // transaction, for one) tells nothing about it.
+            if (again.auxText != rc.auxText) break;
+            found = row + 1;
+            located = again;
+        }
+    }
+    // Back to the whole arrays; a cursor that cannot be set back is set up
+    // again by the next executeArray.
+    if (!SQL_SUCCEEDED(bindParameterRow(0))) paramsetNow = 0;
+    lastReturn = SQL_ERROR;
+    if (found != 0) {
+        rc = located;
+        return found;
+    }
+    // Not found again: the first row the driver marked, if it marked one.
+    return marked ? first + 1 : 0;
 }
 
 int XQOdbcCursor::fetch(XQRC& rc) {
@@ -193,6 +341,11 @@ XQRC XQOdbcCursor::bindParameter(unsigned int number, int paramType, int cType, 
                          static_cast<SQLSMALLINT>(paramType), static_cast<SQLSMALLINT>(cType),
                          static_cast<SQLSMALLINT>(sqlType), columnSize, static_cast<SQLSMALLINT>(scale), value,
                          valueMax, length);
+    if (SQL_SUCCEEDED(lastReturn) && number > 0) {
+        if (boundParameters.size() < number) boundParameters.resize(number);
+        boundParameters[number - 1] = {number, paramType, cType,    sqlType, columnSize,
+                                       scale,  value,     valueMax, length};
+    }
     return getRetcode(L"XQOdbcCursor::bindParameter", 2017, xqNumber(static_cast<long>(number)), XQSTRING());
 }
 
@@ -212,6 +365,9 @@ XQRC XQOdbcCursor::free() {
     if (!SQL_SUCCEEDED(lastReturn)) return getRetcode(L"XQOdbcCursor::free", 2008, XQSTRING(), XQSTRING());
     lastReturn = SQL_SUCCESS;
     state = 0;
+    boundParameters.clear();
+    paramsetSize = paramsetNow = paramBindType = 0;
+    paramStatus.clear();
     return success();
 }
 

@@ -26,7 +26,7 @@ class XQOdbcConnect;
 // Failures are XQRC of domain ODBC: 2002 no connection, 2007 statement not
 // allocated, 2008 statement not freed or closed, 2011 execution, 2014
 // prepare, 2015 fetch, 2016 array fetch, 2017 parameter binding, 2018 column
-// binding, 2019 array fetch options.
+// binding, 2019 array fetch or parameter array options.
 class TCORE_EXPORT XQOdbcCursor {
 public:
     XQOdbcCursor();
@@ -42,6 +42,28 @@ public:
     // As prepare, for SQLExtendedFetch: rowsetSize rows per fetch, bindType 0
     // for column-wise binding or the size of one row's structure.
     XQRC prepareArray(const XQSTRING& statement, unsigned long rowsetSize, unsigned long bindType);
+
+    // Parameter arrays, the counterpart of the array fetch: one execution
+    // sends up to paramsetSize rows of parameters. As prepare, and sets the
+    // statement up for it: bindType 0 for column-wise binding (bindParameter
+    // gets arrays: character and binary values valueMax bytes apart, other
+    // values the size of their C type apart, lengths one long apart) or the
+    // size of one row's structure (row-wise: every value and length of row i
+    // is i structures after row 0's). Option failures are 2019.
+    XQRC prepareParamArray(const XQSTRING& statement, unsigned long paramsetSize,
+                           unsigned long bindType);
+    // Executes a statement prepared with prepareParamArray once for rows 1 to
+    // rows of the bound arrays (REQUIRES 1 <= rows <= paramsetSize). Success
+    // when every row went through (a server notice included). Otherwise 2011
+    // with the driver's diagnostics for the first row that failed; failedRow
+    // and message token 1 give its number (from 1), or 0 and empty when the
+    // driver tells no row. What the driver marks is not always one row
+    // (psqlODBC marks every row it sent in one batch, the SQLite driver
+    // marks none and stops at the failing row), so the rows from the first
+    // one not known to have gone through are executed again one at a time
+    // until one fails the same way. A failed call leaves an unspecified part
+    // of the rows in the transaction: roll back.
+    XQRC executeArray(unsigned long rows, unsigned long& failedRow);
 
     // Any result but plain success (no-data and warnings included) is 2011;
     // a server notice (with-info of SQLSTATE 00000) is success.
@@ -60,7 +82,8 @@ public:
     // rowsFetched receives the rows of this row set (0 at the end).
     int fetchArray(XQRC& rc, unsigned long rowsetSize, unsigned long& rowsFetched);
 
-    // Passed to SQLBindParameter / SQLBindCol unchanged.
+    // Passed to SQLBindParameter / SQLBindCol unchanged. The parameter's
+    // description is kept for executeArray's search of a failed row.
     XQRC bindParameter(unsigned int number, int paramType, int cType, int sqlType, unsigned int columnSize,
                        int scale, void* value, long valueMax, long* length);
     XQRC bindCol(unsigned int column, int cType, void* value, long valueMax, long* length);
@@ -80,15 +103,39 @@ public:
     static std::atomic<unsigned> executeCount;
 
 private:
-    XQRC prepareStatement(const XQSTRING& statement, bool array, unsigned long rowsetSize,
-                          unsigned long bindType);
+    enum class ArrayOf { none, rows, parameters };
+    XQRC prepareStatement(const XQSTRING& statement, ArrayOf array, unsigned long size, unsigned long bindType);
+    short setParamArray(unsigned long size, unsigned long bindType);
     int fetchRows(XQRC& rc, bool array, unsigned long rowsetSize, unsigned long* rowsFetched);
+    short setParamsetSize(unsigned long rows);
+    short bindParameterRow(unsigned long row);
+    unsigned long findFailedRow(unsigned long rows, XQRC& rc);
+
+    // A parameter as given to bindParameter (number 0: not bound).
+    struct BoundParameter {
+        unsigned int number = 0;
+        int paramType = 0, cType = 0, sqlType = 0;
+        unsigned int columnSize = 0;
+        int scale = 0;
+        void* value = nullptr;
+        long valueMax = 0;
+        long* length = nullptr;
+    };
 
     XQOdbcHandle hstmt;
     int state;
     XQOdbcConnect* pConnection;
     short lastReturn;
     std::vector<unsigned short> rowStatus;
+    // Parameter arrays: the parameters by number - 1, rows per execution as
+    // prepared and as set now, the bind type, the status of each row and the
+    // rows processed, as the driver writes them.
+    std::vector<BoundParameter> boundParameters;
+    unsigned long paramsetSize;
+    unsigned long paramsetNow;
+    unsigned long paramBindType;
+    std::vector<unsigned short> paramStatus;
+    unsigned long paramsProcessed;
 };
 
 #endif

@@ -17,6 +17,9 @@
 #include "messages/FieldWriter.h"
 #include "messages/XQFieldReader.h"
 
+// The list decoders' per-field reads, inlined into each record's loop.
+#define XQ_FIELD_INLINE inline __attribute__((always_inline))
+
 namespace xqfield {
 
 // Characters are loaded through memcpy: a buffer or cursor need not be
@@ -31,6 +34,11 @@ inline wchar_t loadChar(const unsigned char* p) {
 // the rare texts that do not start with a sign or a digit or that are longer
 // than 18 characters.
 long parseNumberSlow(const unsigned char* p, unsigned long n);
+
+// Character i at p minus '0': 0 to 9 for a digit, above 9 for anything else.
+inline unsigned long digitAt(const unsigned char* p, unsigned long i) {
+    return static_cast<unsigned long>(loadChar(p + 4 * i)) - L'0';
+}
 
 // wcstol in base 10 over n characters: white space (iswspace), an optional
 // sign, then ASCII digits up to the first other character (a NUL included);
@@ -50,22 +58,20 @@ inline long parseNumber(const unsigned char* p, unsigned long n) {
     }
     unsigned long magnitude = 0;
     for (; i < n; ++i) {
-        const unsigned long digit = static_cast<unsigned long>(loadChar(p + 4 * i)) - L'0';
+        const unsigned long digit = digitAt(p, i);
         if (digit > 9) break;
         magnitude = magnitude * 10 + digit;
     }
     return negative ? -static_cast<long>(magnitude) : static_cast<long>(magnitude);
 }
 
-// The five prefix characters: almost always five digits.
+// The five prefix characters: almost always five digits, checked together.
 inline long parsePrefix(const unsigned char* p) {
-    unsigned long value = 0;
-    for (int i = 0; i < 5; ++i) {
-        const unsigned long digit = static_cast<unsigned long>(loadChar(p + 4 * i)) - L'0';
-        if (digit > 9) return parseNumberSlow(p, XQ_FIELD_PREFIX_CHARS);
-        value = value * 10 + digit;
-    }
-    return static_cast<long>(value);
+    const unsigned long d0 = digitAt(p, 0), d1 = digitAt(p, 1), d2 = digitAt(p, 2),
+                        d3 = digitAt(p, 3), d4 = digitAt(p, 4);
+    if ((d0 > 9) | (d1 > 9) | (d2 > 9) | (d3 > 9) | (d4 > 9))
+        return parseNumberSlow(p, XQ_FIELD_PREFIX_CHARS);
+    return static_cast<long>(d0 * 10000 + d1 * 1000 + d2 * 100 + d3 * 10 + d4);
 }
 
 // Characters before the first NUL among the n at p.
@@ -85,15 +91,17 @@ inline unsigned long textLength(const unsigned char* p, unsigned long n) {
 }
 
 // Copies the n characters at p into out up to the first NUL among them.
-// When out has the room, its storage is reused and the characters are
-// scanned and copied in one pass; otherwise the string is built from the
-// characters directly, without first filling new storage.
+// A string without the room gets new storage of exactly the text's length,
+// filled once. One with the room keeps its storage; the characters are
+// scanned and copied in one pass, and a string that already has n
+// characters (a reused message's field often has the same length as
+// before) is not resized at all unless a NUL cuts the text.
 inline void assignText(XQSTRING& out, const unsigned char* p, unsigned long n) {
     if (out.capacity() < n && reinterpret_cast<std::uintptr_t>(p) % alignof(wchar_t) == 0) {
-        out.assign(reinterpret_cast<const wchar_t*>(p), textLength(p, n));
+        out = XQSTRING(reinterpret_cast<const wchar_t*>(p), textLength(p, n));
         return;
     }
-    out.resize(n);
+    if (out.size() != n) out.resize(n);
     unsigned char* q = reinterpret_cast<unsigned char*>(&out[0]);
     unsigned long i = 0;
 #if defined(__SSE2__)
@@ -113,10 +121,12 @@ inline void assignText(XQSTRING& out, const unsigned char* p, unsigned long n) {
 #endif
     for (; i < n; ++i) {
         const wchar_t c = loadChar(p + 4 * i);
-        if (c == L'\0') break;
+        if (c == L'\0') {
+            out.resize(i);
+            return;
+        }
         std::memcpy(q + 4 * i, &c, sizeof c);
     }
-    out.resize(i);
 }
 
 }  // namespace xqfield
@@ -163,13 +173,28 @@ struct XQFieldReaderAccess {
         return xqfield::parseNumber(p, chars);
     }
 
-    static void ReadString(XQFieldReader& r, XQSTRING& out) {
+    XQ_FIELD_INLINE static void ReadString(XQFieldReader& r, XQSTRING& out) {
         TakeText(r, ReadLengthPrefix(r), out);
     }
-    static long ReadNumberLong(XQFieldReader& r) {
+    // One text field appended to out (up to the first NUL in the field).
+    static void AppendString(XQFieldReader& r, XQSTRING& out) {
+        const unsigned long chars = ReadLengthPrefix(r);
+        if (chars == 0) return;
+        if (chars > (r.end_ - r.cursor_) / 4) {
+            r.MarkOverrun();
+            return;
+        }
+        const unsigned char* p = r.buffer_ + r.cursor_;
+        r.cursor_ += 4 * chars;
+        const unsigned long length = xqfield::textLength(p, chars);
+        const XQSTRING::size_type before = out.size();
+        out.resize(before + length);
+        std::memcpy(&out[before], p, 4 * length);
+    }
+    XQ_FIELD_INLINE static long ReadNumberLong(XQFieldReader& r) {
         return xqfield::toInt32(TakeNumber(r, ReadLengthPrefix(r)));
     }
-    static unsigned long ReadNumber(XQFieldReader& r) {
+    XQ_FIELD_INLINE static unsigned long ReadNumber(XQFieldReader& r) {
         return static_cast<std::uint32_t>(
             static_cast<unsigned long>(TakeNumber(r, ReadLengthPrefix(r))));
     }

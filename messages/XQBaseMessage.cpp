@@ -2,13 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <new>
 
 #include "foundation/Trace.h"
 #include "messages/FieldEncoding.h"
-#include "messages/XQFieldReader.h"
+#include "messages/FieldReaderImpl.h"
 #include "messages/MessagePrinter.h"
+#include "messages/XQFieldReader.h"
 #include "transport/XQOriginAddress.h"
 #include "transport/XQSocket.h"
 
@@ -401,10 +403,14 @@ XQRC XQBaseMessage::UnpackMessage(const unsigned char* buffer, unsigned long* cu
     rc.domain = static_cast<XQRC::domainType>(static_cast<int32_t>(r.ReadNumber()));
     r.ReadString(rc.systemMessage);
     r.ReadString(rc.hostName);
-    rc.AddComment(r.ReadString());
-    XQSTRING t[10];
-    for (auto& token : t) r.ReadString(token);
-    rc.SetXQMessage(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
+    // AddComment's rule, without the copy of the whole return code that
+    // AddComment returns: a reused message's comment only grows.
+    if (!rc.comment.empty()) rc.comment += L'\n';
+    XQFieldReaderAccess::AppendString(r, rc.comment);
+    for (XQSTRING* token : {&rc.messageToken1, &rc.messageToken2, &rc.messageToken3, &rc.messageToken4,
+                            &rc.messageToken5, &rc.messageToken6, &rc.messageToken7, &rc.messageToken8,
+                            &rc.messageToken9, &rc.messageToken10})
+        r.ReadString(*token);
     r.ReadString(rc.auxText);
     r.ReadString(OriginInetAddr);
     FilterFlag = static_cast<int>(r.ReadNumber());

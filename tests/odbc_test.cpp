@@ -1,10 +1,10 @@
 // ODBC access against the real drivers: every behaviour once, run on SQLite
 // and on a private PostgreSQL cluster.
 #include <gtest/gtest.h>
-
 #include <sql.h>
 #include <sqlext.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -46,30 +46,53 @@ protected:
         XQOdbc::free();
     }
 
-    void insertRows(int count) {
-        XQRC rc(0, 0, XQRC::WhsSrv);
-        XQOdbcCursor* c = conn->getCursor(7, rc);
-        ASSERT_NE(nullptr, c);
-        SQLINTEGER id = 0;
-        char name[31] = {};
-        long idLen = 0, nameLen = SQL_NTS;
-        ASSERT_EQ(0, c->prepare(L"INSERT INTO items (id, name) VALUES (?, ?)").code);
-        ASSERT_EQ(0, c->bindParameter(1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &id, 0, &idLen).code);
-        ASSERT_EQ(0, c->bindParameter(2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 30, 0, name, sizeof(name),
-                                      &nameLen)
-                         .code);
-        // One transaction: thousands of autocommitted rows are slow on SQLite.
-        ASSERT_EQ(0, conn->connectOptionManual().code);
-        for (int i = 1; i <= count; ++i) {
-            id = i;
-            std::snprintf(name, sizeof(name), "name-%d", i);
-            XQRC erc = c->execute();
-            ASSERT_EQ(0, erc.code) << xqToMultibyte(erc.systemMessage);
-        }
+    // Rows 1 to count, named "name-N", in one transaction and one parameter array.
+    void insertRows(unsigned long count) {
+        std::vector<SQLINTEGER> ids(count);
+        std::vector<SQLLEN> idLens(count), nameLens(count, SQL_NTS);
+        std::vector<char> names(count * 31);
+        auto fill = [&](int i, unsigned long row) {
+            ids[i] = static_cast<SQLINTEGER>(row);
+            std::snprintf(&names[i * 31], 31, "name-%lu", row);
+        };
+        unsigned long failedAt = 0;
+        XQRC rc = insertThroughArrays(count, count, 0, ids.data(), idLens.data(), names.data(),
+                                      nameLens.data(), fill, failedAt);
+        ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
         ASSERT_EQ(0, conn->commit().code);
         ASSERT_EQ(0, conn->connectOptionAuto().code);
-        ASSERT_EQ(0, c->free().code);
-        ASSERT_EQ(0, conn->dropCursor(7).code);
+    }
+
+    // Sends rows 1 to rows into items through parameter arrays of arraySize
+    // in a transaction left open, bound at id/name with bindType as
+    // prepareParamArray takes it; fill(i, row) fills slot i with row `row`.
+    // Returns the first failure; failedAt gets its row.
+    template <class Fill>
+    XQRC insertThroughArrays(unsigned long rows, unsigned long arraySize, unsigned long bindType,
+                             SQLINTEGER* id, SQLLEN* idLen, char* name, SQLLEN* nameLen, Fill fill,
+                             unsigned long& failedAt) {
+        XQRC rc = conn->connectOptionManual();
+        XQOdbcCursor* c = conn->getCursor(4, rc);
+        if (rc.code == 0)
+            rc = c->prepareParamArray(L"INSERT INTO items (id, name) VALUES (?, ?)", arraySize,
+                                      bindType);
+        if (rc.code == 0)
+            rc = c->bindParameter(1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, id, 0, idLen);
+        if (rc.code == 0)
+            rc = c->bindParameter(2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 30, 0, name, 31,
+                                  nameLen);
+        failedAt = 0;
+        for (unsigned long done = 0; done < rows && rc.code == 0;) {
+            const unsigned long n = std::min(arraySize, rows - done);
+            for (unsigned long i = 0; i < n; ++i) fill(static_cast<int>(i), done + i + 1);
+            unsigned long failed = 0;
+            rc = c->executeArray(n, failed);
+            if (rc.code != 0) failedAt = done + failed;
+            done += n;
+        }
+        if (c != nullptr) c->free();
+        conn->dropCursor(4);
+        return rc;
     }
 
     int countRows(const XQSTRING& where = XQSTRING()) {
@@ -100,7 +123,7 @@ public:
 };
 TYPED_TEST_SUITE(OdbcTest, Backends, BackendNames);
 
-TYPED_TEST(OdbcTest, ConnectionAndCursorStates) {
+TYPED_TEST(OdbcTest, ConnectionAndCursorStatesAndTheFirstTextKept) {
     XQOdbcConnect* conn = this->conn;
     EXPECT_EQ(3, conn->getState());
     XQRC rc(0, 0, XQRC::WhsSrv);
@@ -120,6 +143,19 @@ TYPED_TEST(OdbcTest, ConnectionAndCursorStates) {
     EXPECT_EQ(L"prepared", c->stateChar());
     ASSERT_EQ(0, c->free().code);
     EXPECT_EQ(L"None", c->stateChar());
+
+    // A second prepare keeps the first text until free() forgets it.
+    ASSERT_EQ(0, c->prepare(L"INSERT INTO items (id, name) VALUES (1, 'first')").code);
+    ASSERT_EQ(0, c->execute().code);
+    ASSERT_EQ(0, c->prepare(L"INSERT INTO items (id, name) VALUES (2, 'second')").code);
+    ASSERT_EQ(0, c->execute().code);
+    EXPECT_EQ(2, this->countRows(L" WHERE id = 1"));
+    EXPECT_EQ(0, this->countRows(L" WHERE id = 2"));
+    ASSERT_EQ(0, c->free().code);
+    ASSERT_EQ(0, c->prepare(L"INSERT INTO items (id, name) VALUES (2, 'second')").code);
+    ASSERT_EQ(0, c->execute().code);
+    EXPECT_EQ(1, this->countRows(L" WHERE id = 2"));
+    c->free();
     EXPECT_EQ(0, conn->dropCursor(0).code);
 
     EXPECT_EQ(0, conn->disconnect().code);
@@ -127,7 +163,7 @@ TYPED_TEST(OdbcTest, ConnectionAndCursorStates) {
     EXPECT_EQ(0, conn->disconnect().code);
 }
 
-TYPED_TEST(OdbcTest, ConnectFailureKeepsHandleForRetry) {
+TYPED_TEST(OdbcTest, ConnectFailureKeepsHandleForRetryAndImplicitLogin) {
     XQOdbcConnect other;
     XQRC rc = other.connect(L"tcore_no_such_dsn", kPgUser, kPgPassword, 0);
     EXPECT_EQ(2009, rc.code);
@@ -148,23 +184,18 @@ TYPED_TEST(OdbcTest, ConnectFailureKeepsHandleForRetry) {
     EXPECT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
     EXPECT_EQ(3, other.getState());
     EXPECT_EQ(0, other.disconnect().code);
-}
 
-TYPED_TEST(OdbcTest, ImplicitLoginPassesEmptyCredentials) {
-    XQOdbcConnect other;
-    // The data source carries its own login: given credentials are ignored.
-    XQRC rc = other.connect(TypeParam::dsn(), L"nobody", L"wrong", 1);
+    // An implicit login passes empty credentials: the data source's own apply.
+    rc = other.connect(TypeParam::dsn(), L"nobody", L"wrong", 1);
     EXPECT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
     EXPECT_EQ(0, other.disconnect().code);
     if (TypeParam::isPostgres()) {
-        rc = other.connect(TypeParam::dsn(), L"nobody", L"wrong", 0);
-        EXPECT_EQ(2009, rc.code);
-        EXPECT_EQ(L"08001", rc.auxText);
+        EXPECT_EQ(L"08001", other.connect(TypeParam::dsn(), L"nobody", L"wrong", 0).auxText);
         EXPECT_EQ(1, other.getState());
     }
 }
 
-TYPED_TEST(OdbcTest, ExecuteDropOfMissingTableSucceeds) {
+TYPED_TEST(OdbcTest, MissingTableDropSucceedsOtherFailuresCarryDiagnostics) {
     XQOdbcConnect* conn = this->conn;
     EXPECT_EQ(0, conn->executeDrop(L"DROP TABLE tcore_missing_table").code);
     // Plain executeStmt reports it.
@@ -183,8 +214,32 @@ TYPED_TEST(OdbcTest, ExecuteDropOfMissingTableSucceeds) {
     EXPECT_EQ(0, c->execute().code);
     EXPECT_EQ(0, c->executeIgnoreNDF().code);
     c->free();
+
+    // PostgreSQL reports a missing table at execution, SQLite already at prepare.
+    rc = c->prepare(L"SELECT missing_col FROM tcore_missing_table");
+    const unsigned before = XQOdbcCursor::executeCount.load();
+    if (TypeParam::isPostgres()) {
+        ASSERT_EQ(0, rc.code);
+        rc = c->execute();
+        EXPECT_EQ(before + 1, XQOdbcCursor::executeCount.load());
+        EXPECT_EQ(2011, rc.code);
+        EXPECT_EQ(L"XQOdbcCursor::execute", rc.methodName);
+        EXPECT_TRUE(rc.messageToken1.empty());
+    } else {
+        EXPECT_EQ(2014, rc.code);
+        EXPECT_EQ(L"XQOdbcConnect::prepare", rc.methodName);
+        EXPECT_EQ(1, c->getState());
+    }
+    EXPECT_EQ(XQRC::ODBC, rc.domain);
+    EXPECT_EQ(TypeParam::isPostgres() ? L"42P01" : L"HY000", rc.auxText);
+    EXPECT_NE(0, rc.secondaryCode);
+    EXPECT_NE(XQSTRING::npos, xqFindNoCase(rc.systemMessage, L"tcore_missing_table"))
+        << xqToMultibyte(rc.systemMessage);
+    EXPECT_EQ(L"odbc_test", rc.executableName);
+    EXPECT_FALSE(rc.hostName.empty());
+    c->free();
     conn->dropCursor(0);
-    // Other failures pass through.
+    // Other failures of executeDrop pass through.
     rc = conn->executeDrop(L"DROP TABEL items");
     EXPECT_EQ(2012, rc.code);
     EXPECT_EQ(XQRC::ODBC, rc.domain);
@@ -203,25 +258,6 @@ TYPED_TEST(OdbcTest, UpdateTouchingNoRowsMode1AgainstMode0) {
     this->insertRows(1);
     EXPECT_EQ(0, conn->executeStmt(L"UPDATE items SET name = 'y' WHERE id = 1", 0).code);
     EXPECT_EQ(0, conn->executeStmt(L"UPDATE items SET name = 'z' WHERE id = 1", 1).code);
-}
-
-TYPED_TEST(OdbcTest, SecondPrepareExecutesTheFirstText) {
-    XQRC rc(0, 0, XQRC::WhsSrv);
-    XQOdbcCursor* c = this->conn->getCursor(2, rc);
-    ASSERT_NE(nullptr, c);
-    ASSERT_EQ(0, c->prepare(L"INSERT INTO items (id, name) VALUES (1, 'first')").code);
-    ASSERT_EQ(0, c->execute().code);
-    ASSERT_EQ(0, c->prepare(L"INSERT INTO items (id, name) VALUES (2, 'second')").code);
-    ASSERT_EQ(0, c->execute().code);
-    EXPECT_EQ(2, this->countRows(L" WHERE id = 1"));
-    EXPECT_EQ(0, this->countRows(L" WHERE id = 2"));
-    // free() forgets the statement: the next text is prepared.
-    ASSERT_EQ(0, c->free().code);
-    ASSERT_EQ(0, c->prepare(L"INSERT INTO items (id, name) VALUES (2, 'second')").code);
-    ASSERT_EQ(0, c->execute().code);
-    EXPECT_EQ(1, this->countRows(L" WHERE id = 2"));
-    c->free();
-    this->conn->dropCursor(2);
 }
 
 TYPED_TEST(OdbcTest, FetchAfterLastRowStaysAtZeroWithoutTheDriver) {
@@ -243,139 +279,129 @@ TYPED_TEST(OdbcTest, FetchAfterLastRowStaysAtZeroWithoutTheDriver) {
     EXPECT_EQ(0, rc.code);
     EXPECT_EQ(SQL_NO_DATA, c->getLastReturn());
 
-    // Further calls answer from the cursor's state: no SQLFetch reaches the driver.
+    // Further calls answer from the cursor's state: no SQLFetch reaches the
+    // driver. A return code asked for after a success reads no diagnostics.
+    ASSERT_EQ(0, this->conn->executeStmt(L"DELETE FROM items WHERE id = 1", 0).code);
     setDebugTcore(4);
     ::testing::internal::CaptureStdout();
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(0, c->fetch(rc));
         EXPECT_EQ(0, rc.code);
     }
+    XQRC connRc = this->conn->getRetcode(L"Test::method", 2012, L"a", L"b");
     setDebugTcore(0);
     std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(std::string::npos, out.find("SQLFetch")) << out;
+    EXPECT_EQ(std::string::npos, out.find("SQLGetDiagRec")) << out;
+    EXPECT_EQ(0, connRc.code);
+    EXPECT_EQ(XQRC::WhsSrv, connRc.domain);
+    EXPECT_TRUE(connRc.methodName.empty());
     EXPECT_NE(std::string::npos, out.find("enter method XQOdbcCursor::fetch()")) << out;
     c->free();
     this->conn->dropCursor(3);
 }
 
-TYPED_TEST(OdbcTest, FetchArrayOverANonMultipleOfTheRowSet) {
-    this->insertRows(250);
-    XQRC rc(0, 0, XQRC::WhsSrv);
-    XQOdbcCursor* c = this->conn->getCursor(4, rc);
-    ASSERT_NE(nullptr, c);
-    const unsigned long rowset = 100;
-    std::vector<SQLINTEGER> ids(rowset);
-    std::vector<long> idLens(rowset);
-    std::vector<char> names(rowset * 31);
-    std::vector<long> nameLens(rowset);
-    rc = c->prepareArray(L"SELECT id, name FROM items ORDER BY id", rowset, SQL_BIND_BY_COLUMN);
-    ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
-    ASSERT_EQ(0, c->bindCol(1, SQL_C_SLONG, ids.data(), sizeof(SQLINTEGER), idLens.data()).code);
-    ASSERT_EQ(0, c->bindCol(2, SQL_C_CHAR, names.data(), 31, nameLens.data()).code);
-    std::vector<unsigned long> sizes;
-    int expected = 1;
-    for (int round = 0; round < 10; ++round) {
-        unsigned long fetched = 99999;
-        int r = c->fetchArray(rc, rowset, fetched);
-        ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
-        if (r == 0) {
-            EXPECT_EQ(0u, fetched);
-            break;
-        }
-        ASSERT_EQ(1, r);
-        sizes.push_back(fetched);
-        for (unsigned long i = 0; i < fetched; ++i, ++expected) {
-            ASSERT_EQ(expected, ids[i]);
-            ASSERT_EQ("name-" + std::to_string(expected), std::string(&names[i * 31]));
-        }
-    }
-    EXPECT_EQ((std::vector<unsigned long>{100, 100, 50}), sizes);
-    unsigned long fetched = 7;
-    EXPECT_EQ(0, c->fetchArray(rc, rowset, fetched));
-    EXPECT_EQ(0, rc.code);
-    EXPECT_EQ(0u, fetched);
-    c->free();
-    this->conn->dropCursor(4);
-}
-
-TYPED_TEST(OdbcTest, FetchArrayRowWise) {
-    this->insertRows(7);
+// Seven rows with NULLs and non-ASCII text go in through parameter arrays of
+// three (3, 3, 1) and come back through the array fetch in row sets of three,
+// both bound column-wise and row-wise.
+TYPED_TEST(OdbcTest, ParameterArraysAndArrayFetchInBothBindings) {
+    const char* const names[7] = {"Zoë", nullptr, "Müller & Søn", "東京 – Αθήνα",
+                                  "",    nullptr, "plain"};
     struct Row {
         SQLINTEGER id;
         SQLLEN idLen;
         char name[31];
         SQLLEN nameLen;
     };
-    Row rows[3] = {};
-    XQRC rc(0, 0, XQRC::WhsSrv);
-    XQOdbcCursor* c = this->conn->getCursor(4, rc);
-    ASSERT_NE(nullptr, c);
-    ASSERT_EQ(0, c->prepareArray(L"SELECT id, name FROM items ORDER BY id", 3, sizeof(Row)).code);
-    ASSERT_EQ(0, c->bindCol(1, SQL_C_SLONG, &rows[0].id, sizeof(SQLINTEGER), &rows[0].idLen).code);
-    ASSERT_EQ(0, c->bindCol(2, SQL_C_CHAR, rows[0].name, sizeof(rows[0].name), &rows[0].nameLen).code);
-    int total = 0;
-    unsigned long fetched = 0;
-    for (int round = 0; round < 5 && c->fetchArray(rc, 3, fetched) == 1; ++round) {
-        for (unsigned long i = 0; i < fetched; ++i) {
-            ++total;
-            EXPECT_EQ(total, rows[i].id);
-            EXPECT_EQ("name-" + std::to_string(total), std::string(rows[i].name));
+    for (bool rowWise : {false, true}) {
+        SCOPED_TRACE(rowWise ? "row-wise" : "column-wise");
+        ASSERT_EQ(0, this->conn->executeStmt(L"DELETE FROM items", 1).code);
+        Row rows[3] = {};  // row-wise buffers; column-wise ones below
+        SQLINTEGER ids[3] = {};
+        SQLLEN idLens[3] = {}, nameLens[3] = {};
+        char text[3][31] = {};
+        auto id = [&](int i) -> SQLINTEGER& { return rowWise ? rows[i].id : ids[i]; };
+        auto idLen = [&](int i) -> SQLLEN& { return rowWise ? rows[i].idLen : idLens[i]; };
+        auto name = [&](int i) -> char* { return rowWise ? rows[i].name : text[i]; };
+        auto nameLen = [&](int i) -> SQLLEN& { return rowWise ? rows[i].nameLen : nameLens[i]; };
+        const unsigned long bindType = rowWise ? sizeof(Row) : 0;
+
+        auto fill = [&](int i, unsigned long row) {
+            id(i) = static_cast<SQLINTEGER>(row);
+            std::snprintf(name(i), 31, "%s", names[row - 1] ? names[row - 1] : "");
+            nameLen(i) = names[row - 1] ? SQL_NTS : SQL_NULL_DATA;
+        };
+        unsigned long failedAt = 99;
+        XQRC rc = this->insertThroughArrays(7, 3, bindType, &id(0), &idLen(0), name(0), &nameLen(0),
+                                            fill, failedAt);
+        ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
+        EXPECT_EQ(0u, failedAt);
+        ASSERT_EQ(0, this->conn->commit().code);
+        ASSERT_EQ(0, this->conn->connectOptionAuto().code);
+
+        XQOdbcCursor* out = this->conn->getCursor(5, rc);
+        ASSERT_NE(nullptr, out);
+        ASSERT_EQ(0,
+                  out->prepareArray(L"SELECT id, name FROM items ORDER BY id", 3, bindType).code);
+        ASSERT_EQ(0, out->bindCol(1, SQL_C_SLONG, &id(0), sizeof(SQLINTEGER), &idLen(0)).code);
+        ASSERT_EQ(0, out->bindCol(2, SQL_C_CHAR, name(0), 31, &nameLen(0)).code);
+        std::vector<unsigned long> sizes;
+        int seen = 0;
+        unsigned long fetched = 0;
+        for (int round = 0; round < 5 && out->fetchArray(rc, 3, fetched) == 1; ++round) {
+            sizes.push_back(fetched);
+            for (unsigned long i = 0; i < fetched; ++i, ++seen) {
+                EXPECT_EQ(seen + 1, id(static_cast<int>(i)));
+                if (names[seen] == nullptr)
+                    EXPECT_EQ(SQL_NULL_DATA, nameLen(static_cast<int>(i)));
+                else
+                    EXPECT_EQ(std::string(names[seen]), name(static_cast<int>(i)));
+            }
         }
+        EXPECT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
+        EXPECT_EQ((std::vector<unsigned long>{3, 3, 1}), sizes);
+        out->free();
+        this->conn->dropCursor(5);
     }
-    EXPECT_EQ(0, rc.code);
-    EXPECT_EQ(7, total);
-    c->free();
-    this->conn->dropCursor(4);
 }
 
-TYPED_TEST(OdbcTest, GetRetcodeAfterSuccessReadsNoDiagnostics) {
-    XQRC rc(0, 0, XQRC::WhsSrv);
-    XQOdbcCursor* c = this->conn->getCursor(1, rc);
-    ASSERT_NE(nullptr, c);
-    ASSERT_EQ(0, c->prepare(L"SELECT id FROM items").code);
-    ASSERT_EQ(0, c->execute().code);
-    setDebugTcore(4);
-    ::testing::internal::CaptureStdout();
-    XQRC got = c->getRetcode(L"Test::method", 2011, L"a", L"b");
-    XQRC gotConn = this->conn->getRetcode(L"Test::method", 2012, L"a", L"b");
-    setDebugTcore(0);
-    std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(0, got.code);
-    EXPECT_EQ(XQRC::WhsSrv, got.domain);
-    EXPECT_TRUE(got.methodName.empty());
-    EXPECT_EQ(0, gotConn.code);
-    EXPECT_EQ(std::string::npos, out.find("SQLGetDiagRec")) << out;
-    c->free();
-    this->conn->dropCursor(1);
-}
-
-TYPED_TEST(OdbcTest, ExecutionFailureCarriesTheDriverDiagnostics) {
-    XQRC rc(0, 0, XQRC::WhsSrv);
-    XQOdbcCursor* c = this->conn->getCursor(1, rc);
-    ASSERT_NE(nullptr, c);
-    // PostgreSQL reports the missing table at execution, SQLite already at prepare.
-    rc = c->prepare(L"SELECT missing_col FROM tcore_missing_table");
-    const unsigned before = XQOdbcCursor::executeCount.load();
-    if (TypeParam::isPostgres()) {
-        ASSERT_EQ(0, rc.code);
-        rc = c->execute();
-        EXPECT_EQ(before + 1, XQOdbcCursor::executeCount.load());
+// A NULL name breaks NOT NULL: the failure names the row, whichever the
+// driver marks, and a rollback leaves none of the batch.
+TYPED_TEST(OdbcTest, ParameterArrayFailureNamesTheRowAndRollsBack) {
+    ASSERT_EQ(0, this->conn->executeDrop(L"DROP TABLE items").code);
+    ASSERT_EQ(
+        0, this->conn->executeStmt(L"CREATE TABLE items (id INTEGER, name VARCHAR(30) NOT NULL)", 0)
+               .code);
+    struct Case {
+        unsigned long arraySize;
+        unsigned long failing;  // of 7 rows, from 1
+    } cases[] = {{7, 1}, {7, 4}, {7, 7}, {3, 5}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE("array " + std::to_string(k.arraySize) + ", failing row " +
+                     std::to_string(k.failing));
+        std::vector<SQLINTEGER> ids(k.arraySize);
+        std::vector<SQLLEN> idLens(k.arraySize), nameLens(k.arraySize);
+        std::vector<char> names(k.arraySize * 31);
+        auto fill = [&](int i, unsigned long row) {
+            ids[i] = static_cast<SQLINTEGER>(row);
+            std::snprintf(&names[i * 31], 31, "row %lu", row);
+            nameLens[i] = row == k.failing ? SQL_NULL_DATA : SQL_NTS;
+        };
+        unsigned long failedAt = 0;
+        XQRC rc = this->insertThroughArrays(7, k.arraySize, 0, ids.data(), idLens.data(),
+                                            names.data(), nameLens.data(), fill, failedAt);
         EXPECT_EQ(2011, rc.code);
-        EXPECT_EQ(L"XQOdbcCursor::execute", rc.methodName);
-        EXPECT_TRUE(rc.messageToken1.empty());
-    } else {
-        EXPECT_EQ(2014, rc.code);
-        EXPECT_EQ(L"XQOdbcConnect::prepare", rc.methodName);
-        EXPECT_EQ(1, c->getState());
+        EXPECT_EQ(L"XQOdbcCursor::executeArray", rc.methodName);
+        EXPECT_EQ(k.failing, failedAt) << xqToMultibyte(rc.systemMessage);
+        EXPECT_EQ(
+            xqNumber(static_cast<long>(failedAt - (k.failing - 1) / k.arraySize * k.arraySize)),
+            rc.messageToken1);
+        EXPECT_NE(XQSTRING::npos, xqFindNoCase(rc.systemMessage, L"null"))
+            << xqToMultibyte(rc.systemMessage);
+        ASSERT_EQ(0, this->conn->rollback().code);
+        ASSERT_EQ(0, this->conn->connectOptionAuto().code);
+        EXPECT_EQ(0, this->countRows());
     }
-    EXPECT_EQ(XQRC::ODBC, rc.domain);
-    EXPECT_EQ(TypeParam::isPostgres() ? L"42P01" : L"HY000", rc.auxText);
-    EXPECT_NE(0, rc.secondaryCode);
-    EXPECT_NE(XQSTRING::npos, xqFindNoCase(rc.systemMessage, L"tcore_missing_table")) << xqToMultibyte(rc.systemMessage);
-    EXPECT_EQ(L"odbc_test", rc.executableName);
-    EXPECT_FALSE(rc.hostName.empty());
-    c->free();
-    this->conn->dropCursor(1);
 }
 
 TYPED_TEST(OdbcTest, BindFailuresNameTheNumber) {
@@ -396,19 +422,6 @@ TYPED_TEST(OdbcTest, BindFailuresNameTheNumber) {
     EXPECT_FALSE(rc.auxText.empty());
     c->free();
     this->conn->dropCursor(5);
-}
-
-TYPED_TEST(OdbcTest, CommitAndRollbackInManualMode) {
-    XQOdbcConnect* conn = this->conn;
-    ASSERT_EQ(0, conn->connectOptionManual().code);
-    ASSERT_EQ(0, conn->executeStmt(L"INSERT INTO items (id, name) VALUES (1, 'a')", 0).code);
-    ASSERT_EQ(0, conn->rollback().code);
-    EXPECT_EQ(0, this->countRows());
-    ASSERT_EQ(0, conn->executeStmt(L"INSERT INTO items (id, name) VALUES (1, 'a')", 0).code);
-    ASSERT_EQ(0, conn->commit().code);
-    EXPECT_EQ(1, this->countRows());
-    ASSERT_EQ(0, conn->commit().code);
-    ASSERT_EQ(0, conn->connectOptionAuto().code);
 }
 
 TYPED_TEST(OdbcTest, SqlTraceSwitchShowsStatements) {
@@ -466,23 +479,20 @@ TYPED_TEST(OdbcTest, EightThreadsShareTheCursorPool) {
     EXPECT_EQ(8 * 40, rowsSeen.load());
 }
 
-TEST(OdbcCursorAlone, WithoutConnectionIsRefused) {
+TEST(OdbcUnconnected, OperationsFailCleanly) {
     setenv("EXEC_NAME", "odbc_test", 1);
-    XQOdbcCursor c;
-    XQRC rc = c.prepare(L"SELECT 1");
+    XQOdbcCursor alone;
+    XQRC rc = alone.prepare(L"SELECT 1");
     EXPECT_EQ(2002, rc.code);
     EXPECT_EQ(XQRC::ODBC, rc.domain);
     EXPECT_EQ(L"XQOdbcCursor::testConnect", rc.methodName);
     EXPECT_EQ(L"From XQOdbcCursor::prepare - stmt=SELECT 1", rc.comment);
     EXPECT_EQ(L"odbc_test", rc.executableName);
     EXPECT_FALSE(rc.hostName.empty());
-    EXPECT_EQ(0, c.getState());
-    EXPECT_EQ(L"None", c.stateChar());
-}
+    EXPECT_EQ(L"None", alone.stateChar());
 
-TEST(OdbcConnectAlone, UnconnectedOperationsFailCleanly) {
     XQOdbcConnect c;
-    XQRC rc = c.executeStmt(L"SELECT 1", 0);
+    rc = c.executeStmt(L"SELECT 1", 0);
     EXPECT_EQ(2012, rc.code);
     EXPECT_EQ(-9999, rc.secondaryCode);
     EXPECT_EQ(2013, c.commit().code);

@@ -139,10 +139,15 @@ std::string odbcIni(const Options& o) {
         ini += std::string("[") + dsn + "]\nDriver = SQLite3\nDatabase = " + o.workdir + "/" + file +
                "\nTimeout = 10000\n\n";
     };
+    // BatchSize 1: psqlODBC then executes each set of a parameter array
+    // through its prepared statement; with larger batches it sends the sets
+    // as statement texts with the values written in, which the server parses
+    // one by one (README, Databases).
     auto pg = [&](const char* dsn) {
-        ini += std::string("[") + dsn + "]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = " +
-               std::to_string(o.pgPort) + "\nDatabase = " + o.pgDatabase + "\nUsername = " + o.pgUser +
-               "\nPassword = " + o.pgPassword + "\n\n";
+        ini += std::string("[") + dsn +
+               "]\nDriver = PostgreSQL Unicode\nServername = 127.0.0.1\nPort = " +
+               std::to_string(o.pgPort) + "\nDatabase = " + o.pgDatabase +
+               "\nUsername = " + o.pgUser + "\nPassword = " + o.pgPassword + "\nBatchSize = 1\n\n";
     };
     if (o.pgPort) {
         pg("tcore_demo_ctl");
