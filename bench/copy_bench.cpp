@@ -127,7 +127,7 @@ void BM_CopyRows(benchmark::State& state) {
         if (!emptyCopy(tgt)) return state.SkipWithError("emptying the copy failed");
         state.ResumeTiming();
         demo::CopyResult r =
-            demo::copyRows(*src, *tgt, kSelect, L"rows_copy", cols, kFetch, nullptr);
+            demo::copyRows(*src, *tgt, kSelect, L"rows_copy", cols, kFetch, false, nullptr);
         if (!check(r.rc, "copy") || r.rows != kRows) return state.SkipWithError("copy failed");
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kRows));
