@@ -36,6 +36,11 @@ const bool environmentSet = [] {
 
 using Clock = std::chrono::steady_clock;
 
+// How soon a good sender's frame must be queued. Generous, since the machine
+// may be busy: a queue that served one connection after another would keep
+// it waiting for whole socket timeouts (several seconds at least here).
+const double kPrompt = 2.0;
+
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 XQSTRING wide(const std::string& s) { return XQSTRING(s.begin(), s.end()); }
@@ -139,7 +144,7 @@ protected:
 TEST_F(Tls, FramesArriveAndLaterHandshakesResume) {
     TlsQueue queue(pki().host);
     const unsigned long full = xqTlsFullHandshakes(), resumed = xqTlsResumedHandshakes();
-    for (int i = 0; i < 5; ++i) expectPromptDelivery(queue, L"tls " + std::to_wstring(i), 2.0);
+    for (int i = 0; i < 5; ++i) expectPromptDelivery(queue, L"tls " + std::to_wstring(i), kPrompt);
     EXPECT_EQ(xqTlsFullHandshakes() - full, 1u);
     EXPECT_EQ(xqTlsResumedHandshakes() - resumed, 4u);
     EXPECT_EQ(queue.q.GetReceiveStats().framesQueued, 5u);
@@ -178,7 +183,7 @@ TEST_F(Tls, PeersThatCannotAuthenticateQueueNothing) {
         }
         ++refused;
         EXPECT_TRUE(eventually([&] { return queue.q.GetReceiveStats().droppedHandshake == refused; }));
-        expectPromptDelivery(queue, L"good", 1.0);
+        expectPromptDelivery(queue, L"good", kPrompt);
     }
     EXPECT_EQ(queue.q.GetReceiveStats().framesQueued, peers.size());
 }
@@ -205,7 +210,7 @@ TEST_F(Tls, StalledHandshakesDelayNoGoodSender) {
         rawWrite(fd, start, sizeof start);
         held.push_back(fd);
     }
-    expectPromptDelivery(queue, L"past the stalled handshakes", 0.5);
+    expectPromptDelivery(queue, L"past the stalled handshakes", kPrompt);
     EXPECT_TRUE(eventually([&] { return queue.q.GetReceiveStats().droppedHandshake == 200; }));
     for (int fd : held) close(fd);
 }
