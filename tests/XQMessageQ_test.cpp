@@ -419,7 +419,8 @@ TEST(XQMessageQ, ReceiveWritesItsSummaryLineAtLevelThree) {
 }
 
 // Deterministic contents for message n of sender t, so the reader can check
-// every field it receives.
+// every field it receives; the kind of message and the member that carries
+// the text go round with n.
 XQSTRING loadName(int t, int n) { return L"t" + std::to_wstring(t) + L"-" + std::to_wstring(n); }
 XQSTRING loadText(int t, int n) {
     const size_t length = static_cast<size_t>((n * 7919 + t * 104729) % 6000);
@@ -428,6 +429,21 @@ XQSTRING loadText(int t, int n) {
     if (length > 3) s[length / 2] = static_cast<wchar_t>(0x00E9 + n % 20);
     return s;
 }
+std::unique_ptr<XQBaseMessage> make(EMSGTYPE type) {
+    switch (type) {
+        case XQAgentMsgType: return std::make_unique<XQAgentMessage>();
+        case XQKernelMsgType: return std::make_unique<XQKernelMessage>();
+        case XQLogMsgType: return std::make_unique<XQLogMessage>();
+        default: return std::make_unique<XQBaseMessage>();
+    }
+}
+XQSTRING* loadMember(XQBaseMessage& m) {
+    if (auto* a = dynamic_cast<XQAgentMessage*>(&m)) return &a->StatusMsg;
+    if (auto* k = dynamic_cast<XQKernelMessage*>(&m)) return &k->AliasName;
+    if (auto* l = dynamic_cast<XQLogMessage*>(&m)) return &l->EventMessage;
+    return &m.SQLStmt1;
+}
+const EMSGTYPE kLoadTypes[] = {XQBaseMsgType, XQAgentMsgType, XQKernelMsgType, XQLogMsgType};
 
 TEST(XQMessageQ, FourSendersLoseNothing) {
     const int kSenders = 4;
@@ -439,38 +455,10 @@ TEST(XQMessageQ, FourSendersLoseNothing) {
     for (int t = 0; t < kSenders; ++t) {
         senders.emplace_back([&, t] {
             for (int n = 0; n < kEach && msSince(start) < 240000; ++n) {
-                XQRC rc(0, 0, XQRC::WhsSrv);
-                switch (n % 4) {
-                    case 0: {
-                        XQBaseMessage m;
-                        address(m, a.port(), loadName(t, n));
-                        m.SetSQLStmt1(loadText(t, n));
-                        rc = m.Send();
-                        break;
-                    }
-                    case 1: {
-                        XQAgentMessage m;
-                        address(m, a.port(), loadName(t, n));
-                        m.StatusMsg = loadText(t, n);
-                        rc = m.Send();
-                        break;
-                    }
-                    case 2: {
-                        XQKernelMessage m;
-                        address(m, a.port(), loadName(t, n));
-                        m.AliasName = loadText(t, n);
-                        rc = m.Send();
-                        break;
-                    }
-                    default: {
-                        XQLogMessage m;
-                        address(m, a.port(), loadName(t, n));
-                        m.EventMessage = loadText(t, n);
-                        rc = m.Send();
-                        break;
-                    }
-                }
-                if (rc.code != 0) sendFailures.fetch_add(1);
+                std::unique_ptr<XQBaseMessage> m = make(kLoadTypes[n % 4]);
+                address(*m, a.port(), loadName(t, n));
+                *loadMember(*m) = loadText(t, n);
+                if (m->Send().code != 0) sendFailures.fetch_add(1);
             }
         });
     }
@@ -486,30 +474,16 @@ TEST(XQMessageQ, FourSendersLoseNothing) {
             continue;
         }
         ASSERT_EQ(rc.code, 0);
-        std::unique_ptr<XQBaseMessage> m;
-        switch (type) {
-            case XQAgentMsgType: m.reset(new XQAgentMessage); break;
-            case XQKernelMsgType: m.reset(new XQKernelMessage); break;
-            case XQLogMsgType: m.reset(new XQLogMessage); break;
-            default: m.reset(new XQBaseMessage); break;
-        }
+        std::unique_ptr<XQBaseMessage> m = make(type);
         ASSERT_EQ(a.q.Receive(*m, 0).code, 0);
-        const XQSTRING name = m->BVName;
         int t = -1;
         int n = -1;
-        if (swscanf(name.c_str(), L"t%d-%d", &t, &n) != 2) {
+        if (swscanf(m->BVName.c_str(), L"t%d-%d", &t, &n) != 2 || type != kLoadTypes[n % 4] ||
+            *loadMember(*m) != loadText(t, n)) {
             ++wrong;
             continue;
         }
-        if (!seen.insert(name).second) ++duplicates;
-        XQSTRING text;
-        switch (n % 4) {
-            case 0: text = m->SQLStmt1; break;
-            case 1: text = dynamic_cast<XQAgentMessage*>(m.get()) ? static_cast<XQAgentMessage&>(*m).StatusMsg : L"?"; break;
-            case 2: text = dynamic_cast<XQKernelMessage*>(m.get()) ? static_cast<XQKernelMessage&>(*m).AliasName : L"?"; break;
-            default: text = dynamic_cast<XQLogMessage*>(m.get()) ? static_cast<XQLogMessage&>(*m).EventMessage : L"?"; break;
-        }
-        if (text != loadText(t, n)) ++wrong;
+        if (!seen.insert(m->BVName).second) ++duplicates;
     }
     for (auto& s : senders) s.join();
     EXPECT_EQ(sendFailures.load(), 0);
