@@ -114,14 +114,6 @@ int rawListen(unsigned int& port) {
     return fd;
 }
 
-// A port on which nobody listens (just released by the system).
-unsigned int freePort() {
-    unsigned int port = 0;
-    int fd = rawListen(port);
-    close(fd);
-    return port;
-}
-
 // Sends p to rx while a thread of its own receives it.
 Received sendAndReceive(XQSocket& rx, unsigned int port, const std::vector<wchar_t>& p, XQRC* sent = nullptr) {
     Received got;
@@ -336,7 +328,7 @@ TEST(XQSocket, ManySendsLeaveNoTimeWaitWithTheSender) {
 
 TEST(XQSocket, ConnectRetriesAfterRefusals) {
     // Refused throughout: five attempts a second apart, then 6106.
-    const unsigned int deadPort = freePort();
+    const unsigned int deadPort = unusedLoopbackPort();
     XQRC refused(0, 0, XQRC::WhsSrv);
     double refusedFor = 0;
     std::thread throughout([&] {
@@ -346,7 +338,7 @@ TEST(XQSocket, ConnectRetriesAfterRefusals) {
     });
 
     // Refused four times, then a listener appears.
-    const unsigned int latePort = freePort();
+    const unsigned int latePort = unusedLoopbackPort();
     std::vector<wchar_t> p = payload(256);
     Received got;
     std::thread late([&] {
