@@ -371,6 +371,11 @@ TEST(XQabsThread, FactoryMakesUnstartedThreadsAndControls) {
     std::unique_ptr<XQabsThreadControl> c(XQabsFactory::Instance()->CreateThreadControl());
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->Sleep(1).code, 0);
+    // The abstract versions do nothing and succeed; the abstract factory makes nothing.
+    XQabsThread abstractThread;
+    EXPECT_EQ(abstractThread.StartThread(0).code + abstractThread.TerminateThread().code +
+                  abstractThread.WaitForTermination(0).code + XQabsThreadControl().Sleep(100000).code,
+              0);
     XQabsFactory abstractFactory;
     EXPECT_EQ(abstractFactory.CreateThread(waitAtGate, nullptr), nullptr);
     EXPECT_EQ(abstractFactory.CreateThreadControl(), nullptr);

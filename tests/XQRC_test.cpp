@@ -40,6 +40,7 @@ TEST(XQRC, ResetClearsEverythingIncludingAuxTextAndTokens) {
     rc.comment = L"x";
     rc.isWarningFlag = 1;
     rc.SetXQMessage(L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j");
+    EXPECT_FALSE(rc.isRetryableImmediate() || rc.isRetryableWithDelay()) << "no code is retried";
     rc.Reset();
     EXPECT_TRUE(rc.code == 0 && rc.secondaryCode == 0 && rc.isWarningFlag == 0 && rc.domain == XQRC::WhsSrv);
     EXPECT_TRUE(rc.auxText.empty() && rc.comment.empty() && rc.messageToken1.empty() && rc.messageToken10.empty());

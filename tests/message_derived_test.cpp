@@ -208,6 +208,9 @@ void expectRandomRoundTrips(uint32_t firstSeed, bool keepSchemas) {
         M r;
         ASSERT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0) << seed;
         EXPECT_EQ(diffMessages(m, r), "") << "seed " << seed;
+        M copy(r);
+        r = M();
+        EXPECT_EQ(diffMessages(m, copy), "") << "copies are deep; seed " << seed;
     }
 }
 
