@@ -76,6 +76,8 @@ void fillBase(XQBaseMessage& m) {
     m.LPZDataList.resize(3);
 }
 
+// The printed messages are filled through the public setters where there are
+// some, as programs fill them.
 void fillAgent(XQAgentMessage& m) {
     fillBase(m);
     m.BERowCountSoFar = 11;
@@ -87,31 +89,31 @@ void fillAgent(XQAgentMessage& m) {
     m.SourceFTPServer = L"ftp";
     m.SourceMountString = L"mstr";
     m.SourceMountPoint = L"/mnt";
-    m.SourceDBName = L"SRCDB";
-    m.SourceDBConnectString = L"DSN=SRCDB;UID=u1;PWD=Src0pw;";
-    m.SourceDBType = 4;
-    m.SourceDBVersion = L"v1";
-    m.SourceDBUserid = L"u1";
-    m.SourceDBPassword = L"Sec1re";
-    m.SourceDBCodePage = 1208;
-    m.SourceDBMSServerName = L"srcsrv";
-    m.TargetDBConnectString = L"DSN=TGT;PASSWD=qzv;PWD=Tg1;";
-    m.TargetDBName = L"TGTDB";
-    m.TargetDBType = 5;
-    m.TargetDBVersion = L"v2";
-    m.TargetDBUserid = L"u2";
-    m.TargetDBPassword = L"Tar9et";
-    m.TargetDBCodePage = 850;
-    m.TargetDBMSServerName = L"tgtsrv";
-    m.ControlDBQualifier = L"IWH";
-    m.DataRequiredFlag = 1;
-    m.SourceFetchCount = 100;
-    m.UDPName = L"udp";
-    m.UDPFunction = L"fn";
-    m.UDPArgs = L"-a";
-    m.SystemCommand = L"ls";
-    m.EditionToDelete = 9;
-    m.ProcessId = 4321;
+    m.SetSourceDBName(L"SRCDB");
+    m.SetSourceDBConnectString(L"DSN=SRCDB;UID=u1;PWD=Src0pw;");
+    m.SetSourceDBType(4);
+    m.SetSourceDBVersion(L"v1");
+    m.SetSourceDBUserid(L"u1");
+    m.SetSourceDBPassword(L"Sec1re");
+    m.SetSourceDBCodePage(1208);
+    m.SetSourceDBMSServerName(L"srcsrv");
+    m.SetTargetDBConnectString(L"DSN=TGT;PASSWD=qzv;PWD=Tg1;");
+    m.SetTargetDBName(L"TGTDB");
+    m.SetTargetDBType(5);
+    m.SetTargetDBVersion(L"v2");
+    m.SetTargetDBUserid(L"u2");
+    m.SetTargetDBPassword(L"Tar9et");
+    m.SetTargetDBCodePage(850);
+    m.SetTargetDBMSServerName(L"tgtsrv");
+    m.SetControlDBQualifier(L"IWH");
+    m.SetDataRequiredFlag(1);
+    m.SetSourceFetchCount(100);
+    m.SetUDPName(L"udp");
+    m.SetUDPFunction(L"fn");
+    m.SetUDPArgs(L"-a");
+    m.SetSystemCommand(L"ls");
+    m.SetEditionToDelete(9);
+    m.SetProcessId(4321);
     m.SetAgentModuleName(L"agent.so");
     m.SetAgentPath(L"/opt/agent");
     m.SetAgentArguments(L"-x");
@@ -125,8 +127,8 @@ void fillAgent(XQAgentMessage& m) {
     m.ForeignKeyList.resize(6);
     m.FlatFileType = 7;
     m.FlatFileFlag = 8;
-    m.DefaultDelimiter = L",";
-    m.XfCreateType = 2;
+    m.SetDefaultDelimiter(L",");
+    m.SetXfCreateType(2);
     m.CaptureSchemaList = {L"not printed"};
 }
 
@@ -172,25 +174,25 @@ void fillLog(XQLogMessage& m) {
     m.BuildObjectType = L"TYPE";
     m.BuildObjectName = L"NAME";
     m.BuildMessage = L"bm";
-    m.JobSource = L"js";
-    m.CLCommand = L"clc";
-    m.TreeLeafCount = 1;
-    m.TreeLevelCount = 2;
-    m.TreeRetryCount = 3;
-    m.TreeRetryDelay = 4;
-    m.CLType = L"not printed";
-    m.SourceDBType = L"DB2";
-    m.SourceDBName = L"SDB";
-    m.TargetDBType = L"ORA";
-    m.TargetDBName = L"TDB";
-    m.CLSubCommand = L"sub";
-    m.BERowCountSoFar = 100;
-    m.BEByteCountSoFar = 2000;
-    m.CLStepTime = 30;
-    m.CLTotalTime = 40;
+    m.SetJobSource(L"js");
+    m.SetCLCommand(L"clc");
+    m.SetTreeLeafCount(1);
+    m.SetTreeLevelCount(2);
+    m.SetTreeRetryCount(3);
+    m.SetTreeRetryDelay(4);
+    m.SetCLType(L"not printed");
+    m.SetSourceDBType(L"DB2");
+    m.SetSourceDBName(L"SDB");
+    m.SetTargetDBType(L"ORA");
+    m.SetTargetDBName(L"TDB");
+    m.SetCLSubCommand(L"sub");
+    m.SetBERowCountSoFar(100);
+    m.SetBEByteCountSoFar(2000);
+    m.SetCLStepTime(30);
+    m.SetCLTotalTime(40);
     m.ExecTS.set_Stamp(1100000000);
-    m.StepGroupType = 6;
-    m.ProcessName = L"proc";
+    m.SetStepGroupType(6);
+    m.SetProcessName(L"proc");
 }
 
 struct Kind {
