@@ -8,32 +8,11 @@
 #include <vector>
 
 #include "messages/XQBaseMessage.h"
+#include "support/QueueTestSupport.h"
 #include "support/RawFrame.h"
 #include "transport/XQMessageQ.h"
 
 namespace {
-
-// Reports and stop frames go to the local host by name: keep it on loopback.
-const bool environmentSet = [] {
-    setenv("NVHOSTNAME", "localhost", 1);
-    return true;
-}();
-
-using Clock = std::chrono::steady_clock;
-
-long msSince(Clock::time_point start) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
-struct Queue {
-    XQMessageQ q;
-    Queue() { EXPECT_EQ(q.Create(0, 16).code, 0); }
-    ~Queue() {
-        q.HaltAllPollClients();
-        q.Destroy(1);
-    }
-    unsigned int port() const { return q.nQueuePort; }
-};
 
 std::wstring fromUcs2be(const std::vector<unsigned char>& bytes) {
     std::wstring s;
@@ -66,8 +45,8 @@ TEST(XQMessageQPoll, PollingNeedsACreatedQueue) {
 }
 
 TEST(XQMessageQPoll, TheEleventhClientIsRefusedAndHaltsFreeEverySlot) {
-    Queue a;
-    Queue client;
+    TestQueue a;
+    TestQueue client;
     for (int i = 0; i < 10; ++i)
         ASSERT_EQ(a.q.PollClient(L"client" + std::to_wstring(i), L"127.0.0.1", client.port(), 5).code, 0);
     const XQRC eleventh = a.q.PollClient(L"client10", L"127.0.0.1", client.port(), 5);
@@ -94,7 +73,7 @@ TEST(XQMessageQPoll, TheEleventhClientIsRefusedAndHaltsFreeEverySlot) {
 }
 
 TEST(XQMessageQPoll, AHealthyClientIsPingedAtTheIntervalAndAHaltIsNoticedWithinASecond) {
-    Queue a;
+    TestQueue a;
     FrameSink sink;
     ASSERT_EQ(a.q.PollClient(L"steady", L"127.0.0.1", sink.port(), 2).code, 0);
     const auto start = Clock::now();
@@ -119,8 +98,8 @@ TEST(XQMessageQPoll, AHealthyClientIsPingedAtTheIntervalAndAHaltIsNoticedWithinA
 }
 
 TEST(XQMessageQPoll, DeadClientsAreReportedOnceAndHandedOutInSlotOrder) {
-    Queue a;
-    Queue other;
+    TestQueue a;
+    TestQueue other;
     const unsigned int nobody1 = unusedLoopbackPort();
     const unsigned int nobody2 = unusedLoopbackPort();
     testing::internal::CaptureStdout();

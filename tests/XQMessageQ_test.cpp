@@ -20,64 +20,12 @@
 #include "messages/XQBaseMessage.h"
 #include "messages/XQKernelMessage.h"
 #include "messages/XQLogMessage.h"
+#include "support/QueueTestSupport.h"
 #include "support/RawFrame.h"
 #include "transport/XQMessageQ.h"
 #include "transport/XQSocket.h"
 
 namespace {
-
-// The queue sends its stop frame to the local host by name: keep it on
-// loopback.
-const bool environmentSet = [] {
-    setenv("NVHOSTNAME", "localhost", 1);
-    return true;
-}();
-
-using Clock = std::chrono::steady_clock;
-
-long msSince(Clock::time_point start) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
-
-// A created queue on a free port, destroyed at the end of the test.
-struct Queue {
-    XQMessageQ q;
-    Queue() {
-        const XQRC rc = q.Create(0, 16);
-        EXPECT_EQ(rc.code, 0);
-        EXPECT_NE(q.nQueuePort, 0u);
-    }
-    ~Queue() { q.Destroy(1); }
-    unsigned int port() const { return q.nQueuePort; }
-};
-
-unsigned int queued(XQMessageQ& q) {
-    XQBaseMessage scratch;
-    unsigned int count = 0;
-    q.Peek(scratch, 0xFFFFFFFFu, count);
-    return count;
-}
-
-// Waits (at most 10 s) until the queue holds n messages.
-bool waitQueued(XQMessageQ& q, unsigned int n) {
-    const auto start = Clock::now();
-    while (queued(q) < n && msSince(start) < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return queued(q) == n;
-}
-
-void address(XQBaseMessage& m, unsigned int port, const XQSTRING& name) {
-    m.SetDestQueueHost(L"127.0.0.1");
-    m.SetDestQueuePort(port);
-    m.SetIsRequest(1);
-    m.SetBVName(name);
-}
-
-XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement = L"") {
-    XQBaseMessage m;
-    address(m, port, name);
-    m.SetSQLStmt1(statement);
-    return m.Send();
-}
 
 // The packed form of a message, as host-order wide characters.
 std::wstring packed(XQBaseMessage& m) {
@@ -90,8 +38,8 @@ std::wstring packed(XQBaseMessage& m) {
 }
 
 TEST(XQMessageQ, TheRoadOfOneRequestAndItsReply) {
-    Queue a;
-    Queue b;
+    TestQueue a;
+    TestQueue b;
     XQAgentMessage request;
     request.SetOriginQueueName(L"KERNEL");
     request.SetOriginQueueHost(L"localhost");
@@ -141,7 +89,7 @@ TEST(XQMessageQ, TheRoadOfOneRequestAndItsReply) {
 }
 
 TEST(XQMessageQ, ReceiveTakesAQueuedMessageAtOnceAndTimesOutOnAnEmptyQueue) {
-    Queue a;
+    TestQueue a;
     XQBaseMessage m;
     EXPECT_EQ(a.q.Receive(m, 0).code, 9117);
     ASSERT_EQ(sendBase(a.port(), L"first").code, 0);
@@ -158,7 +106,7 @@ TEST(XQMessageQ, ReceiveTakesAQueuedMessageAtOnceAndTimesOutOnAnEmptyQueue) {
 }
 
 TEST(XQMessageQ, TimedReceiveReturns9117NoEarlierThanItsTimeout) {
-    Queue a;
+    TestQueue a;
     XQBaseMessage m;
     EMSGTYPE type = XQBaseMsgType;
     for (unsigned int timeout : {300u, 1250u}) {
@@ -176,7 +124,7 @@ TEST(XQMessageQ, TimedReceiveReturns9117NoEarlierThanItsTimeout) {
 }
 
 TEST(XQMessageQ, BlockedReaderWakesForAMessageFromAnotherThread) {
-    Queue a;
+    TestQueue a;
     std::atomic<int> result{-1};
     std::atomic<long> wokeAfter{0};
     XQSTRING name;
@@ -198,7 +146,7 @@ TEST(XQMessageQ, BlockedReaderWakesForAMessageFromAnotherThread) {
 }
 
 TEST(XQMessageQ, ReceiveTypeThenReceiveGiveTheSameMessage) {
-    Queue a;
+    TestQueue a;
     XQKernelMessage k;
     address(k, a.port(), L"kernel one");
     k.AliasName = L"alias";
@@ -218,7 +166,7 @@ TEST(XQMessageQ, ReceiveTypeThenReceiveGiveTheSameMessage) {
 }
 
 TEST(XQMessageQ, PeekCountsAndReadsByPositionWithoutRemoving) {
-    Queue a;
+    TestQueue a;
     XQBaseMessage m;
     m.SetBVName(L"untouched");
     unsigned int count = 99;
@@ -240,7 +188,7 @@ TEST(XQMessageQ, PeekCountsAndReadsByPositionWithoutRemoving) {
 }
 
 TEST(XQMessageQ, PurgeByPositionAndAll) {
-    Queue a;
+    TestQueue a;
     for (const wchar_t* n : {L"p0", L"p1", L"p2", L"p3"}) ASSERT_EQ(sendBase(a.port(), n).code, 0);
     ASSERT_TRUE(waitQueued(a.q, 4));
     EXPECT_EQ(a.q.Purge(0).code, 0);
@@ -293,7 +241,7 @@ TEST(XQMessageQ, CreateTwiceKeepsTheFirstSocketAndDestroyEndsCreation) {
 }
 
 TEST(XQMessageQ, CreateOnABusyPortPassesTheSocketErrorOn) {
-    Queue a;
+    TestQueue a;
     XQMessageQ b;
     const XQRC rc = b.Create(a.port(), 8);
     EXPECT_NE(rc.code, 0);
@@ -320,8 +268,8 @@ TEST(XQMessageQ, DestroyKeepsOrPurgesTheQueuedMessages) {
 }
 
 TEST(XQMessageQ, PingsAreNeverQueued) {
-    Queue a;
-    Queue b;
+    TestQueue a;
+    TestQueue b;
     EXPECT_EQ(a.q.PingClient(L"client", L"127.0.0.1", b.port()).code, 0);
     ASSERT_TRUE(sendRawFrame(b.port(), ucs2be(L"PING SEND TO x y  FROM z ")));
     ASSERT_EQ(sendBase(b.port(), L"after the pings").code, 0);
@@ -333,7 +281,7 @@ TEST(XQMessageQ, PingsAreNeverQueued) {
 }
 
 TEST(XQMessageQ, DeadClientReportsComeBackAs9124WithTheirText) {
-    Queue a;
+    TestQueue a;
     const std::wstring report = L"PING ERROR PING SEND TO c1 h1  FROM localhost ";
     XQBaseMessage m;
     EMSGTYPE type = XQBaseMsgType;
@@ -352,7 +300,7 @@ TEST(XQMessageQ, DeadClientReportsComeBackAs9124WithTheirText) {
 }
 
 TEST(XQMessageQ, PayloadsThatCannotBeUnpackedAreRemovedAndReported) {
-    Queue a;
+    TestQueue a;
     XQBaseMessage whole;
     address(whole, a.port(), L"cut short");
     whole.SetSQLStmt1(std::wstring(500, L'x'));
@@ -398,7 +346,7 @@ TEST(XQMessageQ, AnEmptyRetrieveRaisesTheTraceLevel) {
 }
 
 TEST(XQMessageQ, ReceiveWritesItsSummaryLineAtLevelThree) {
-    Queue a;
+    TestQueue a;
     XQLogMessage log;
     address(log, a.port(), L"LOGGER");
     log.SetCommand(4);
@@ -419,7 +367,8 @@ TEST(XQMessageQ, ReceiveWritesItsSummaryLineAtLevelThree) {
 }
 
 // Deterministic contents for message n of sender t, so the reader can check
-// every field it receives.
+// every field it receives; the kind of message and the member that carries
+// the text go round with n.
 XQSTRING loadName(int t, int n) { return L"t" + std::to_wstring(t) + L"-" + std::to_wstring(n); }
 XQSTRING loadText(int t, int n) {
     const size_t length = static_cast<size_t>((n * 7919 + t * 104729) % 6000);
@@ -428,49 +377,36 @@ XQSTRING loadText(int t, int n) {
     if (length > 3) s[length / 2] = static_cast<wchar_t>(0x00E9 + n % 20);
     return s;
 }
+std::unique_ptr<XQBaseMessage> make(EMSGTYPE type) {
+    switch (type) {
+        case XQAgentMsgType: return std::make_unique<XQAgentMessage>();
+        case XQKernelMsgType: return std::make_unique<XQKernelMessage>();
+        case XQLogMsgType: return std::make_unique<XQLogMessage>();
+        default: return std::make_unique<XQBaseMessage>();
+    }
+}
+XQSTRING* loadMember(XQBaseMessage& m) {
+    if (auto* a = dynamic_cast<XQAgentMessage*>(&m)) return &a->StatusMsg;
+    if (auto* k = dynamic_cast<XQKernelMessage*>(&m)) return &k->AliasName;
+    if (auto* l = dynamic_cast<XQLogMessage*>(&m)) return &l->EventMessage;
+    return &m.SQLStmt1;
+}
+const EMSGTYPE kLoadTypes[] = {XQBaseMsgType, XQAgentMsgType, XQKernelMsgType, XQLogMsgType};
 
 TEST(XQMessageQ, FourSendersLoseNothing) {
     const int kSenders = 4;
     const int kEach = 2500;
-    Queue a;
+    TestQueue a;
     std::atomic<int> sendFailures{0};
     std::vector<std::thread> senders;
     const auto start = Clock::now();
     for (int t = 0; t < kSenders; ++t) {
         senders.emplace_back([&, t] {
             for (int n = 0; n < kEach && msSince(start) < 240000; ++n) {
-                XQRC rc(0, 0, XQRC::WhsSrv);
-                switch (n % 4) {
-                    case 0: {
-                        XQBaseMessage m;
-                        address(m, a.port(), loadName(t, n));
-                        m.SetSQLStmt1(loadText(t, n));
-                        rc = m.Send();
-                        break;
-                    }
-                    case 1: {
-                        XQAgentMessage m;
-                        address(m, a.port(), loadName(t, n));
-                        m.StatusMsg = loadText(t, n);
-                        rc = m.Send();
-                        break;
-                    }
-                    case 2: {
-                        XQKernelMessage m;
-                        address(m, a.port(), loadName(t, n));
-                        m.AliasName = loadText(t, n);
-                        rc = m.Send();
-                        break;
-                    }
-                    default: {
-                        XQLogMessage m;
-                        address(m, a.port(), loadName(t, n));
-                        m.EventMessage = loadText(t, n);
-                        rc = m.Send();
-                        break;
-                    }
-                }
-                if (rc.code != 0) sendFailures.fetch_add(1);
+                std::unique_ptr<XQBaseMessage> m = make(kLoadTypes[n % 4]);
+                address(*m, a.port(), loadName(t, n));
+                *loadMember(*m) = loadText(t, n);
+                if (m->Send().code != 0) sendFailures.fetch_add(1);
             }
         });
     }
@@ -486,30 +422,16 @@ TEST(XQMessageQ, FourSendersLoseNothing) {
             continue;
         }
         ASSERT_EQ(rc.code, 0);
-        std::unique_ptr<XQBaseMessage> m;
-        switch (type) {
-            case XQAgentMsgType: m.reset(new XQAgentMessage); break;
-            case XQKernelMsgType: m.reset(new XQKernelMessage); break;
-            case XQLogMsgType: m.reset(new XQLogMessage); break;
-            default: m.reset(new XQBaseMessage); break;
-        }
+        std::unique_ptr<XQBaseMessage> m = make(type);
         ASSERT_EQ(a.q.Receive(*m, 0).code, 0);
-        const XQSTRING name = m->BVName;
         int t = -1;
         int n = -1;
-        if (swscanf(name.c_str(), L"t%d-%d", &t, &n) != 2) {
+        if (swscanf(m->BVName.c_str(), L"t%d-%d", &t, &n) != 2 || type != kLoadTypes[n % 4] ||
+            *loadMember(*m) != loadText(t, n)) {
             ++wrong;
             continue;
         }
-        if (!seen.insert(name).second) ++duplicates;
-        XQSTRING text;
-        switch (n % 4) {
-            case 0: text = m->SQLStmt1; break;
-            case 1: text = dynamic_cast<XQAgentMessage*>(m.get()) ? static_cast<XQAgentMessage&>(*m).StatusMsg : L"?"; break;
-            case 2: text = dynamic_cast<XQKernelMessage*>(m.get()) ? static_cast<XQKernelMessage&>(*m).AliasName : L"?"; break;
-            default: text = dynamic_cast<XQLogMessage*>(m.get()) ? static_cast<XQLogMessage&>(*m).EventMessage : L"?"; break;
-        }
-        if (text != loadText(t, n)) ++wrong;
+        if (!seen.insert(m->BVName).second) ++duplicates;
     }
     for (auto& s : senders) s.join();
     EXPECT_EQ(sendFailures.load(), 0);

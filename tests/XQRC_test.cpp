@@ -4,15 +4,6 @@
 
 namespace {
 
-TEST(XQRC, ConstructionSetsThreeFieldsAndClearsTheRest) {
-    XQRC rc(9147, 12, XQRC::Sockets);
-    EXPECT_EQ(rc.code, 9147);
-    EXPECT_EQ(rc.secondaryCode, 12);
-    EXPECT_EQ(rc.domain, XQRC::Sockets);
-    EXPECT_EQ(rc.isWarningFlag, 0);
-    EXPECT_TRUE(rc.methodName.empty() && rc.auxText.empty() && rc.messageToken10.empty());
-}
-
 TEST(XQRC, CopyCopiesEveryField) {
     XQRC rc(2005, -1, XQRC::ODBC);
     rc.isWarningFlag = 1;
@@ -49,15 +40,10 @@ TEST(XQRC, ResetClearsEverythingIncludingAuxTextAndTokens) {
     rc.comment = L"x";
     rc.isWarningFlag = 1;
     rc.SetXQMessage(L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j");
+    EXPECT_FALSE(rc.isRetryableImmediate() || rc.isRetryableWithDelay()) << "no code is retried";
     rc.Reset();
-    EXPECT_EQ(rc.code, 0);
-    EXPECT_EQ(rc.secondaryCode, 0);
-    EXPECT_EQ(rc.isWarningFlag, 0);
-    EXPECT_EQ(rc.domain, XQRC::WhsSrv);
-    EXPECT_TRUE(rc.auxText.empty());
-    EXPECT_TRUE(rc.comment.empty());
-    EXPECT_TRUE(rc.messageToken1.empty());
-    EXPECT_TRUE(rc.messageToken10.empty());
+    EXPECT_TRUE(rc.code == 0 && rc.secondaryCode == 0 && rc.isWarningFlag == 0 && rc.domain == XQRC::WhsSrv);
+    EXPECT_TRUE(rc.auxText.empty() && rc.comment.empty() && rc.messageToken1.empty() && rc.messageToken10.empty());
 }
 
 TEST(XQRC, AddCommentJoinsWithLineFeed) {
@@ -73,28 +59,16 @@ TEST(XQRC, AddCommentJoinsWithLineFeed) {
 }
 
 TEST(XQRC, DomainTexts) {
-    EXPECT_EQ(XQRC::domainTypeToString(XQRC::Windows), L"Windows");
-    EXPECT_EQ(XQRC::domainTypeToString(XQRC::ODBC), L"ODBC");
-    EXPECT_EQ(XQRC::domainTypeToString(XQRC::WhsDDD), L"WhsDDD");
-    EXPECT_EQ(XQRC::domainTypeToString(XQRC::WhsSrv), L"WhsSrv");
-    EXPECT_EQ(XQRC::domainTypeToString(XQRC::WhsClnt), L"WhsClnt");
-    EXPECT_EQ(XQRC::domainTypeToString(static_cast<XQRC::domainType>(5)), L"Sockets");
-    EXPECT_EQ(XQRC::domainTypeToString(static_cast<XQRC::domainType>(6)), L"WhsInvDom");
-    EXPECT_EQ(XQRC::domainTypeToString(static_cast<XQRC::domainType>(-1)), L"WhsInvDom");
+    const wchar_t* const texts[] = {L"Windows", L"ODBC", L"WhsDDD", L"WhsSrv", L"WhsClnt", L"Sockets"};
     for (int d = 0; d < 6; ++d) {
         auto dt = static_cast<XQRC::domainType>(d);
-        EXPECT_EQ(XQRC::domainTypeFromString(XQRC::domainTypeToString(dt)), dt);
+        EXPECT_EQ(XQRC::domainTypeToString(dt), texts[d]);
+        EXPECT_EQ(XQRC::domainTypeFromString(texts[d]), dt);
     }
+    EXPECT_EQ(XQRC::domainTypeToString(static_cast<XQRC::domainType>(6)), L"WhsInvDom");
+    EXPECT_EQ(XQRC::domainTypeToString(static_cast<XQRC::domainType>(-1)), L"WhsInvDom");
     EXPECT_EQ(XQRC::domainTypeToString(XQRC::domainTypeFromString(L"odbc")), L"WhsInvDom");
     EXPECT_EQ(XQRC::domainTypeToString(XQRC::domainTypeFromString(L"ODBC ")), L"WhsInvDom");
-}
-
-TEST(XQRC, NeverRetryable) {
-    for (int code : {0, 9147, 9148, 6106}) {
-        XQRC rc(code, 0, XQRC::WhsSrv);
-        EXPECT_FALSE(rc.isRetryableImmediate());
-        EXPECT_FALSE(rc.isRetryableWithDelay());
-    }
 }
 
 TEST(XQRC, FormatXQRCSetsFourFieldsOnly) {

@@ -60,7 +60,12 @@ TEST(FieldEncoding, PrefixIsZeroPaddedFiveDigitLength) {
     wchar_t prefix[6];
     EXPECT_EQ(ConvertNumberToLengthSize(7, prefix), 7u);
     EXPECT_EQ(std::wstring(prefix), L"00007");
-    EXPECT_EQ(ConvertNumberToLengthSize(99999, prefix), 99999u);
+    {
+        TraceLevel level(2);  // the largest length is no cut: no warning
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ConvertNumberToLengthSize(99999, prefix), 99999u);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    }
     EXPECT_EQ(std::wstring(prefix), L"99999");
     EXPECT_EQ(ConvertNumberToLengthSize(4000000000u, prefix), 99999u);
     EXPECT_EQ(std::wstring(prefix), L"99999");

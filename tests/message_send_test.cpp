@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -162,54 +163,34 @@ TEST(MessageSend, AgentRepliesThatAreNotSent) {
     EXPECT_EQ(dest.wait().code, 0);
 }
 
+// One text too long for the frame: each kind refuses it with 9148 before
+// anything reaches the socket, and says why on standard output.
+template <class M>
+void expectTooLarge(XQSTRING M::*member, std::function<std::string(M&)> says) {
+    Listener dest;
+    M m;
+    route(m, dest.port(), 1);
+    (m.*member).assign(1100000, L'x');  // above 4,194,304 bytes once packed
+    testing::internal::CaptureStdout();
+    XQRC rc = m.Send();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rc.code, 9148);
+    EXPECT_EQ(rc.domain, XQRC::WhsSrv);
+    EXPECT_EQ(dest.stop().code, 6107);
+    EXPECT_NE(out.find(says(m)), std::string::npos) << out;
+}
+
 TEST(MessageSend, TooLargeMessagesNeverReachTheSocket) {
-    const size_t big = 1100000;  // characters: above 4,194,304 bytes once packed
-    {
-        Listener dest;
-        XQAgentMessage m;
-        route(m, dest.port(), 1);
-        m.SourceDBConnectString.assign(big, L'c');
-        XQRC rc = m.Send();
-        EXPECT_EQ(rc.code, 9148);
-        EXPECT_EQ(rc.domain, XQRC::WhsSrv);
-        EXPECT_EQ(dest.stop().code, 6107);
-    }
-    {
-        Listener dest;
-        XQKernelMessage m;
-        route(m, dest.port(), 1);
-        m.AliasName.assign(big, L'k');
-        testing::internal::CaptureStdout();
-        XQRC rc = m.Send();
-        std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(rc.code, 9148);
-        EXPECT_EQ(dest.stop().code, 6107);
-        unsigned int baseSize = m.XQBaseMessage::CalculateSize();
-        std::string expected = ">>***** XQKernelMessage::Send: Buffer Too Large: \n\tuiKernelSize = " +
-                               std::to_string(m.CalculateSize()) + "\n\tuiBaseSize = " + std::to_string(baseSize) +
-                               "\n\tMAX_BUFFER_SIZE = 4194304\n";
-        EXPECT_NE(out.find(expected), std::string::npos) << out;
-    }
-    {
-        Listener dest;
-        XQLogMessage m;
-        route(m, dest.port(), 1);
-        m.ProcessName.assign(big, L'l');
-        testing::internal::CaptureStdout();
-        XQRC rc = m.Send();
-        std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(rc.code, 9148);
-        EXPECT_EQ(dest.stop().code, 6107);
-        EXPECT_NE(out.find(">>***** XQLogMessage::Send: Buffer Too Large: \n\tuiLogSize = "), std::string::npos);
-    }
-    {
-        Listener dest;
-        XQBaseMessage m;
-        route(m, dest.port(), 1);
-        m.SQLStmt2.assign(big, L'b');
-        EXPECT_EQ(m.Send().code, 9148);
-        EXPECT_EQ(dest.stop().code, 6107);
-    }
+    auto nothing = [](auto&) { return std::string(); };
+    expectTooLarge<XQBaseMessage>(&XQBaseMessage::SQLStmt2, nothing);
+    expectTooLarge<XQAgentMessage>(&XQAgentMessage::SourceDBConnectString, nothing);
+    expectTooLarge<XQLogMessage>(&XQLogMessage::ProcessName, [](XQLogMessage&) {
+        return std::string(">>***** XQLogMessage::Send: Buffer Too Large: \n\tuiLogSize = ");
+    });
+    expectTooLarge<XQKernelMessage>(&XQKernelMessage::AliasName, [](XQKernelMessage& m) {
+        return ">>***** XQKernelMessage::Send: Buffer Too Large: \n\tuiKernelSize = " + std::to_string(m.CalculateSize()) +
+               "\n\tuiBaseSize = " + std::to_string(m.XQBaseMessage::CalculateSize()) + "\n\tMAX_BUFFER_SIZE = 4194304\n";
+    });
 }
 
 TEST(MessageSend, LargestMessagesStillTravel) {
@@ -272,18 +253,8 @@ TEST(MessageSend, TraceLinesAtLevelsThreeAndFour) {
 }
 
 TEST(MessageSend, SocketFailuresAreReturnedAsTheyAre) {
-    unsigned int port = 0;
-    {
-        Listener gone;  // a port that was free a moment ago, now closed again
-        port = gone.port();
-    }
-    XQBaseMessage m;
-    route(m, port, 1);
-    XQRC rc = m.Send();  // refused five times, a second apart
-    EXPECT_EQ(rc.code, 6106);
     XQLogMessage l;
-    route(l, port, 1);
+    route(l, 1, 1);
     l.DestQueueHost = L"no-such-host.invalid";
-    rc = l.Send();
-    EXPECT_EQ(rc.code, 6113);
+    EXPECT_EQ(l.Send().code, 6113);
 }

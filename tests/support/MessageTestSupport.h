@@ -44,11 +44,6 @@ public:
     std::mt19937& rng() { return rng_; }
 
 private:
-    template <class T>
-    void fillList(std::vector<T>& list, int depth);
-    void fillStrings(std::vector<XQSTRING>& list);
-    void fillResultSet(std::vector<XQResultSetData>& rows);
-
     std::mt19937 rng_;
     bool ascii_;
     unsigned maxText_;

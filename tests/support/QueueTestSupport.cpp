@@ -1,0 +1,55 @@
+#include "support/QueueTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <thread>
+
+namespace {
+const bool environmentSet = [] {
+    setenv("NVHOSTNAME", "localhost", 1);
+    return true;
+}();
+}  // namespace
+
+long msSince(Clock::time_point start) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+}
+
+TestQueue::TestQueue() {
+    EXPECT_EQ(q.Create(0, 16).code, 0);
+    EXPECT_NE(q.nQueuePort, 0u);
+}
+
+TestQueue::~TestQueue() {
+    q.HaltAllPollClients();
+    q.Destroy(1);
+}
+
+unsigned int queued(XQMessageQ& q) {
+    XQBaseMessage scratch;
+    unsigned int count = 0;
+    q.Peek(scratch, 0xFFFFFFFFu, count);
+    return count;
+}
+
+bool waitQueued(XQMessageQ& q, unsigned int n) {
+    const auto start = Clock::now();
+    while (queued(q) < n && msSince(start) < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return queued(q) == n;
+}
+
+void address(XQBaseMessage& m, unsigned int port, const XQSTRING& name) {
+    m.SetDestQueueHost(L"127.0.0.1");
+    m.SetDestQueuePort(port);
+    m.SetIsRequest(1);
+    m.SetBVName(name);
+}
+
+XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement) {
+    XQBaseMessage m;
+    address(m, port, name);
+    m.SetSQLStmt1(statement);
+    return m.Send();
+}
+
