@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "messages/XQBaseMessage.h"
+#include "support/QueueTestSupport.h"
 #include "support/RawFrame.h"
 #include "support/TestCerts.h"
 #include "transport/XQMessageQ.h"
@@ -27,21 +28,6 @@
 
 namespace {
 
-// The queue sends its stop frame to the local host by name: keep it on
-// loopback, where the host certificate names it.
-const bool environmentSet = [] {
-    setenv("NVHOSTNAME", "localhost", 1);
-    return true;
-}();
-
-using Clock = std::chrono::steady_clock;
-
-// How soon a good sender's frame must be queued. Generous, since the machine
-// may be busy: a queue that served one connection after another would keep
-// it waiting for whole socket timeouts (several seconds at least here).
-const double kPrompt = 2.0;
-
-double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 XQSTRING wide(const std::string& s) { return XQSTRING(s.begin(), s.end()); }
 
@@ -70,15 +56,6 @@ const Pki& pki() {
 
 XQRC useCert(const TestCert& c) { return xqTlsConfigure(wide(pki().ca.cert), wide(c.cert), wide(c.key)); }
 
-XQBaseMessage addressed(unsigned int port, const XQSTRING& name) {
-    XQBaseMessage m;
-    m.SetDestQueueHost(L"127.0.0.1");
-    m.SetDestQueuePort(port);
-    m.SetIsRequest(1);
-    m.SetBVName(name);
-    return m;
-}
-
 // A TLS queue presenting cert, its connections each given timeoutMs.
 struct TlsQueue {
     XQMessageQ q;
@@ -93,25 +70,6 @@ struct TlsQueue {
     ~TlsQueue() { q.Destroy(1); }
     unsigned int port() const { return q.nQueuePort; }
 };
-
-void expectPromptDelivery(TlsQueue& queue, const XQSTRING& name, double within) {
-    const auto start = Clock::now();
-    EXPECT_EQ(addressed(queue.port(), name).Send().code, 0) << name;
-    XQBaseMessage m;
-    EXPECT_EQ(queue.q.Receive(m, static_cast<unsigned int>(within * 1000)).code, 0) << name;
-    EXPECT_EQ(m.BVName, name);
-    EXPECT_LT(secondsSince(start), within) << name;
-}
-
-template <class Pred>
-bool eventually(Pred pred, int limitMs = 5000) {
-    const auto start = Clock::now();
-    while (!pred()) {
-        if (secondsSince(start) * 1000 > limitMs) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 // A TLS client without any certificate: completes what it can of a
 // handshake and writes a frame.
@@ -144,7 +102,7 @@ protected:
 TEST_F(Tls, FramesArriveAndLaterHandshakesResume) {
     TlsQueue queue(pki().host);
     const unsigned long full = xqTlsFullHandshakes(), resumed = xqTlsResumedHandshakes();
-    for (int i = 0; i < 5; ++i) expectPromptDelivery(queue, L"tls " + std::to_wstring(i), kPrompt);
+    for (int i = 0; i < 5; ++i) expectPromptDelivery(queue.q, L"tls " + std::to_wstring(i));
     EXPECT_EQ(xqTlsFullHandshakes() - full, 1u);
     EXPECT_EQ(xqTlsResumedHandshakes() - resumed, 4u);
     EXPECT_EQ(queue.q.GetReceiveStats().framesQueued, 5u);
@@ -183,7 +141,7 @@ TEST_F(Tls, PeersThatCannotAuthenticateQueueNothing) {
         }
         ++refused;
         EXPECT_TRUE(eventually([&] { return queue.q.GetReceiveStats().droppedHandshake == refused; }));
-        expectPromptDelivery(queue, L"good", kPrompt);
+        expectPromptDelivery(queue.q, L"good");
     }
     EXPECT_EQ(queue.q.GetReceiveStats().framesQueued, peers.size());
 }
@@ -210,7 +168,7 @@ TEST_F(Tls, StalledHandshakesDelayNoGoodSender) {
         rawWrite(fd, start, sizeof start);
         held.push_back(fd);
     }
-    expectPromptDelivery(queue, L"past the stalled handshakes", kPrompt);
+    expectPromptDelivery(queue.q, L"past the stalled handshakes");
     EXPECT_TRUE(eventually([&] { return queue.q.GetReceiveStats().droppedHandshake == 200; }));
     for (int fd : held) close(fd);
 }

@@ -16,6 +16,8 @@ long msSince(Clock::time_point start) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
 TestQueue::TestQueue() {
     EXPECT_EQ(q.Create(0, 16).code, 0);
     EXPECT_NE(q.nQueuePort, 0u);
@@ -53,3 +55,19 @@ XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement
     return m.Send();
 }
 
+
+XQBaseMessage addressed(unsigned int port, const XQSTRING& name) {
+    XQBaseMessage m;
+    address(m, port, name);
+    return m;
+}
+
+void expectPromptDelivery(XQMessageQ& q, const XQSTRING& name) {
+    const auto start = Clock::now();
+    EXPECT_EQ(addressed(q.nQueuePort, name).Send().code, 0) << "Send of " << name;
+    EXPECT_LT(secondsSince(start), kPromptSeconds) << "Send of " << name;
+    XQBaseMessage m;
+    EXPECT_EQ(q.Receive(m, static_cast<unsigned int>(kPromptSeconds * 1000)).code, 0) << name;
+    EXPECT_EQ(m.BVName, name);
+    EXPECT_LT(secondsSince(start), kPromptSeconds) << "queued " << name;
+}

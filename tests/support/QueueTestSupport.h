@@ -7,6 +7,7 @@
 // includes this header keeps that name on loopback (NVHOSTNAME=localhost).
 
 #include <chrono>
+#include <thread>
 
 #include "foundation/XQRC.h"
 #include "foundation/XQString.h"
@@ -15,6 +16,18 @@
 
 using Clock = std::chrono::steady_clock;
 long msSince(Clock::time_point start);
+double secondsSince(Clock::time_point start);
+
+// Waits (at most limitMs) until pred holds.
+template <class Pred>
+bool eventually(Pred pred, long limitMs = 5000) {
+    const auto start = Clock::now();
+    while (!pred()) {
+        if (msSince(start) > limitMs) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 // A created queue, destroyed (its poll clients halted, its messages purged)
 // at the end of the test.
@@ -31,6 +44,14 @@ bool waitQueued(XQMessageQ& q, unsigned int n);
 
 // A request to 127.0.0.1:port named `name` (its BV name).
 void address(XQBaseMessage& m, unsigned int port, const XQSTRING& name);
+XQBaseMessage addressed(unsigned int port, const XQSTRING& name);
 XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement = XQSTRING());
+
+// A request named name sent to the queue must be confirmed and queued
+// within kPromptSeconds. Generous, since the machine may be busy: a queue that
+// served one connection after another would keep it waiting for whole socket
+// timeouts (several seconds at least in these tests).
+const double kPromptSeconds = 2.0;
+void expectPromptDelivery(XQMessageQ& q, const XQSTRING& name);
 
 #endif
