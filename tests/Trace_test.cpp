@@ -68,46 +68,40 @@ TEST_F(TraceTest, LevelLinesAndUnconditionalLines) {
         << out;
 }
 
-TEST_F(TraceTest, DumpOfSeventeenBytesHasOneFullRowAndOneByteRemainder) {
-    std::string buf = bytes(17);
-    CaptureStdout();
-    trace(buf.data(), 17, "Title", "Sub");
-    EXPECT_EQ(GetCapturedStdout(),
-              "Title: \n"
-              "Sub\n"
-              "00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n"
-              "Caution: the following is dumped character by character, in OS byte order\n"
-              "00000010 51" + std::string(30, ' ') + "  - Q\n");
-}
-
-TEST_F(TraceTest, DumpOfSixteenBytesIsOnlyTheRemainderForm) {
-    std::string buf = bytes(16);
-    CaptureStdout();
-    trace(buf.data(), 16, 0, nullptr);
-    EXPECT_EQ(GetCapturedStdout(),
-              "Caution: the following is dumped character by character, in OS byte order\n"
-              "00000000 41424344 45464748 494A4B4C 4D4E4F50   - ABCDEFGHIJKLMNOP\n");
-}
-
-TEST_F(TraceTest, DumpOfThirtyTwoBytesEndsWithASixteenByteRemainder) {
-    std::string buf = bytes(32);
-    CaptureStdout();
-    trace(buf.data(), 32, 4711, "T");
-    EXPECT_EQ(GetCapturedStdout(),
-              "--------------------- From Process id 4711---------------------\n"
-              "T\n"
-              "00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n"
-              "Caution: the following is dumped character by character, in OS byte order\n"
-              "00000010 51525354 55565758 595A4142 43444546   - QRSTUVWXYZABCDEF\n");
-}
-
-TEST_F(TraceTest, DumpShowsNonPrintableAndHighBytesAsDots) {
-    const char buf[6] = {'a', '\t', static_cast<char>(0x80), static_cast<char>(0xFF), ' ', '~'};
-    CaptureStdout();
-    trace(buf, 6, nullptr, nullptr);
-    EXPECT_EQ(GetCapturedStdout(),
-              "Caution: the following is dumped character by character, in OS byte order\n"
-              "00000000 610980FF 207E" + std::string(20, ' ') + "  - a... ~\n");
+TEST_F(TraceTest, DumpRowsRemainderAndHeaders) {
+    const std::string caution = "Caution: the following is dumped character by character, in OS byte order\n";
+    const char odd[6] = {'a', '\t', static_cast<char>(0x80), static_cast<char>(0xFF), ' ', '~'};
+    struct Case {
+        std::string bytes;
+        long process;
+        const char* title;
+        const char* sub;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        // 17 bytes: one full row in words, one byte of remainder.
+        {bytes(17), 0, "Title", "Sub",
+         "Title: \nSub\n00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n" + caution +
+             "00000010 51" + std::string(30, ' ') + "  - Q\n"},
+        // 16 bytes: only the remainder form.
+        {bytes(16), 0, nullptr, nullptr, caution + "00000000 41424344 45464748 494A4B4C 4D4E4F50   - ABCDEFGHIJKLMNOP\n"},
+        // 32 bytes end with a 16-byte remainder; a process id heads the dump.
+        {bytes(32), 4711, nullptr, "T",
+         "--------------------- From Process id 4711---------------------\nT\n"
+         "00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n" + caution +
+             "00000010 51525354 55565758 595A4142 43444546   - QRSTUVWXYZABCDEF\n"},
+        // Control and high bytes show as dots.
+        {std::string(odd, 6), 0, nullptr, nullptr,
+         caution + "00000000 610980FF 207E" + std::string(20, ' ') + "  - a... ~\n"},
+    };
+    for (const Case& c : cases) {
+        CaptureStdout();
+        if (c.process != 0)
+            trace(c.bytes.data(), static_cast<unsigned long>(c.bytes.size()), static_cast<int>(c.process), c.sub);
+        else
+            trace(c.bytes.data(), static_cast<unsigned long>(c.bytes.size()), c.title, c.sub);
+        EXPECT_EQ(GetCapturedStdout(), c.expected) << c.bytes.size() << " bytes";
+    }
 }
 
 TEST_F(TraceTest, HexTraceHeadersAndEmptyBuffer) {
