@@ -105,7 +105,14 @@ std::string checkWritten(const unsigned char* data, std::size_t size) {
     const bool bigEndian = size > 1 && (data[1] & 1);
     const std::string path = cataloguePath();
     if (!writeBytes(path, makeMoBytes(entries, bigEndian))) return "cannot write " + path;
+    // Every look-up parses the whole file again (no caching here): check at
+    // most eight entries spread over the catalogue, the first and last among
+    // them, so a long list costs a long parse and not its square.
+    const std::size_t step = entries.size() > 8 ? (entries.size() + 6) / 7 : 1;
+    std::size_t index = 0;
     for (const auto& e : entries) {
+        const bool last = index + 1 == entries.size();
+        if (index++ % step != 0 && !last) continue;
         int rc = 0;
         std::string text;
         std::string failure = format(path, std::stoi(e.first), kFull, rc, text);
