@@ -45,18 +45,26 @@ class TraceLevel {
     int saved_;
 };
 
-TEST(FieldEncoding, EmptyStringIsFiveZerosAndNothingElse) {
-    const Bytes b = writeText(L"");
-    EXPECT_EQ(wireText(b), L"00000");
-    unsigned long cursor = 0;
-    XQSTRING out = L"old";
-    GetStringDataFromBuffer(b.data(), &cursor, out);
-    EXPECT_EQ(out, L"");
-    EXPECT_EQ(cursor, 20u);
-}
-
-TEST(FieldEncoding, PrefixIsZeroPaddedFiveDigitLength) {
-    EXPECT_EQ(wireText(writeText(L"ABCDEFGHIJKL")), L"00012ABCDEFGHIJKL");
+TEST(FieldEncoding, TextAndNumberFieldsAreAFiveDigitLengthAndTheCharacters) {
+    // Unsigned values of 2^31 and above travel negative, as from a 32-bit sender.
+    const struct {
+        std::wstring wire, expected;
+    } cases[] = {
+        {wireText(writeText(L"")), L"00000"},
+        {wireText(writeText(L"ABCDEFGHIJKL")), L"00012ABCDEFGHIJKL"},
+        {wireText(writeNumber(-1)), L"00002-1"},
+        {wireText(writeNumber(0)), L"000010"},
+        {wireText(writeNumber(42)), L"0000242"},
+        {wireText(writeNumber(2147483647)), L"000102147483647"},
+        {wireText(writeNumber(-2147483647L - 1)), L"00011-2147483648"},
+        {wireText(writeNumber(4294967295L)), L"00002-1"},
+        {wireText(writeNumber(3000000000L)), L"00011-1294967296"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.wire, c.expected);
+    EXPECT_EQ(NumberTextLength(3000000000L), 11u);
+    wchar_t text[12];
+    EXPECT_EQ(FormatFieldNumber(-1234, text), 5u);
+    EXPECT_EQ(std::wstring(text), L"-1234");
     wchar_t prefix[6];
     EXPECT_EQ(ConvertNumberToLengthSize(7, prefix), 7u);
     EXPECT_EQ(std::wstring(prefix), L"00007");
@@ -128,67 +136,24 @@ TEST(FieldEncoding, OverlongFieldIsCutSilentlyBelowLevel2) {
     EXPECT_EQ(cursor, 20u + 4u * 99999u);
 }
 
-TEST(FieldEncoding, NumbersAreSignedDecimalText) {
-    EXPECT_EQ(wireText(writeNumber(-1)), L"00002-1");
-    EXPECT_EQ(wireText(writeNumber(0)), L"000010");
-    EXPECT_EQ(wireText(writeNumber(42)), L"0000242");
-    EXPECT_EQ(wireText(writeNumber(2147483647)), L"000102147483647");
-    EXPECT_EQ(wireText(writeNumber(-2147483647L - 1)), L"00011-2147483648");
-    // Unsigned values of 2^31 and above travel negative, as from a 32-bit sender.
-    EXPECT_EQ(wireText(writeNumber(4294967295L)), L"00002-1");
-    EXPECT_EQ(wireText(writeNumber(3000000000L)), L"00011-1294967296");
-    EXPECT_EQ(NumberTextLength(3000000000L), 11u);
-    wchar_t text[12];
-    EXPECT_EQ(FormatFieldNumber(-1234, text), 5u);
-    EXPECT_EQ(std::wstring(text), L"-1234");
-}
-
 TEST(FieldEncoding, NumbersComeBackAsTheSame32BitPattern) {
-    const Bytes minus1 = writeNumber(-1);
-    unsigned long cursor = 0, u = 0;
-    GetNumberDataFromBuffer(minus1.data(), &cursor, &u);
-    EXPECT_EQ(u, 4294967295UL);
-    EXPECT_EQ(cursor, 28u);
-    cursor = 0;
-    long s = 0;
-    GetNumberDataFromBufferLong(minus1.data(), &cursor, &s);
-    EXPECT_EQ(s, -1);
-
-    const Bytes big = writeNumber(3000000000L);
-    cursor = 0;
-    GetNumberDataFromBuffer(big.data(), &cursor, &u);
-    EXPECT_EQ(u, 3000000000UL);
-    cursor = 0;
-    GetNumberDataFromBufferLong(big.data(), &cursor, &s);
-    EXPECT_EQ(s, -1294967296L);
-
-    const Bytes zero = writeNumber(0);
-    cursor = 0;
-    GetNumberDataFromBufferLong(zero.data(), &cursor, &s);
-    EXPECT_EQ(s, 0);
-    EXPECT_EQ(cursor, 24u);
-}
-
-TEST(FieldEncoding, NulInsideAFieldEndsTheTextButNotTheField) {
-    std::wstring text = L"ab";
-    text += L'\0';
-    text += L"cd";
-    Bytes b(200, 0xEE);
-    unsigned long cursor = 0;
-    CopyStringFieldToBuffer(b.data(), &cursor, text);
-    CopyStringFieldToBuffer(b.data(), &cursor, L"next");
-    // wcsncpy: the slot after the NUL is NUL-filled, the slot keeps its length.
-    EXPECT_EQ(wireText(b.data(), cursor), std::wstring(L"00005ab\0\0\0"
-                                                       L"00004next",
-                                                       19));
-    unsigned long rc = 0;
-    XQSTRING out;
-    GetStringDataFromBuffer(b.data(), &rc, out);
-    EXPECT_EQ(out, L"ab");
-    EXPECT_EQ(rc, 40u);
-    GetStringDataFromBuffer(b.data(), &rc, out);
-    EXPECT_EQ(out, L"next");
-    EXPECT_EQ(rc, cursor);
+    const struct {
+        long written;
+        unsigned long asUnsigned;
+        long asSigned;
+    } cases[] = {{-1, 4294967295UL, -1}, {3000000000L, 3000000000UL, -1294967296L}, {0, 0, 0}};
+    for (const auto& c : cases) {
+        const Bytes b = writeNumber(c.written);
+        unsigned long cursor = 0, u = 7;
+        GetNumberDataFromBuffer(b.data(), &cursor, &u);
+        EXPECT_EQ(u, c.asUnsigned);
+        EXPECT_EQ(cursor, b.size());
+        cursor = 0;
+        long s = 7;
+        GetNumberDataFromBufferLong(b.data(), &cursor, &s);
+        EXPECT_EQ(s, c.asSigned);
+        EXPECT_EQ(cursor, b.size());
+    }
 }
 
 TEST(FieldEncoding, NulAtEveryPositionOfALongerField) {
@@ -201,6 +166,11 @@ TEST(FieldEncoding, NulAtEveryPositionOfALongerField) {
         CopyNumberFieldToBuffer(b.data() + 4, &cursor, 5);
         EXPECT_EQ(wireText(b.data() + 4, 20 + 52),
                   L"00013" + text.substr(0, pos) + std::wstring(13 - pos, L'\0'));
+        unsigned long rc = 0;
+        XQSTRING out;
+        GetStringDataFromBuffer(b.data() + 4, &rc, out);
+        EXPECT_EQ(out, text.substr(0, pos));
+        EXPECT_EQ(rc, StringFieldSize(text));
         for (unsigned shift : {0u, 1u, 3u}) {
             Bytes copy(b.begin() + 4 - shift, b.begin() + 4 + cursor);
             XQFieldReader r(copy.data() + shift, cursor);
@@ -218,71 +188,58 @@ TEST(FieldEncoding, GetStringDataStopsAtNul) {
     EXPECT_EQ(GetStringData(b.data(), 0), L"");
 }
 
-TEST(FieldEncoding, ConvertStringToNumberParsesLikeWcstol) {
-    const Bytes padded = packedChars(L"     12345");
-    EXPECT_EQ(ConvertStringToNumber(padded.data(), 10), 12345);
-    EXPECT_EQ(ConvertStringToNumberLong(padded.data(), 10), 12345);
-    EXPECT_EQ(ConvertStringToNumber(packedChars(L"-17x9").data(), 5), -17);
-    EXPECT_EQ(ConvertStringToNumber(packedChars(L"+8").data(), 2), 8);
-    EXPECT_EQ(ConvertStringToNumber(packedChars(L"abc").data(), 3), 0);
-    EXPECT_EQ(ConvertStringToNumber(packedChars(L"- 5").data(), 3), 0);
-    EXPECT_EQ(ConvertStringToNumber(packedChars(L"123").data(), 2), 12);  // only count characters
-    EXPECT_EQ(ConvertStringToNumber(packedChars(L"99999999999999999999").data(), 20), LONG_MAX);
-    EXPECT_EQ(ConvertStringToNumber(packedChars(L"-99999999999999999999").data(), 21), LONG_MIN);
+void compareWithWcstol(const std::wstring& s) {
+    const Bytes b = packedChars(s);
+    const long expected = std::wcstol(s.c_str(), nullptr, 10);
+    ASSERT_EQ(ConvertStringToNumber(b.data(), s.size()), expected) << s.size();
+    ASSERT_EQ(ConvertStringToNumberLong(b.data(), s.size()), expected) << s.size();
 }
 
 void compareWithWcstol(unsigned seed) {
+    for (const wchar_t* s : {L"     12345", L"-17x9", L"+8", L"abc", L"- 5",
+                             L"99999999999999999999", L"-99999999999999999999"})
+        compareWithWcstol(s);
     RandomValues random(seed);
     static const wchar_t kAlphabet[] = L"0123456789-+ \t\n\v\f\ra\u3000\u00a0\u2003";
     const unsigned alphabetSize = sizeof kAlphabet / sizeof kAlphabet[0];  // the NUL included
     for (int i = 0; i < 20000; ++i) {
         std::wstring s(random.below(24), L' ');
         for (wchar_t& c : s) c = kAlphabet[random.below(alphabetSize)];
-        const Bytes b = packedChars(s);
-        const long expected = std::wcstol(s.c_str(), nullptr, 10);
-        ASSERT_EQ(ConvertStringToNumber(b.data(), s.size()), expected) << "case " << i;
+        compareWithWcstol(s);
     }
 }
 
 TEST(FieldEncoding, ConvertStringToNumberAgreesWithWcstolOnRandomText) {
-    compareWithWcstol(1);
+    compareWithWcstol(1u);
+    EXPECT_EQ(ConvertStringToNumber(packedChars(L"123").data(), 2), 12);  // only count characters
     // iswspace depends on the locale: check a UTF-8 one as well when present.
     const std::string saved = std::setlocale(LC_ALL, nullptr);
-    if (std::setlocale(LC_ALL, "C.UTF-8")) compareWithWcstol(2);
+    if (std::setlocale(LC_ALL, "C.UTF-8")) compareWithWcstol(2u);
     std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(FieldEncoding, GetAStringWalksASemicolonList) {
-    unsigned int position = 0, count = 0;
-    int end = 0;
-    EXPECT_EQ(getAString(L"a;b", position, count, end), L"a");
-    EXPECT_EQ(position, 2u);
-    EXPECT_EQ(count, 1u);
-    EXPECT_EQ(end, 0);
-    EXPECT_EQ(getAString(L"a;b", position, count, end), L"b");
-    EXPECT_EQ(position, 0u);
-    EXPECT_EQ(count, 2u);
-    EXPECT_EQ(end, 1);
-}
-
-TEST(FieldEncoding, GetAStringLeavesEmptyTokensToTheCaller) {
-    unsigned int position = 2, count = 1;
-    int end = 0;
-    EXPECT_EQ(getAString(L"a;;c", position, count, end), L"");
-    EXPECT_EQ(position, 2u);
-    EXPECT_EQ(count, 1u);
-    EXPECT_EQ(end, 0);
-    // Past the end: empty, end flag set, position left alone.
-    position = 9;
-    EXPECT_EQ(getAString(L"abc", position, count, end), L"");
-    EXPECT_EQ(position, 9u);
-    EXPECT_EQ(end, 1);
-    position = 0;
-    count = 0;
-    end = 0;
-    EXPECT_EQ(getAString(L"", position, count, end), L"");
-    EXPECT_EQ(end, 1);
-    EXPECT_EQ(count, 0u);
+    // Empty tokens are left to the caller; past the end the position stays.
+    const struct {
+        const wchar_t* source;
+        unsigned int position, count;
+        const wchar_t* token;
+        unsigned int positionAfter, countAfter;
+        int end;
+    } steps[] = {{L"a;b", 0, 0, L"a", 2, 1, 0},
+                 {L"a;b", 2, 1, L"b", 0, 2, 1},
+                 {L"a;;c", 2, 1, L"", 2, 1, 0},
+                 {L"abc", 9, 1, L"", 9, 1, 1},
+                 {L"", 0, 0, L"", 0, 0, 1}};
+    for (const auto& s : steps) {
+        SCOPED_TRACE(testing::Message() << s.position << " in " << s.source);
+        unsigned int position = s.position, count = s.count;
+        int end = 0;
+        EXPECT_EQ(getAString(s.source, position, count, end), s.token);
+        EXPECT_EQ(position, s.positionAfter);
+        EXPECT_EQ(count, s.countAfter);
+        EXPECT_EQ(end, s.end);
+    }
 }
 
 // ---- the bounded reader ----
@@ -301,31 +258,26 @@ TEST(FieldReader, ReadsFieldsInOrderAndStopsExactlyAtTheEnd) {
     EXPECT_EQ(r.Cursor(), r.End());
 }
 
-TEST(FieldReader, PrefixThatIsNotANumberReadsAsLengthZero) {
-    const Bytes b = packedChars(
-        L"abcde"
-        L"00002hi");
+TEST(FieldReader, PrefixThatIsNotALengthReadsAsLengthZero) {
+    const Bytes b = packedChars(L"abcde00002hi");
     XQFieldReader r(b.data(), b.size());
     EXPECT_EQ(r.ReadString(), L"");
     EXPECT_EQ(r.Cursor(), 20u);
     EXPECT_EQ(r.ReadString(), L"hi");
     EXPECT_FALSE(r.Overrun());
-    // The unchecked form behaves the same.
+    const Bytes negative = packedChars(L"-0003abc");
+    XQFieldReader n(negative.data(), negative.size());
+    EXPECT_EQ(n.ReadNumberLong(), 0);
+    EXPECT_EQ(n.Cursor(), 20u);
+    // The unchecked forms behave the same.
     unsigned long cursor = 0;
     XQSTRING out = L"x";
     GetStringDataFromBuffer(b.data(), &cursor, out);
     EXPECT_EQ(out, L"");
     EXPECT_EQ(cursor, 20u);
-}
-
-TEST(FieldReader, NegativePrefixReadsAsLengthZero) {
-    const Bytes b = packedChars(L"-0003abc");
-    XQFieldReader r(b.data(), b.size());
-    EXPECT_EQ(r.ReadNumberLong(), 0);
-    EXPECT_EQ(r.Cursor(), 20u);
-    unsigned long cursor = 0;
+    cursor = 0;
     long value = 7;
-    GetNumberDataFromBufferLong(b.data(), &cursor, &value);
+    GetNumberDataFromBufferLong(negative.data(), &cursor, &value);
     EXPECT_EQ(value, 0);
     EXPECT_EQ(cursor, 20u);
 }
@@ -360,18 +312,6 @@ TEST(FieldReader, CursorBeyondTheEndStartsInTheOverrunState) {
     EXPECT_TRUE(r.Overrun());
     EXPECT_EQ(r.Cursor(), b.size());
     EXPECT_EQ(r.ReadNumberLong(), 0);
-}
-
-TEST(FieldReader, ReadsAtAnyAlignment) {
-    const std::wstring text = fieldsText({L"\u4e2dx", L"77"});
-    std::vector<unsigned char> storage(text.size() * 4 + 3);
-    unsigned char* odd = storage.data() + 1;
-    std::memcpy(odd, text.data(), text.size() * 4);
-    XQFieldReader r(odd, text.size() * 4);
-    EXPECT_EQ(r.ReadString(), L"\u4e2dx");
-    EXPECT_EQ(r.ReadNumberLong(), 77);
-    EXPECT_FALSE(r.Overrun());
-    EXPECT_EQ(GetStringData(odd + 20, 2), L"\u4e2dx");
 }
 
 TEST(FieldReader, FixedWidthHeadItems) {

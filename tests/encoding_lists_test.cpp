@@ -1,211 +1,177 @@
-// Exact wire fields of every list record and of the list encodings.
+// The list encodings: exact wire fields of every record kind; random lists of
+// every kind round-trip with written size == computed size; every truncation
+// of a valid encoding and every bad count reads safely, without allocating
+// for counts the bytes cannot hold.
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <cwchar>
+#include <new>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
+#include "ListKindCodecs.h"
+#include "messages/ListCodec.h"
 #include "messages/ListEncoding.h"
 #include "messages/ListEncodingBO.h"
 #include "support/EncodingTestUtil.h"
 
+// Counts the bytes this program allocates, to check that a huge count in the
+// input does not turn into a huge allocation.
+namespace {
+std::atomic<unsigned long> gAllocatedBytes{0};
+}
+
+void* operator new(std::size_t n) {
+    gAllocatedBytes.fetch_add(n, std::memory_order_relaxed);
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+// The replaced operators pair malloc with free; once GCC inlines them it
+// takes the pair for a mismatch.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+#pragma GCC diagnostic pop
+
 namespace {
 
-typedef std::vector<std::wstring> Fields;
+using listcodec::Codec;
 
-// Writes a list with its writer into a buffer of its computed size (plus
-// slack that must stay untouched) and returns the written bytes.
-template <class List, class Size, class Write>
-Bytes encode(const List& list, Size size, Write write, bool exactSize = true) {
-    const unsigned long computed = size(list);
+// Records without operator== (table names) are compared through their bytes alone.
+template <class T, class = void>
+struct HasEqual : std::false_type {};
+template <class T>
+struct HasEqual<T, std::void_t<decltype(std::declval<const T&>() == std::declval<const T&>())>>
+    : std::true_type {};
+
+template <class List>
+bool keysEqual(const List& a, const List& b) {
+    if constexpr (HasEqual<typename List::value_type>::value) {
+        return a == b;
+    } else {
+        return a.size() == b.size();
+    }
+}
+
+// Writes a list into a buffer of its computed size plus slack that must stay
+// untouched; the written bytes.
+template <class List>
+Bytes encode(const Codec<List>& codec, const List& list) {
+    const unsigned long computed = codec.size(list);
     Bytes buffer(computed + 16, 0xEE);
     unsigned long cursor = 0;
-    write(list, buffer.data(), &cursor);
-    if (exactSize) {
-        EXPECT_EQ(cursor, computed);
-    }
-    EXPECT_LE(cursor, computed);
-    for (unsigned long i = computed; i < buffer.size(); ++i) {
-        EXPECT_EQ(buffer[i], 0xEE);
-    }
+    codec.write(list, buffer.data(), &cursor);
+    EXPECT_EQ(cursor + codec.slackPerElement * list.size(), computed) << codec.name;
+    for (unsigned long i = computed; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], 0xEE) << i;
     buffer.resize(cursor);
     return buffer;
 }
 
-std::wstring n(int i) {
-    return std::to_wstring(i);
+// The wire text of a list, through the codec of its kind.
+template <class List>
+std::wstring wire(const List& list) {
+    std::wstring text;
+    listcodec::forEachListKind([&](unsigned, const auto& codec) {
+        if constexpr (std::is_same<typename std::decay_t<decltype(codec)>::ListType, List>::value)
+            text = wireText(encode(codec, list));
+    });
+    return text;
 }
 
-TEST(ListEncoding, EmptyListIsTheSingleField0) {
-    const Bytes b = encode(XQColAttrDataList(), CalculateColAttrListSize, CopyColAttrListToBuffer);
-    EXPECT_EQ(wireText(b), L"000010");
-    EXPECT_EQ(b.size(), 24u);
-    EXPECT_EQ(CalculateBONodeListSize(XQBONodeList()), 24u);
-    EXPECT_EQ(CalculateResultSetSize(XQResultSetDataList()), 24u);
-    EXPECT_EQ(CalculateCaptureSchemaListSize(XQCaptureSchemaList()), 24u);
-}
-
-TEST(ListEncoding, AttributeDataWireOrderMovesNumber2) {
-    XQAttributeData a;
-    a.Text1 = L"t1";
-    a.Text2 = L"t2";
-    a.Text3 = L"t3";
-    a.Number1 = 1;
-    a.Number2 = 2;
-    a.Number3 = 3;
-    a.Number4 = 4;
-    a.Number5 = 5;
-    a.Number6 = 6;
-    a.Text4 = L"t4";
-    a.Number7 = 7;
-    const XQAttributeDataList list{a};
-    const Bytes b = encode(list, CalculateDataListSize, CopyDataListToBuffer);
-    EXPECT_EQ(wireText(b), fieldsText({L"1", L"t1", L"t2", L"t3", L"1", L"3", L"4", L"5", L"2",
-                                       L"6", L"t4", L"7"}));
-    // 20 + 4 + 220 + 4 x (8 text + 7 number characters)
-    EXPECT_EQ(b.size(), 20u + 4 + 220 + 4 * 15);
-    XQAttributeDataList back;
-    unsigned long cursor = 0;
-    GetDataListFromBuffer(back, b.data(), &cursor);
-    ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(cursor, b.size());
-    EXPECT_EQ(back[0], a);
-    EXPECT_EQ(back[0].Number2, 2);
-    EXPECT_EQ(back[0].Number3, 3);
-    EXPECT_EQ(back[0].Number5, 5);
-    EXPECT_EQ(back[0].Number6, 6);
-}
-
-TEST(ListEncoding, FlatRecordsTravelInDeclarationOrder) {
-    XQPrimaryKeyData pk;
-    pk.Text1 = L"a";
-    pk.Text2 = L"b";
-    pk.Text3 = L"c";
-    pk.Text4 = L"d";
-    pk.Text5 = L"e";
-    pk.Text6 = L"f";
-    pk.Text7 = L"g";
-    pk.Number1 = -8;
-    pk.Text8 = L"h";
-    EXPECT_EQ(wireFields(encode(XQPrimaryKeyDataList{pk}, CalculatePrimaryKeyListSize,
-                                CopyPrimaryKeyListToBuffer)),
-              (Fields{L"1", L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"-8", L"h"}));
-
-    XQForeignKeyData fk;
-    std::wstring* fkTexts[] = {&fk.Text1,  &fk.Text2,  &fk.Text3,  &fk.Text4,  &fk.Text5,
-                               &fk.Text6,  &fk.Text7,  &fk.Text8,  &fk.Text9,  &fk.Text10,
-                               &fk.Text11, &fk.Text12, &fk.Text13, &fk.Text14, &fk.Text15,
-                               &fk.Text16, &fk.Text17, &fk.Text18};
-    for (int i = 0; i < 18; ++i) *fkTexts[i] = L"T" + n(i + 1);
-    fk.Number1 = 99;
-    Fields fkWire{L"1"};
-    for (int i = 1; i <= 14; ++i) fkWire.push_back(L"T" + n(i));
-    fkWire.push_back(L"99");
-    for (int i = 15; i <= 18; ++i) fkWire.push_back(L"T" + n(i));
-    const Bytes fkBytes =
-        encode(XQForeignKeyDataList{fk}, CalculateForeignKeyListSize, CopyForeignKeyListToBuffer);
-    EXPECT_EQ(wireFields(fkBytes), fkWire);
-    EXPECT_EQ(fkBytes.size(), 24u + 380 + 4 * (9 * 2 + 9 * 3 + 2));
-
-    XQTableNameData t;
-    t.Text1 = L"a";
-    t.Text2 = L"b";
-    t.Text3 = L"c";
-    t.Text4 = L"d";
-    t.Number1 = 5;
-    t.Text5 = L"e";
-    EXPECT_EQ(
-        wireFields(encode(XQTableNameDataList{t}, CalculateTableListSize, CopyTableListToBuffer)),
-        (Fields{L"1", L"a", L"b", L"c", L"d", L"5", L"e"}));
-
-    XQDPTableNameData d;
-    d.Text1 = L"a";
-    d.Text2 = L"b";
-    d.Number1 = 1;
-    d.Text3 = L"c";
-    d.Text4 = L"d";
-    d.Text5 = L"e";
-    d.Number2 = 2;
-    d.Text6 = L"f";
-    d.Text7 = L"g";
-    d.Text8 = L"h";
-    EXPECT_EQ(wireFields(encode(XQDPTableNameDataList{d}, CalculateDPTableListSize,
-                                CopyDPTableListToBuffer)),
-              (Fields{L"1", L"a", L"b", L"1", L"c", L"d", L"e", L"2", L"f", L"g", L"h"}));
-
-    XQColAttrData c;
-    c.Text1 = L"col";
-    c.Number1 = 12;
-    c.Number2 = -3;
-    EXPECT_EQ(wireText(encode(XQColAttrDataList{c, c}, CalculateColAttrListSize,
-                              CopyColAttrListToBuffer)),
-              fieldsText({L"2", L"col", L"12", L"-3", L"col", L"12", L"-3"}));
-
-    XQCfgParm p;
-    p.Text1 = L"a";
-    p.Text2 = L"b";
-    p.Text3 = L"c";
-    p.Text4 = L"d";
-    p.Number1 = 4;
-    EXPECT_EQ(
-        wireFields(encode(XQCfgParmList{p}, CalculateCfgParmListSize, CopyCfgParmListToBuffer)),
-        (Fields{L"1", L"a", L"b", L"c", L"d", L"4"}));
-
-    XQLPZData z;
-    z.Text1 = L"imp";
-    z.Number1 = 1;
-    z.Number2 = 2;
-    z.Text2 = L"x";
-    EXPECT_EQ(
-        wireFields(encode(XQLPZDataList{z}, CalculateLPZDataListSize, CopyLPZDataListToBuffer)),
-        (Fields{L"1", L"imp", L"1", L"2", L"x"}));
-
-    XQRfcFieldDesc f;
-    f.Number1 = 1;
-    f.Number2 = 2;
-    f.Number3 = 3;
-    f.Number4 = 4;
-    f.Number5 = 5;
-    f.Text1 = L"a";
-    f.Text2 = L"b";
-    f.Number6 = 6;
-    EXPECT_EQ(wireFields(encode(XQRfcFieldDescList{f}, CalculateRfcFieldDescListSize,
-                                CopyRfcFieldDescListToBuffer)),
-              (Fields{L"1", L"1", L"2", L"3", L"4", L"5", L"a", L"b", L"6"}));
+// Records are written member by member in declaration order; the wire order
+// differs where a number or a nested list moves.
+TEST(ListEncoding, EveryRecordKindsWireOrder) {
+    const XQRfcFieldDesc rfc{1, 2, 3, 4, 5, L"a", L"b", 6};
+    const XQBOBapi bapi{{}, L"D", L"E", L"F", 7, L"G", L"H", L"I"};
+    const struct {
+        const char* kind;
+        std::wstring wire;
+        std::vector<std::wstring> fields;
+    } cases[] = {
+        {"empty", wire(XQColAttrDataList()), {L"0"}},
+        {"primary key",
+         wire(XQPrimaryKeyDataList{{L"a", L"b", L"c", L"d", L"e", L"f", L"g", -8, L"h"}}),
+         {L"1", L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"-8", L"h"}},
+        {"foreign key",
+         wire(XQForeignKeyDataList{{L"T1", L"T2", L"T3", L"T4", L"T5", L"T6", L"T7", L"T8", L"T9",
+                                    L"T10", L"T11", L"T12", L"T13", L"T14", 99, L"T15", L"T16",
+                                    L"T17", L"T18"}}),
+         {L"1",   L"T1",  L"T2",  L"T3",  L"T4",  L"T5", L"T6",  L"T7",  L"T8",  L"T9",
+          L"T10", L"T11", L"T12", L"T13", L"T14", L"99", L"T15", L"T16", L"T17", L"T18"}},
+        {"attribute: Number2 moves",
+         wire(XQAttributeDataList{{L"t1", L"t2", L"t3", 1, 2, 3, 4, 5, 6, L"t4", 7}}),
+         {L"1", L"t1", L"t2", L"t3", L"1", L"3", L"4", L"5", L"2", L"6", L"t4", L"7"}},
+        {"table",
+         wire(XQTableNameDataList{{L"a", L"b", L"c", L"d", 5, L"e"}}),
+         {L"1", L"a", L"b", L"c", L"d", L"5", L"e"}},
+        {"DP table",
+         wire(XQDPTableNameDataList{{L"a", L"b", 1, L"c", L"d", L"e", 2, L"f", L"g", L"h"}}),
+         {L"1", L"a", L"b", L"1", L"c", L"d", L"e", L"2", L"f", L"g", L"h"}},
+        {"column attributes",
+         wire(XQColAttrDataList{{L"col", 12, -3}, {L"col", 12, -3}}),
+         {L"2", L"col", L"12", L"-3", L"col", L"12", L"-3"}},
+        {"configuration",
+         wire(XQCfgParmList{{L"a", L"b", L"c", L"d", 4}}),
+         {L"1", L"a", L"b", L"c", L"d", L"4"}},
+        {"LPZ", wire(XQLPZDataList{{L"imp", 1, 2, L"x"}}), {L"1", L"imp", L"1", L"2", L"x"}},
+        {"RFC field",
+         wire(XQRfcFieldDescList{rfc}),
+         {L"1", L"1", L"2", L"3", L"4", L"5", L"a", L"b", L"6"}},
+        // Nested lists are written in place, after the record's own fields.
+        {"RFC structure",
+         wire(XQRfcStElemDescList{{{rfc}, L"s1", L"s2"}}),
+         {L"1", L"s1", L"s2", L"1", L"1", L"2", L"3", L"4", L"5", L"a", L"b", L"6"}},
+        {"BAPI parameter",
+         wire(XQBapiParamList{
+             {{}, {XQRfcStElemDesc()}, L"a", L"b", L"c", 1, 2, 3, 4, L"d", L"e", L"f", L"g"}}),
+         {L"1", L"a", L"b", L"c", L"1", L"2", L"3", L"4", L"d", L"e", L"f", L"g", L"0", L"1", L"",
+          L"", L"0"}},
+        {"BO BAPI",
+         wire(XQBOBapiList{{{XQBapiParam()}, L"a", L"b", L"c", 1, L"d", L"e", L"f"}}),
+         {L"1", L"a", L"b", L"c", L"1", L"d", L"e", L"f", L"1", L"",  L"",
+          L"",  L"0", L"0", L"0", L"0", L"",  L"",  L"",  L"",  L"0", L"0"}},
+        {"BO node",
+         wire(XQBONodeList{{{}, {bapi}, L"A", L"B", L"C"}}),
+         {L"1", L"A", L"B", L"C", L"0", L"1", L"D", L"E", L"F", L"7", L"G", L"H", L"I", L"0"}},
+        {"BO node, empty lists",
+         wire(XQBONodeList{{{}, {}, L"x", L"", L""}}),
+         {L"1", L"x", L"", L"", L"0", L"0"}},
+        {"BO name",
+         wire(XQBONameList{{{L"X", L"Y"}, L"A", L"B"}}),
+         {L"1", L"A", L"B", L"2", L"X", L"Y"}},
+        {"result set: column count, then row by row",
+         wire(XQResultSetDataList{{L"a", L"b", L"c"}, {L"d", L"", L"\u00e9f"}}),
+         {L"3", L"a", L"b", L"c", L"d", L"", L"\u00e9f"}},
+        {"ragged rows: the first row's width",
+         wire(XQResultSetDataList{{L"a", L"b"}, {L"c"}, {L"d", L"e", L"extra"}}),
+         {L"2", L"a", L"b", L"c", L"", L"d", L"e"}},
+        {"rows without values", wire(XQResultSetDataList(3)), {L"0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        EXPECT_EQ(c.wire, fieldsText(c.fields));
+    }
 }
 
 TEST(ListEncoding, CaptureSchemaSizeIsAnUpperBound) {
     const XQCaptureSchemaList list{L"ABC", L"DEF"};
     EXPECT_EQ(CalculateCaptureSchemaListSize(list), 448u);
-    const Bytes b =
-        encode(list, CalculateCaptureSchemaListSize, CopyCaptureSchemaListToBuffer, false);
-    EXPECT_EQ(b.size(), 88u);
-    EXPECT_EQ(wireText(b), fieldsText({L"2", L"ABC", L"DEF"}));
-    XQCaptureSchemaList back{L"old"};
-    unsigned long cursor = 0;
-    GetCaptureSchemaListFromBuffer(back, b.data(), &cursor);
-    EXPECT_EQ(back, list);
-    EXPECT_EQ(cursor, 88u);
-}
-
-TEST(ListEncoding, ResultSetWritesColumnCountThenValuesRowByRow) {
-    const XQResultSetDataList rows{XQResultSetData{L"a", L"b", L"c"},
-                                   XQResultSetData{L"d", L"", L"\u00e9f"}};
-    const Bytes b = encode(rows, CalculateResultSetSize, CopyResultSetToBuffer);
-    EXPECT_EQ(wireText(b), fieldsText({L"3", L"a", L"b", L"c", L"d", L"", L"\u00e9f"}));
-    EXPECT_EQ(b.size(), 24u + 6 * 20 + 4 * 6);
-    EXPECT_EQ(rows[1].Size(), 3u);
-    XQResultSetDataList back{XQResultSetData{L"x"}};
-    XQFieldReader reader(b.data(), b.size());
-    GetResultSetFromBuffer(back, reader, 2);
-    EXPECT_EQ(back, rows);
-    EXPECT_EQ(reader.Cursor(), b.size());
-    EXPECT_FALSE(reader.Overrun());
+    EXPECT_EQ(wire(list), fieldsText({L"2", L"ABC", L"DEF"}));
 }
 
 TEST(ListEncoding, ResultSetRowCountComesFromTheCaller) {
     const XQResultSetDataList rows{XQResultSetData{L"a", L"b"}, XQResultSetData{L"c", L"d"}};
-    const Bytes b = encode(rows, CalculateResultSetSize, CopyResultSetToBuffer);
+    const Bytes b = packedChars(wire(rows));
     // Fewer rows announced: the rest is left for the fields that follow.
     XQResultSetDataList one;
     unsigned long cursor = 0;
@@ -218,179 +184,234 @@ TEST(ListEncoding, ResultSetRowCountComesFromTheCaller) {
     GetResultSetFromBuffer(three, reader, 3);
     EXPECT_TRUE(three.empty());
     EXPECT_TRUE(reader.Overrun());
-    // Rows without values: only the column count 0 travels.
-    const XQResultSetDataList empties(3);
-    const Bytes e = encode(empties, CalculateResultSetSize, CopyResultSetToBuffer);
-    EXPECT_EQ(wireText(e), L"000010");
-    XQResultSetDataList back;
-    XQFieldReader er(e.data(), e.size());
-    GetResultSetFromBuffer(back, er, 3);
-    EXPECT_EQ(back, empties);
-    EXPECT_FALSE(er.Overrun());
 }
 
-TEST(ListEncoding, RaggedResultSetRowsAreWrittenToTheFirstRowsWidth) {
-    const XQResultSetDataList rows{XQResultSetData{L"a", L"b"}, XQResultSetData{L"c"},
-                                   XQResultSetData{L"d", L"e", L"extra"}};
-    const Bytes b = encode(rows, CalculateResultSetSize, CopyResultSetToBuffer);
-    EXPECT_EQ(wireText(b), fieldsText({L"2", L"a", L"b", L"c", L"", L"d", L"e"}));
-}
-
-XQBOBapi bapi(const std::wstring& t1, const std::wstring& t2, const std::wstring& t3, int n1,
-              const std::wstring& t4, const std::wstring& t5, const std::wstring& t6) {
-    XQBOBapi b;
-    b.Text1 = t1;
-    b.Text2 = t2;
-    b.Text3 = t3;
-    b.Number1 = n1;
-    b.Text4 = t4;
-    b.Text5 = t5;
-    b.Text6 = t6;
-    return b;
-}
-
-TEST(ListEncodingBO, WorkedBusinessObjectExample) {
-    XQBONode node;
-    node.Text1 = L"A";
-    node.Text2 = L"B";
-    node.Text3 = L"C";
-    node.BOBapiList.push_back(bapi(L"D", L"E", L"F", 7, L"G", L"H", L"I"));
-    const XQBONodeList list{node};
-    const Bytes b = encode(list, CalculateBONodeListSize, CopyBONodeListToBuffer);
-    EXPECT_EQ(wireText(b), fieldsText({L"1", L"A", L"B", L"C", L"0", L"1", L"D", L"E", L"F", L"7",
-                                       L"G", L"H", L"I", L"0"}));
-    XQBONodeList back;
-    unsigned long cursor = 0;
-    GetBONodeListFromBuffer(back, b.data(), &cursor);
-    ASSERT_EQ(back, list);
-    ASSERT_EQ(back[0].BOBapiList, list[0].BOBapiList);
-    EXPECT_TRUE(back[0].BapiParamList.empty());
-    EXPECT_EQ(back[0].BOBapiList[0].Text3, L"F");
-    EXPECT_EQ(cursor, b.size());
-}
-
-TEST(ListEncodingBO, NodeWithEmptyNestedListsAddsTwoZeroFields) {
-    XQBONode node;
-    node.Text1 = L"x";
-    const Bytes b = encode(XQBONodeList{node}, CalculateBONodeListSize, CopyBONodeListToBuffer);
-    EXPECT_EQ(wireFields(b), (Fields{L"1", L"x", L"", L"", L"0", L"0"}));
-}
-
-TEST(ListEncodingBO, BONameWritesItsStringsInPlace) {
-    XQBOName name;
-    name.Text1 = L"A";
-    name.Text2 = L"B";
-    name.StringList = {L"X", L"Y"};
-    const XQBONameList list{name};
-    const Bytes b = encode(list, CalculateBONameListSize, CopyBONameListToBuffer);
-    EXPECT_EQ(wireText(b), fieldsText({L"1", L"A", L"B", L"2", L"X", L"Y"}));
-    // 20 + 4 + 60 + 4 x (2 + 1) + 2 x 24
-    EXPECT_EQ(b.size(), 20u + 4 + 60 + 12 + 48);
-    XQBONameList back;
-    unsigned long cursor = 0;
-    GetBONameListFromBuffer(back, b.data(), &cursor);
-    ASSERT_EQ(back, list);
-    EXPECT_EQ(back[0].StringList, name.StringList);
-}
-
-XQRfcFieldDesc field(int n1, const std::wstring& t1) {
-    XQRfcFieldDesc f;
-    f.Number1 = n1;
-    f.Number2 = n1 + 1;
-    f.Number6 = -n1;
-    f.Text1 = t1;
-    f.Text2 = t1 + L"2";
-    return f;
-}
-
-// Deeper trees, and reads that replace what the target held, are walked by
-// the property test over random lists of every kind.
-TEST(ListEncodingBO, NestedRecordsWireOrder) {
-    XQRfcStElemDesc e;
-    e.Text1 = L"s1";
-    e.Text2 = L"s2";
-    e.RfcFieldDescList = {field(1, L"f")};
-    EXPECT_EQ(wireFields(encode(XQRfcStElemDescList{e}, CalculateRfcStElemDescListSize,
-                                CopyRfcStElemDescListToBuffer)),
-              (Fields{L"1", L"s1", L"s2", L"1", L"1", L"2", L"0", L"0", L"0", L"f", L"f2", L"-1"}));
-
-    XQBapiParam p;
-    p.Text1 = L"a";
-    p.Text2 = L"b";
-    p.Text3 = L"c";
-    p.Number1 = 1;
-    p.Number2 = 2;
-    p.Number3 = 3;
-    p.Number4 = 4;
-    p.Text4 = L"d";
-    p.Text5 = L"e";
-    p.Text6 = L"f";
-    p.Text7 = L"g";
-    p.RfcStElemDescList = {XQRfcStElemDesc()};
-    EXPECT_EQ(wireFields(encode(XQBapiParamList{p}, CalculateBapiParamListSize,
-                                CopyBapiParamListToBuffer)),
-              (Fields{L"1", L"a", L"b", L"c", L"1", L"2", L"3", L"4", L"d", L"e", L"f", L"g", L"0",
-                      L"1", L"", L"", L"0"}));
-
-    XQBOBapi b = bapi(L"a", L"b", L"c", 1, L"d", L"e", L"f");
-    b.BapiParamList = {XQBapiParam()};
-    EXPECT_EQ(wireFields(encode(XQBOBapiList{b}, CalculateBOBapiListSize, CopyBOBapiListToBuffer)),
-              (Fields{L"1", L"a", L"b", L"c", L"1", L"d", L"e", L"f", L"1", L"",  L"",
-                      L"",  L"0", L"0", L"0", L"0", L"",  L"",  L"",  L"",  L"0", L"0"}));
+// Each record kind's key members, and members that are not: a change to the
+// former makes records unequal, to the latter not.
+template <class T, class NotKey, class Key>
+void expectKeyMembers(NotKey notKey, Key key) {
+    T a, b, c;
+    notKey(b);
+    key(c);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
 }
 
 TEST(ListRecords, EqualityComparesTheKeyMembersOnly) {
-    XQAttributeData a, b;
-    a.Number2 = 5;  // not a key member
-    EXPECT_EQ(a, b);
-    b.Number7 = 1;
-    EXPECT_NE(a, b);
-
-    XQPrimaryKeyData p, q;
-    p.Text1 = L"x";
-    p.Number1 = 3;
-    EXPECT_EQ(p, q);
-    q.Text8 = L"k";
-    EXPECT_NE(p, q);
-
-    XQForeignKeyData f, g;
-    f.Text10 = L"x";
-    EXPECT_EQ(f, g);
-    g.Text17 = L"k";
-    EXPECT_NE(f, g);
-
-    XQBOBapi b1, b2;
-    b1.Text3 = L"x";
-    b1.BapiParamList.resize(2);
-    EXPECT_EQ(b1, b2);
-    b2.Number1 = 1;
-    EXPECT_NE(b1, b2);
-
-    XQBapiParam p1, p2;
-    p1.Text5 = L"x";
-    EXPECT_EQ(p1, p2);
-    p2.Number4 = 1;
-    EXPECT_NE(p1, p2);
-
-    XQRfcFieldDesc r1, r2;
-    r1.Number3 = 9;
-    r1.Text2 = L"x";
-    EXPECT_EQ(r1, r2);
-    r2.Number2 = 1;
-    EXPECT_NE(r1, r2);
-
-    XQLPZData l1, l2;
-    l2.Number2 = 1;
-    EXPECT_NE(l1, l2);
-
-    XQCfgParm c1, c2;
-    c2.Number1 = 1;
-    EXPECT_NE(c1, c2);
-
-    XQResultSetData row{L"a", L"b"};
+    expectKeyMembers<XQAttributeData>([](auto& r) { r.Number2 = 5; },
+                                      [](auto& r) { r.Number7 = 1; });
+    expectKeyMembers<XQPrimaryKeyData>([](auto& r) { r.Number1 = 3; },
+                                       [](auto& r) { r.Text8 = L"k"; });
+    expectKeyMembers<XQForeignKeyData>([](auto& r) { r.Text10 = L"x"; },
+                                       [](auto& r) { r.Text17 = L"k"; });
+    expectKeyMembers<XQBOBapi>([](auto& r) { r.BapiParamList.resize(2); },
+                               [](auto& r) { r.Number1 = 1; });
+    expectKeyMembers<XQBapiParam>([](auto& r) { r.Text5 = L"x"; }, [](auto& r) { r.Number4 = 1; });
+    expectKeyMembers<XQRfcFieldDesc>([](auto& r) { r.Text2 = L"x"; },
+                                     [](auto& r) { r.Number2 = 1; });
+    expectKeyMembers<XQLPZData>([](auto&) {}, [](auto& r) { r.Number2 = 1; });
+    expectKeyMembers<XQCfgParm>([](auto&) {}, [](auto& r) { r.Number1 = 1; });
+    const XQResultSetData row{L"a", L"b"};
     EXPECT_EQ(row, (XQResultSetData{L"a", L"b"}));
     EXPECT_NE(row, (XQResultSetData{L"a"}));
     EXPECT_EQ(row.Size(), 2u);
+}
+
+template <class List>
+void checkRoundTrips(const Codec<List>& codec, unsigned seed) {
+    RandomValues random(seed);
+    for (int i = 0; i < 150; ++i) {
+        const List list = randomList<List>(random, 6);
+        const Bytes bytes = encode(codec, list);
+        const long rows = static_cast<long>(list.size());
+
+        List back = randomList<List>(random, 3);  // replaced by the read
+        XQFieldReader reader(bytes.data(), bytes.size());
+        codec.read(back, reader, rows);
+        ASSERT_FALSE(reader.Overrun()) << codec.name << " case " << i;
+        ASSERT_EQ(reader.Cursor(), bytes.size()) << codec.name;
+        ASSERT_TRUE(keysEqual(back, list)) << codec.name << " case " << i;
+        // Every member, not only the compared keys, came back.
+        ASSERT_EQ(encode(codec, back), bytes) << codec.name << " case " << i;
+
+        List raw = randomList<List>(random, 3);
+        unsigned long cursor = 0;
+        codec.readRaw(raw, bytes.data(), &cursor, rows);
+        ASSERT_EQ(cursor, bytes.size()) << codec.name;
+        ASSERT_EQ(encode(codec, raw), bytes) << codec.name;
+    }
+}
+
+template <class List>
+void checkTruncations(const Codec<List>& codec, unsigned seed) {
+    RandomValues random(seed);
+    for (int i = 0; i < 12; ++i) {
+        const List list = randomList<List>(random, 3, 2);
+        const Bytes bytes = encode(codec, list);
+        for (unsigned long cut = 0; cut < bytes.size(); ++cut) {
+            const Bytes part(bytes.begin(),
+                             bytes.begin() + cut);  // exactly sized: ASan sees any overread
+            List back = randomList<List>(random, 1, 1);
+            XQFieldReader reader(part.data(), part.size());
+            codec.read(back, reader, static_cast<long>(list.size()));
+            ASSERT_TRUE(reader.Overrun()) << codec.name << " cut " << cut;
+            ASSERT_EQ(reader.Cursor(), cut & ~3UL) << codec.name;
+            ASSERT_TRUE(back.empty()) << codec.name << " cut " << cut;
+        }
+    }
+}
+
+// A count the bytes cannot hold: empty list, reader at its end, and no
+// allocation worth mentioning.
+template <class List>
+void checkHugeCounts(const Codec<List>& codec) {
+    for (const wchar_t* count :
+         {L"2000000000", L"-1", L"4294967295", L"99999999999999999999", L"1000"}) {
+        const Bytes bytes = packedChars(fieldsText({count, L"a", L"b", L"c", L"1", L"2", L"3"}));
+        RandomValues seeded(7);
+        List back = randomList<List>(seeded, 2);
+        XQFieldReader reader(bytes.data(), bytes.size());
+        const unsigned long before = gAllocatedBytes.load();
+        codec.read(back, reader, 5);
+        const unsigned long allocated = gAllocatedBytes.load() - before;
+        EXPECT_LT(allocated, 16384u)
+            << codec.name << " count " << std::string(count, count + std::wcslen(count));
+        EXPECT_TRUE(back.empty()) << codec.name;
+        EXPECT_TRUE(reader.Overrun()) << codec.name;
+        EXPECT_EQ(reader.Cursor(), bytes.size()) << codec.name;
+    }
+}
+
+// Fields mixed with junk: whatever is read, the reader stays inside.
+template <class List>
+void checkJunk(const Codec<List>& codec, unsigned seed) {
+    RandomValues random(seed);
+    for (int i = 0; i < 300; ++i) {
+        std::wstring text;
+        const unsigned parts = random.below(30);
+        for (unsigned p = 0; p < parts; ++p) {
+            switch (random.below(5)) {
+                case 0:
+                    text += fieldsText({std::to_wstring(random.below(4))});
+                    break;
+                case 1:
+                    text += fieldsText({random.text(6)});
+                    break;
+                case 2:
+                    text += fieldsText({std::to_wstring(random.number())});
+                    break;
+                case 3:
+                    text += std::to_wstring(random.below(100000));
+                    break;
+                default:
+                    text += random.text(8);
+                    break;
+            }
+        }
+        const Bytes bytes = packedChars(text);
+        List back;
+        XQFieldReader reader(bytes.data(), bytes.size());
+        codec.read(back, reader, random.below(4));
+        ASSERT_LE(reader.Cursor(), reader.End());
+        if (reader.Overrun()) {
+            ASSERT_TRUE(back.empty());
+        } else {
+            // What was read is consistent: it encodes to what a reader takes again.
+            const Bytes again = encode(codec, back);
+            List twice;
+            XQFieldReader r2(again.data(), again.size());
+            codec.read(twice, r2, static_cast<long>(back.size()));
+            ASSERT_FALSE(r2.Overrun());
+            ASSERT_EQ(encode(codec, twice), again);
+        }
+    }
+}
+
+template <class Check>
+void forEveryKind(Check check) {
+    listcodec::forEachListKind([&](unsigned, const auto& codec) { check(codec); });
+}
+
+TEST(ListEncodingProperty, RandomListsOfEveryKindRoundTrip) {
+    unsigned seed = 100;
+    forEveryKind([&](const auto& codec) { checkRoundTrips(codec, ++seed); });
+}
+
+TEST(ListEncodingProperty, EveryTruncationReadsSafelyAsEmpty) {
+    unsigned seed = 200;
+    forEveryKind([&](const auto& codec) { checkTruncations(codec, ++seed); });
+}
+
+TEST(ListEncodingProperty, JunkReadsSafely) {
+    unsigned seed = 300;
+    forEveryKind([&](const auto& codec) { checkJunk(codec, ++seed); });
+}
+
+TEST(ListEncodingBadInput, CountsTheBytesCannotHoldReadAsEmptyWithoutAllocating) {
+    forEveryKind([](const auto& codec) { checkHugeCounts(codec); });
+}
+
+TEST(ListEncodingBadInput, NestedCountRunningPastTheEndEmptiesTheWholeList) {
+    // One node A, B, C whose parameter list announces 5 entries that are not there.
+    const Bytes node = packedChars(fieldsText({L"1", L"A", L"B", L"C", L"5", L"p"}));
+    XQBONodeList nodes(2);
+    XQFieldReader r(node.data(), node.size());
+    GetBONodeListFromBuffer(nodes, r);
+    EXPECT_TRUE(nodes.empty());
+    EXPECT_TRUE(r.Overrun());
+    EXPECT_EQ(r.Cursor(), node.size());
+
+    // A name whose string list announces more strings than follow.
+    const Bytes name = packedChars(fieldsText({L"1", L"A", L"B", L"3", L"X", L"Y"}));
+    XQBONameList names(1);
+    XQFieldReader rn(name.data(), name.size());
+    GetBONameListFromBuffer(names, rn);
+    EXPECT_TRUE(names.empty());
+    EXPECT_TRUE(rn.Overrun());
+
+    // The same through the bounded reader of a buffer that continues: the
+    // reader stops only where the buffer ends.
+    const Bytes longer = packedChars(fieldsText({L"1", L"A", L"B", L"2", L"X", L"Y", L"tail"}));
+    XQFieldReader rl(longer.data(), longer.size());
+    GetBONameListFromBuffer(names, rl);
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].StringList, (std::vector<XQSTRING>{L"X", L"Y"}));
+    EXPECT_EQ(rl.ReadString(), L"tail");
+}
+
+TEST(ListEncodingBadInput, ResultSetRowAndColumnCountsAreBounded) {
+    const Bytes three = packedChars(fieldsText({L"3", L"a", L"b", L"c"}));
+    struct Case {
+        const Bytes* bytes;
+        long rows;
+    };
+    const Bytes hugeColumns = packedChars(fieldsText({L"2000000000", L"a"}));
+    const Bytes noColumns = packedChars(fieldsText({L"0"}));
+    for (const Case& c : {Case{&three, 2000000000L}, Case{&hugeColumns, 1},
+                          Case{&noColumns, 2000000000L}, Case{&noColumns, XQ_MAX_EMPTY_ROWS + 1}}) {
+        XQResultSetDataList rows(1);
+        XQFieldReader reader(c.bytes->data(), c.bytes->size());
+        const unsigned long before = gAllocatedBytes.load();
+        GetResultSetFromBuffer(rows, reader, c.rows);
+        EXPECT_LT(gAllocatedBytes.load() - before, 16384u) << c.rows;
+        EXPECT_TRUE(rows.empty()) << c.rows;
+        EXPECT_TRUE(reader.Overrun()) << c.rows;
+    }
+    // Negative and zero row counts read no rows; the column count is consumed.
+    for (long rows : {0L, -1L, -2000000000L}) {
+        XQResultSetDataList list(2);
+        XQFieldReader reader(three.data(), three.size());
+        GetResultSetFromBuffer(list, reader, rows);
+        EXPECT_TRUE(list.empty());
+        EXPECT_FALSE(reader.Overrun());
+        EXPECT_EQ(reader.Cursor(), 24u);
+    }
+    // Rows without columns up to the limit are read.
+    XQResultSetDataList empties;
+    XQFieldReader reader(noColumns.data(), noColumns.size());
+    GetResultSetFromBuffer(empties, reader, XQ_MAX_EMPTY_ROWS);
+    EXPECT_EQ(empties.size(), static_cast<size_t>(XQ_MAX_EMPTY_ROWS));
+    EXPECT_FALSE(reader.Overrun());
 }
 
 }  // namespace
