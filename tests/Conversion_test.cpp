@@ -128,38 +128,31 @@ WideResult toWide(const std::vector<unsigned char>& in, int length, bool fast) {
     return r;
 }
 
-TEST_F(Conversion, AsciiMessageTravelsAsHalfTheBytesAndComesBack) {
-    const std::wstring text = L"XQBase    U     5 00005hello";
-    std::vector<wchar_t> buf = packed(text, 64);
-    const unsigned int length = 64 * 4;
-    for (bool fast : {true, false}) {
-        WideResult r = toUnicode(buf, length, fast);
-        ASSERT_EQ(r.code, 0) << "fast=" << fast;
-        EXPECT_EQ(r.bytes, ucs2Of(text, length)) << "fast=" << fast;
-
-        WideResult back = toWide(r.bytes, length, fast);
-        ASSERT_EQ(back.code, 0);
-        ASSERT_EQ(back.bytes.size(), 2u * length);
-        std::vector<wchar_t> expect = packed(text, 128);
-        EXPECT_EQ(0, std::memcmp(back.bytes.data(), expect.data(), back.bytes.size())) << "fast=" << fast;
-    }
-}
-
-TEST_F(Conversion, TextBeforeTheEyeCatcherIsDropped) {
-    const std::wstring text = L"aX QXQBase  rest";
-    std::vector<wchar_t> buf = packed(text, 32);
-    for (bool fast : {true, false}) {
-        WideResult r = toUnicode(buf, 128, fast);
-        ASSERT_EQ(r.code, 0);
-        EXPECT_EQ(r.bytes, ucs2Of(L"XQBase  rest", 128)) << "fast=" << fast;
-    }
-    // Without an eye catcher the text starts at 0; a NUL ends it.
-    std::vector<wchar_t> control = packed(L"STOP RECEIVING", 20);
-    control[16] = L'Z';
-    for (bool fast : {true, false}) {
-        WideResult r = toUnicode(control, 80, fast);
-        ASSERT_EQ(r.code, 0);
-        EXPECT_EQ(r.bytes, ucs2Of(L"STOP RECEIVING", 80)) << "fast=" << fast;
+TEST_F(Conversion, PackedTextTravelsAsHalfTheBytesAndComesBack) {
+    // Text before the eye catcher is dropped; without one the text starts at
+    // 0, and a NUL ends it.
+    const struct {
+        std::wstring text;
+        size_t chars;
+        std::wstring wire;
+    } cases[] = {
+        {L"XQBase    U     5 00005hello", 64, L"XQBase    U     5 00005hello"},
+        {L"aX QXQBase  rest", 32, L"XQBase  rest"},
+        {std::wstring(L"STOP RECEIVING\0\0Z", 17), 20, L"STOP RECEIVING"},
+    };
+    for (const auto& c : cases) {
+        const unsigned int length = static_cast<unsigned int>(c.chars * 4);
+        for (bool fast : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "fast=" << fast << " " << c.chars);
+            WideResult r = toUnicode(packed(c.text, c.chars), length, fast);
+            ASSERT_EQ(r.code, 0);
+            EXPECT_EQ(r.bytes, ucs2Of(c.wire, length));
+            WideResult back = toWide(r.bytes, static_cast<int>(length), fast);
+            ASSERT_EQ(back.code, 0);
+            ASSERT_EQ(back.bytes.size(), 2u * length);
+            EXPECT_EQ(0, std::memcmp(back.bytes.data(), packed(c.wire, 2 * c.chars).data(),
+                                     back.bytes.size()));
+        }
     }
 }
 

@@ -196,8 +196,10 @@ void compareWithWcstol(const std::wstring& s) {
 }
 
 void compareWithWcstol(unsigned seed) {
-    for (const wchar_t* s : {L"     12345", L"-17x9", L"+8", L"abc", L"- 5",
-                             L"99999999999999999999", L"-99999999999999999999"})
+    // Past LONG_MAX by overflowing the digits' value, and without.
+    for (const wchar_t* s :
+         {L"     12345", L"-17x9", L"+8", L"abc", L"- 5", L"99999999999999999999",
+          L"-99999999999999999999", L"9999999999999999999", L"-9999999999999999999"})
         compareWithWcstol(s);
     RandomValues random(seed);
     static const wchar_t kAlphabet[] = L"0123456789-+ \t\n\v\f\ra\u3000\u00a0\u2003";

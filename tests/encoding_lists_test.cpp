@@ -282,51 +282,6 @@ void checkHugeCounts(const Codec<List>& codec) {
     }
 }
 
-// Fields mixed with junk: whatever is read, the reader stays inside.
-template <class List>
-void checkJunk(const Codec<List>& codec, unsigned seed) {
-    RandomValues random(seed);
-    for (int i = 0; i < 300; ++i) {
-        std::wstring text;
-        const unsigned parts = random.below(30);
-        for (unsigned p = 0; p < parts; ++p) {
-            switch (random.below(5)) {
-                case 0:
-                    text += fieldsText({std::to_wstring(random.below(4))});
-                    break;
-                case 1:
-                    text += fieldsText({random.text(6)});
-                    break;
-                case 2:
-                    text += fieldsText({std::to_wstring(random.number())});
-                    break;
-                case 3:
-                    text += std::to_wstring(random.below(100000));
-                    break;
-                default:
-                    text += random.text(8);
-                    break;
-            }
-        }
-        const Bytes bytes = packedChars(text);
-        List back;
-        XQFieldReader reader(bytes.data(), bytes.size());
-        codec.read(back, reader, random.below(4));
-        ASSERT_LE(reader.Cursor(), reader.End());
-        if (reader.Overrun()) {
-            ASSERT_TRUE(back.empty());
-        } else {
-            // What was read is consistent: it encodes to what a reader takes again.
-            const Bytes again = encode(codec, back);
-            List twice;
-            XQFieldReader r2(again.data(), again.size());
-            codec.read(twice, r2, static_cast<long>(back.size()));
-            ASSERT_FALSE(r2.Overrun());
-            ASSERT_EQ(encode(codec, twice), again);
-        }
-    }
-}
-
 template <class Check>
 void forEveryKind(Check check) {
     listcodec::forEachListKind([&](unsigned, const auto& codec) { check(codec); });
@@ -340,11 +295,6 @@ TEST(ListEncodingProperty, RandomListsOfEveryKindRoundTrip) {
 TEST(ListEncodingProperty, EveryTruncationReadsSafelyAsEmpty) {
     unsigned seed = 200;
     forEveryKind([&](const auto& codec) { checkTruncations(codec, ++seed); });
-}
-
-TEST(ListEncodingProperty, JunkReadsSafely) {
-    unsigned seed = 300;
-    forEveryKind([&](const auto& codec) { checkJunk(codec, ++seed); });
 }
 
 TEST(ListEncodingBadInput, CountsTheBytesCannotHoldReadAsEmptyWithoutAllocating) {

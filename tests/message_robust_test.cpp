@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "messages/XQAgentMessage.h"
@@ -12,6 +11,8 @@
 
 // Damaged messages: every read stays inside the bytes given (the sanitizer
 // builds check this), and the result is a code or a message with empty fields.
+// Randomly damaged messages of every kind are the message fuzz target's
+// (fuzz_replay_test).
 
 namespace {
 
@@ -23,55 +24,7 @@ std::unique_ptr<unsigned char[]> exactCopy(const std::vector<unsigned char>& byt
     return copy;
 }
 
-template <class M>
-void truncateEverywhere(const PackedMessage& p, size_t step) {
-    for (size_t n = 0; n <= p.bytes.size(); n += step) {
-        auto copy = exactCopy(p.bytes, n);
-        M r;
-        XQRC rc = r.UnpackMessageBounded(copy.get(), n);
-        EXPECT_TRUE(rc.code == 0 || rc.code == 9146 || rc.code == 9149) << n << ": " << rc.code;
-    }
-}
-
-template <class M>
-void flipRandomly(const PackedMessage& p, uint32_t seed, int rounds) {
-    std::mt19937 rng(seed);
-    for (int i = 0; i < rounds; ++i) {
-        std::vector<unsigned char> damaged = p.bytes;
-        int flips = 1 + static_cast<int>(rng() % 8);
-        for (int f = 0; f < flips; ++f) {
-            size_t at = rng() % damaged.size();
-            // Mostly digits, where a flip changes a length or a count.
-            damaged[at] = (rng() % 2) ? static_cast<unsigned char>('0' + rng() % 10) : static_cast<unsigned char>(rng());
-        }
-        size_t n = damaged.size() - (rng() % 3 == 0 ? rng() % damaged.size() : 0);
-        auto copy = exactCopy(damaged, n);
-        M r;
-        r.UnpackMessageBounded(copy.get(), n);
-    }
-}
-
 }  // namespace
-
-TEST(MessageRobustness, TruncationAtEveryPosition) {
-    TempCwd dir;  // damaged debug flags may ask for dumps
-    MessageRandom rnd(17, false, 6, 2);
-    XQAgentMessage agent;
-    rnd.fill(agent);
-    PackedMessage p = packWhole(agent);
-    truncateEverywhere<XQAgentMessage>(p, 4);
-    truncateEverywhere<XQAgentMessage>(PackedMessage{std::vector<unsigned char>(p.bytes.begin(), p.bytes.begin() + 200)}, 1);
-
-    XQKernelMessage kernel;
-    rnd.fill(kernel);
-    truncateEverywhere<XQKernelMessage>(packWhole(kernel), 4);
-    XQLogMessage log;
-    rnd.fill(log);
-    truncateEverywhere<XQLogMessage>(packWhole(log), 4);
-    XQBaseMessage base;
-    rnd.fill(base);
-    truncateEverywhere<XQBaseMessage>(packBase(base), 4);
-}
 
 TEST(MessageRobustness, TruncatedTailReadsAsEmptyFields) {
     XQLogMessage m;
@@ -110,25 +63,6 @@ TEST(MessageRobustness, TruncatedTailReadsAsEmptyFields) {
     EXPECT_EQ(r3.UnpackMessageBounded(cutCopy.get(), cut).code, 0);
     EXPECT_TRUE(r3.ResultSet.empty());
     EXPECT_EQ(r3.RowsReceived, 0);
-}
-
-TEST(MessageRobustness, RandomByteFlips) {
-    TempCwd dir;  // damaged debug flags may ask for dumps
-    for (uint32_t seed = 1; seed <= 4; ++seed) {
-        MessageRandom rnd(seed, false, 10, 3);
-        XQAgentMessage agent;
-        rnd.fill(agent);
-        flipRandomly<XQAgentMessage>(packWhole(agent), seed, 300);
-        XQKernelMessage kernel;
-        rnd.fill(kernel);
-        flipRandomly<XQKernelMessage>(packWhole(kernel), seed, 300);
-        XQLogMessage log;
-        rnd.fill(log);
-        flipRandomly<XQLogMessage>(packWhole(log), seed, 300);
-        XQBaseMessage base;
-        rnd.fill(base);
-        flipRandomly<XQBaseMessage>(packBase(base), seed, 300);
-    }
 }
 
 TEST(MessageRobustness, HugeCountsAreRefusedWithoutReadingOn) {

@@ -64,18 +64,24 @@ void route(M& m, unsigned int destPort, unsigned int originPort) {
     m.OriginQueuePort = originPort;
 }
 
-// Sends m to a listener and unpacks what arrived into a fresh message.
+// Sends m, a request to its destination or a reply to its origin, and
+// unpacks what arrived there into a fresh message; the other listener gets
+// nothing.
 template <class M>
-void expectRoundTrip(M& m, const char* what) {
-    Listener dest;
-    route(m, dest.port(), 1);
-    m.IsRequest = 1;
+M sendAndReceive(M& m, bool request) {
+    Listener dest, origin;
+    route(m, dest.port(), origin.port());
+    m.IsRequest = request ? 1 : 0;
     XQRC rc = m.Send();
-    ASSERT_EQ(rc.code, 0) << what << ": " << xqToMultibyte(rc.methodName);
-    ASSERT_EQ(dest.wait().code, 0) << what;
+    EXPECT_EQ(rc.code, 0) << xqToMultibyte(rc.methodName);
+    Listener& to = request ? dest : origin;
+    Listener& other = request ? origin : dest;
+    EXPECT_EQ(to.wait().code, 0);
+    EXPECT_EQ(other.stop().code, 6107);
+    EXPECT_TRUE(other.payload().empty());
     M received;
-    ASSERT_EQ(received.UnpackMessageBounded(dest.payload().data(), dest.payload().size()).code, 0) << what;
-    EXPECT_EQ(diffMessages(m, received), "") << what;
+    EXPECT_EQ(received.UnpackMessageBounded(to.payload().data(), to.payload().size()).code, 0);
+    return received;
 }
 
 }  // namespace
@@ -85,57 +91,31 @@ TEST(MessageSend, EachKindArrivesWhole) {
         MessageRandom rnd(seed, true, 30, 4);
         XQBaseMessage base;
         rnd.fill(base);
-        expectRoundTrip(base, "base");
+        EXPECT_EQ(diffMessages(base, sendAndReceive(base, true)), "");
         XQAgentMessage agent;
         rnd.fill(agent);
-        expectRoundTrip(agent, "agent");
+        EXPECT_EQ(diffMessages(agent, sendAndReceive(agent, true)), "");
         XQKernelMessage kernel;
         rnd.fill(kernel);
-        expectRoundTrip(kernel, "kernel");
+        EXPECT_EQ(diffMessages(kernel, sendAndReceive(kernel, true)), "");
         XQLogMessage log;
         rnd.fill(log);
-        expectRoundTrip(log, "log");
+        EXPECT_EQ(diffMessages(log, sendAndReceive(log, true)), "");
     }
 }
 
 TEST(MessageSend, RequestGoesToDestinationReplyToOrigin) {
-    {
-        Listener dest, origin;
-        XQAgentMessage m;
-        route(m, dest.port(), origin.port());
-        m.StatusMsg = L"request";
-        ASSERT_EQ(m.Send().code, 0);
-        EXPECT_EQ(dest.wait().code, 0);
-        EXPECT_EQ(origin.stop().code, 6107);
-        EXPECT_TRUE(origin.payload().empty());
-        XQAgentMessage r;
-        r.UnpackMessageBounded(dest.payload().data(), dest.payload().size());
-        EXPECT_EQ(r.StatusMsg, L"request");
-    }
-    {
-        Listener dest, origin;
-        XQKernelMessage m;
-        route(m, dest.port(), origin.port());
-        m.IsRequest = 0;
-        m.Command = 22;  // only the agent message leaves such replies unsent
-        m.AliasName = L"reply";
-        ASSERT_EQ(m.Send().code, 0);
-        EXPECT_EQ(origin.wait().code, 0);
-        EXPECT_EQ(dest.stop().code, 6107);
-        XQKernelMessage r;
-        r.UnpackMessageBounded(origin.payload().data(), origin.payload().size());
-        EXPECT_EQ(r.AliasName, L"reply");
-        EXPECT_EQ(r.IsRequest, 0);
-    }
-    {
-        Listener dest, origin;
-        XQBaseMessage m;
-        route(m, dest.port(), origin.port());
-        m.IsRequest = 0;
-        ASSERT_EQ(m.Send().code, 0);
-        EXPECT_EQ(origin.wait().code, 0);
-        EXPECT_EQ(dest.stop().code, 6107);
-    }
+    XQAgentMessage request;
+    request.StatusMsg = L"request";
+    EXPECT_EQ(sendAndReceive(request, true).StatusMsg, L"request");
+    XQKernelMessage reply;
+    reply.Command = 22;  // only the agent message leaves such replies unsent
+    reply.AliasName = L"reply";
+    const XQKernelMessage r = sendAndReceive(reply, false);
+    EXPECT_EQ(r.AliasName, L"reply");
+    EXPECT_EQ(r.IsRequest, 0);
+    XQBaseMessage baseReply;
+    sendAndReceive(baseReply, false);
 }
 
 TEST(MessageSend, AgentRepliesThatAreNotSent) {
