@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,7 +69,7 @@ void route(M& m, unsigned int destPort, unsigned int originPort) {
 // unpacks what arrived there into a fresh message; the other listener gets
 // nothing.
 template <class M>
-M sendAndReceive(M& m, bool request) {
+std::unique_ptr<M> sendAndReceive(M& m, bool request) {
     Listener dest, origin;
     route(m, dest.port(), origin.port());
     m.IsRequest = request ? 1 : 0;
@@ -79,8 +80,8 @@ M sendAndReceive(M& m, bool request) {
     EXPECT_EQ(to.wait().code, 0);
     EXPECT_EQ(other.stop().code, 6107);
     EXPECT_TRUE(other.payload().empty());
-    M received;
-    EXPECT_EQ(received.UnpackMessageBounded(to.payload().data(), to.payload().size()).code, 0);
+    auto received = std::make_unique<M>();
+    EXPECT_EQ(received->UnpackMessageBounded(to.payload().data(), to.payload().size()).code, 0);
     return received;
 }
 
@@ -91,29 +92,29 @@ TEST(MessageSend, EachKindArrivesWhole) {
         MessageRandom rnd(seed, true, 30, 4);
         XQBaseMessage base;
         rnd.fill(base);
-        EXPECT_EQ(diffMessages(base, sendAndReceive(base, true)), "");
+        EXPECT_EQ(diffMessages(base, *sendAndReceive(base, true)), "");
         XQAgentMessage agent;
         rnd.fill(agent);
-        EXPECT_EQ(diffMessages(agent, sendAndReceive(agent, true)), "");
+        EXPECT_EQ(diffMessages(agent, *sendAndReceive(agent, true)), "");
         XQKernelMessage kernel;
         rnd.fill(kernel);
-        EXPECT_EQ(diffMessages(kernel, sendAndReceive(kernel, true)), "");
+        EXPECT_EQ(diffMessages(kernel, *sendAndReceive(kernel, true)), "");
         XQLogMessage log;
         rnd.fill(log);
-        EXPECT_EQ(diffMessages(log, sendAndReceive(log, true)), "");
+        EXPECT_EQ(diffMessages(log, *sendAndReceive(log, true)), "");
     }
 }
 
 TEST(MessageSend, RequestGoesToDestinationReplyToOrigin) {
     XQAgentMessage request;
     request.StatusMsg = L"request";
-    EXPECT_EQ(sendAndReceive(request, true).StatusMsg, L"request");
+    EXPECT_EQ(sendAndReceive(request, true)->StatusMsg, L"request");
     XQKernelMessage reply;
     reply.Command = 22;  // only the agent message leaves such replies unsent
     reply.AliasName = L"reply";
-    const XQKernelMessage r = sendAndReceive(reply, false);
-    EXPECT_EQ(r.AliasName, L"reply");
-    EXPECT_EQ(r.IsRequest, 0);
+    const auto r = sendAndReceive(reply, false);
+    EXPECT_EQ(r->AliasName, L"reply");
+    EXPECT_EQ(r->IsRequest, 0);
     XQBaseMessage baseReply;
     sendAndReceive(baseReply, false);
 }
