@@ -276,29 +276,6 @@ TEST_F(Conversion, DirectPathGivesTheStagedPathsBytesAndCodes) {
     EXPECT_GT(succeeded, 300) << "too few inputs converted to compare the paths on success";
 }
 
-TEST_F(Conversion, LargeFrameOfEveryKindRoundTrips) {
-    // 1 MB of mixed text: ASCII, Latin-1 and, where the locale has them, CJK.
-    std::mt19937 rng(7);
-    const size_t chars = 1 << 18;
-    std::vector<wchar_t> buf(chars, L'\0');
-    std::wstring text = L"XQBase    ";
-    while (text.size() < chars / 2) {
-        wchar_t c = drawWide(rng, 0);
-        if (codeset_ != Codeset::Ascii && rng() % 8 == 0) c = drawWide(rng, 1);
-        if (codeset_ == Codeset::Utf8 && rng() % 8 == 0) c = drawWide(rng, 2);
-        text += c;
-    }
-    std::copy(text.begin(), text.end(), buf.begin());
-    for (bool fast : {true, false}) {
-        WideResult r = toUnicode(buf, chars * 4, fast);
-        ASSERT_EQ(r.code, 0);
-        ASSERT_EQ(r.bytes, ucs2Of(text, chars * 4));
-        WideResult back = toWide(r.bytes, static_cast<int>(chars * 4), fast);
-        ASSERT_EQ(back.code, 0);
-        ASSERT_EQ(0, std::memcmp(back.bytes.data(), buf.data(), chars * 4));
-    }
-}
-
 TEST_F(Conversion, ThreadsConvertAtOnceWithTheirOwnDescriptors) {
     xqSetConversionFastPath(false);
     std::vector<std::thread> threads;

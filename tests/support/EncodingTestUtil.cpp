@@ -30,19 +30,6 @@ std::wstring fieldsText(std::initializer_list<std::wstring> fields) {
     return fieldsText(std::vector<std::wstring>(fields));
 }
 
-std::vector<std::wstring> wireFields(const unsigned char* buffer, unsigned long bytes) {
-    const std::wstring text = wireText(buffer, bytes);
-    std::vector<std::wstring> out;
-    size_t pos = 0;
-    while (pos + 5 <= text.size()) {
-        const size_t n = std::wcstoul(text.substr(pos, 5).c_str(), nullptr, 10);
-        pos += 5;
-        out.push_back(text.substr(pos, n));
-        pos += n;
-    }
-    return out;
-}
-
 std::wstring RandomValues::text(unsigned maxLength) {
     static const wchar_t kAlphabet[] =
         L"abcXYZ019 ;-+\t\u00e9\u00df\u00ff\u20ac\u4e2d\u6587\u0416\u03a9\uff21\ufffd";

@@ -25,11 +25,6 @@ inline std::wstring wireText(const Bytes& b) {
 // The wire text of the given fields: each is "%05d" of its length and itself.
 std::wstring fieldsText(std::initializer_list<std::wstring> fields);
 std::wstring fieldsText(const std::vector<std::wstring>& fields);
-// The data of each field of a packed buffer, trusting the prefixes.
-std::vector<std::wstring> wireFields(const unsigned char* buffer, unsigned long bytes);
-inline std::vector<std::wstring> wireFields(const Bytes& b) {
-    return wireFields(b.data(), b.size());
-}
 
 // Random texts (empty to maxLength characters, ASCII, Latin-1 and other BMP
 // characters, never NUL) and 32-bit numbers (edges, negatives, bit patterns
@@ -40,7 +35,6 @@ class RandomValues {
     std::wstring text(unsigned maxLength = 12);
     int number();
     unsigned below(unsigned n) { return std::uniform_int_distribution<unsigned>(0, n - 1)(rng_); }
-    std::mt19937& engine() { return rng_; }
 
   private:
     std::mt19937 rng_;
