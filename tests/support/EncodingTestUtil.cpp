@@ -26,10 +26,6 @@ std::wstring fieldsText(const std::vector<std::wstring>& fields) {
     return out;
 }
 
-std::wstring fieldsText(std::initializer_list<std::wstring> fields) {
-    return fieldsText(std::vector<std::wstring>(fields));
-}
-
 std::wstring RandomValues::text(unsigned maxLength) {
     static const wchar_t kAlphabet[] =
         L"abcXYZ019 ;-+\t\u00e9\u00df\u00ff\u20ac\u4e2d\u6587\u0416\u03a9\uff21\ufffd";

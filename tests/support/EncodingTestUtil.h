@@ -2,7 +2,6 @@
 #define TCORE_TESTS_SUPPORT_ENCODINGTESTUTIL_H
 
 #include <cstdint>
-#include <initializer_list>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,7 +22,6 @@ inline std::wstring wireText(const Bytes& b) {
     return wireText(b.data(), b.size());
 }
 // The wire text of the given fields: each is "%05d" of its length and itself.
-std::wstring fieldsText(std::initializer_list<std::wstring> fields);
 std::wstring fieldsText(const std::vector<std::wstring>& fields);
 
 // Random texts (empty to maxLength characters, ASCII, Latin-1 and other BMP
