@@ -294,7 +294,8 @@ TEST(XQNTThread, CopyCollectsTheThreadAfterClearHandle) {
     Gate g;
     XQNTThread t(waitAtGate, &g);
     ASSERT_EQ(t.StartThread(0).code, 0);
-    XQNTThread copy(t);
+    XQNTThread copy(nullptr, nullptr);
+    copy = t;
     t.clearHandle();
     EXPECT_EQ(t.isStarted, 0);
     EXPECT_EQ(t.WaitForTermination(0).code, 9009);
