@@ -294,8 +294,10 @@ TEST(XQNTThread, CopyCollectsTheThreadAfterClearHandle) {
     Gate g;
     XQNTThread t(waitAtGate, &g);
     ASSERT_EQ(t.StartThread(0).code, 0);
-    XQNTThread copy(nullptr, nullptr);
-    copy = t;
+    XQNTThread copy(t);
+    XQNTThread assigned(nullptr, nullptr);
+    assigned = t;
+    assigned.clearHandle();
     t.clearHandle();
     EXPECT_EQ(t.isStarted, 0);
     EXPECT_EQ(t.WaitForTermination(0).code, 9009);

@@ -148,7 +148,6 @@ TEST_F(Catalogue, SecondaryTextByDomain) {
 TEST_F(Catalogue, InsertCuts) {
     writeBytes(file("c.mo"), makeMoBytes({{"5", "[%1]"}}));
     XQResolveMessage r(wfile("c.mo"));
-    XQSTRING fileName;
     const XQSTRING longText(600, L'a');
     const struct {
         const char* locale;
@@ -166,12 +165,17 @@ TEST_F(Catalogue, InsertCuts) {
         ASSERT_NE(std::setlocale(LC_ALL, c.locale), nullptr);
         const wchar_t* inserts[12] = {c.insert};
         void* text = nullptr;
-        ASSERT_EQ(r.LookupFileMsg(fileName, 5, &text, inserts).code, 0);
+        ASSERT_EQ(r.LookupFileMsg(5, &text, inserts).code, 0);
         ASSERT_NE(text, nullptr);
         EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), c.text) << c.locale;
         std::free(text);
     }
     std::setlocale(LC_ALL, "C");
+    const wchar_t* none[12] = {};
+    void* text = nullptr;
+    XQSTRING fileName;
+    ASSERT_EQ(r.LookupFileMsg(fileName, 5, &text, none).code, 0);
+    std::free(text);
     EXPECT_EQ(fileName, wfile("c.mo")) << "an empty file name becomes the catalogue name";
 }
 
