@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <regex>
@@ -12,6 +10,7 @@
 #include "foundation/TimeStamp.h"
 #include "foundation/Trace.h"
 #include "os/XQabsMutexSemaphore.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -186,17 +185,15 @@ TEST_F(TraceTest, ConnectStringMasking) {
 }
 
 TEST_F(TraceTest, LogDirectoryChoice) {
-    char tmpl[] = "/tmp/tcore-logdir-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    setenv("XQS_LOGGING", tmpl, 1);
-    EXPECT_EQ(setupLogDir(), xqFromMultibyte(std::string(tmpl) + "/"));
-    setenv("XQS_LOGGING", (std::string(tmpl) + "/").c_str(), 1);
-    EXPECT_EQ(setupLogDir(), xqFromMultibyte(std::string(tmpl) + "/"));
+    TempDir dir;
+    for (const std::string& setting : {dir.path(), dir.path() + "/"}) {
+        setenv("XQS_LOGGING", setting.c_str(), 1);
+        EXPECT_EQ(setupLogDir(), xqFromMultibyte(dir.path() + "/"));
+    }
     setenv("XQS_LOGGING", "/nonexistent/tcore/dir", 1);
     XQSTRING fallback = setupLogDir();
     EXPECT_TRUE(fallback == L"/var/ORV/" || fallback == L"/tmp/");
     unsetenv("XQS_LOGGING");
-    rmdir(tmpl);
 }
 
 TEST_F(TraceTest, ThreadHelpers) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "foundation/WinCompat.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -51,9 +52,8 @@ TEST(WinCompat, TimeIsLocalAndDateIsUtc) {
 }
 
 TEST(WinCompat, WidePathFileFunctions) {
-    char templ[] = "/tmp/tcore-wincompat-XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    const XQSTRING path = xqFromMultibyte(templ) + L"/data.txt";
+    TempDir dir;
+    const XQSTRING path = xqFromMultibyte(dir.path()) + L"/data.txt";
     FILE* f = _wfopen(path, "w");
     ASSERT_NE(f, nullptr);
     std::fputs("twelve bytes", f);
@@ -70,7 +70,6 @@ TEST(WinCompat, WidePathFileFunctions) {
     ASSERT_GE(created, 0);
     close(created);
     EXPECT_EQ(_wremove(path), 0);
-    rmdir(templ);
 }
 
 TEST(WinCompat, CurrentDirectoryIntoAShortBuffer) {

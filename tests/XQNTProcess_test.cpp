@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +23,7 @@
 
 #include "foundation/Trace.h"
 #include "os/XQabsFactory.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -33,33 +33,26 @@ namespace {
 class Installation {
 public:
     Installation() {
-        char tmpl[] = "/tmp/tcore-process-XXXXXX";
-        root_ = mkdtemp(tmpl);
-        mkdir((root_ + "/bin").c_str(), 0755);
-        mkdir((root_ + "/bin/agents").c_str(), 0755);
-        mkdir((root_ + "/out").c_str(), 0777);
-        chmod(root_.c_str(), 0755);
-        chmod((root_ + "/out").c_str(), 0777);
+        mkdir((dir_.path() + "/bin").c_str(), 0755);
+        mkdir((dir_.path() + "/bin/agents").c_str(), 0755);
+        mkdir((dir_.path() + "/out").c_str(), 0777);
+        chmod(dir_.path().c_str(), 0755);
+        chmod((dir_.path() + "/out").c_str(), 0777);
         script("bin/agents/agent",
                "out=\"$1\"; shift\n"
                "{ id -u; id -g; id -G; pwd; echo \"$#:$*\"; } > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n");
         script("bin/sleeper", "exec sleep 30\n");
-        setenv("QL7DIR", root_.c_str(), 1);
+        setenv("QL7DIR", dir_.path().c_str(), 1);
     }
-    ~Installation() {
-        unsetenv("QL7DIR");
-        std::string cmd = "rm -rf '" + root_ + "'";
-        int ignored = std::system(cmd.c_str());
-        (void)ignored;
-    }
-    std::string out(const std::string& name) const { return root_ + "/out/" + name; }
+    ~Installation() { unsetenv("QL7DIR"); }
+    std::string out(const std::string& name) const { return dir_.path() + "/out/" + name; }
 
 private:
     void script(const std::string& path, const char* body) {
-        std::ofstream(root_ + "/" + path) << "#!/bin/sh\n" << body;
-        chmod((root_ + "/" + path).c_str(), 0755);
+        std::ofstream(dir_.path() + "/" + path) << "#!/bin/sh\n" << body;
+        chmod((dir_.path() + "/" + path).c_str(), 0755);
     }
-    std::string root_;
+    TempDir dir_;
 };
 
 // Polls until the child has ended; returns its wait status or -1 after 10 s.
@@ -70,13 +63,6 @@ int waitEnded(XQNTProcess& p) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return -1;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 // A user whose home directory exists, for a child that must get as far as
@@ -148,7 +134,7 @@ Outcome startFrom(long starterUid, gid_t starterGid, const std::string& target, 
     int status = 0;
     if (starter > 0 && waitpid(starter, &status, 0) == starter && WIFEXITED(status))
         outcome.status = WEXITSTATUS(status);
-    outcome.traced = readFile(traceFile);
+    outcome.traced = readWholeFile(traceFile);
     return outcome;
 }
 
@@ -234,7 +220,7 @@ TEST(XQNTProcess, StartsAsTheUserOrEndsTheChildWithTheCause) {
         }
         User target;
         ASSERT_TRUE(lookUp(c.target.c_str(), target));
-        std::istringstream lines(readFile(out));
+        std::istringstream lines(readWholeFile(out));
         std::string uid, gid, groups, cwd, args;
         for (std::string* line : {&uid, &gid, &groups, &cwd, &args}) std::getline(lines, *line);
         EXPECT_EQ(uid, std::to_string(target.uid));

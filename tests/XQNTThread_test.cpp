@@ -40,17 +40,9 @@ struct Gate {
     std::atomic<int> finished{0};
 };
 
-void* waitAtGate(void* arg) {
-    Gate* g = static_cast<Gate*>(arg);
-    g->entered.fetch_add(1);
-    while (g->release.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    g->finished.fetch_add(1);
-    return nullptr;
-}
-
 struct Unwound {
     std::atomic<int>* flag;
-    ~Unwound() { flag->store(1); }
+    ~Unwound() { flag->fetch_add(1); }
 };
 
 void waitEntered(const Gate& g) {
@@ -77,7 +69,7 @@ void returnsWithin(const char* what, std::function<void()> call, long limitMs = 
 void* computeUntilReleased(void* arg) {
     Gate* g = static_cast<Gate*>(arg);
     Unwound u{&g->finished};
-    g->entered.store(1);
+    g->entered.fetch_add(1);
     while (g->release.load() == 0) std::this_thread::yield();
     return nullptr;
 }
@@ -92,7 +84,7 @@ void expectContext(const XQRC& rc, int code, const wchar_t* method) {
 
 TEST(XQNTThread, StartsOnceAtATimeWaitsForTheEndAndRestarts) {
     Gate g;
-    XQNTThread t(waitAtGate, &g);
+    XQNTThread t(computeUntilReleased, &g);
     expectContext(t.WaitForTermination(0), 9009, L"XQNTThread::WaitForTermination()");
     expectContext(t.TerminateThread(), 9009, L"XQNTThread::TerminateThread()");
     ASSERT_EQ(t.StartThread(0).code, 0);
@@ -292,7 +284,7 @@ TEST(XQNTThread, DestroyingTheObjectEndsItsThreadOrLeavesABusyOneToEndAlone) {
 // Copies name the same thread: one of them collects it, the others forget it.
 TEST(XQNTThread, CopyCollectsTheThreadAfterClearHandle) {
     Gate g;
-    XQNTThread t(waitAtGate, &g);
+    XQNTThread t(computeUntilReleased, &g);
     ASSERT_EQ(t.StartThread(0).code, 0);
     XQNTThread copy(t);
     XQNTThread assigned(nullptr, nullptr);
@@ -309,7 +301,7 @@ TEST(XQNTThread, CopyCollectsTheThreadAfterClearHandle) {
 TEST(XQabsThread, FactoryMakesUnstartedThreadsAndControlsThatSleep) {
     Gate g;
     g.release.store(1);
-    std::unique_ptr<XQabsThread> t(XQabsFactory::Instance()->CreateThread(waitAtGate, &g));
+    std::unique_ptr<XQabsThread> t(XQabsFactory::Instance()->CreateThread(computeUntilReleased, &g));
     ASSERT_NE(t, nullptr);
     std::unique_ptr<XQabsThreadControl> c(XQabsFactory::Instance()->CreateThreadControl());
     ASSERT_NE(c, nullptr);
@@ -328,7 +320,7 @@ TEST(XQabsThread, FactoryMakesUnstartedThreadsAndControlsThatSleep) {
                   abstractThread.WaitForTermination(0).code + XQabsThreadControl().Sleep(100000).code,
               0);
     XQabsFactory abstractFactory;
-    EXPECT_EQ(abstractFactory.CreateThread(waitAtGate, nullptr), nullptr);
+    EXPECT_EQ(abstractFactory.CreateThread(computeUntilReleased, nullptr), nullptr);
     EXPECT_EQ(abstractFactory.CreateThreadControl(), nullptr);
 }
 

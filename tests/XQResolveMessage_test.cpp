@@ -19,6 +19,7 @@
 
 #include "db/DbClient.h"
 #include "foundation/XQCodes.h"
+#include "support/ChildProcess.h"
 #include "support/MoWriter.h"
 
 namespace {
@@ -28,18 +29,11 @@ protected:
     void SetUp() override {
         // The catalogue of this build tree, whatever is installed.
         if (const char* bin = std::getenv("TCORE_BINARY_DIR")) setenv("TCORE_MSGDIR", bin, 1);
-        char tmpl[] = "/tmp/tcore-catalogue-XXXXXX";
-        dir_ = mkdtemp(tmpl);
     }
-    void TearDown() override {
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        int ignored = std::system(cmd.c_str());
-        (void)ignored;
-    }
-    std::string file(const std::string& name) const { return dir_ + "/" + name; }
+    std::string file(const std::string& name) const { return dir_.path() + "/" + name; }
     XQSTRING wfile(const std::string& name) const { return xqFromMultibyte(file(name)); }
 
-    std::string dir_;
+    TempDir dir_;
 };
 
 XQRC withTokens(int code, XQRC::domainType domain) {
@@ -229,7 +223,7 @@ TEST_F(Catalogue, ChangedFileIsReadAgain) {
 
 TEST_F(Catalogue, LookUpOrder) {
     writeBytes(file("ql7orx.mo"), makeMoBytes({{"9004", "private text"}}));
-    setenv("TCORE_MSGDIR", dir_.c_str(), 1);
+    setenv("TCORE_MSGDIR", dir_.path().c_str(), 1);
     XQResolveMessage r;
     XQSTRING text;
     r.ResolveEvent(9004, text);
@@ -264,21 +258,25 @@ TEST_F(Catalogue, ClientContexts) {
 
 TEST_F(Catalogue, FormatterBounds) {
     writeBytes(file("f.mo"), makeMoBytes({{"5", "abc%1def"}}));
-    std::string path = file("f.mo");
     dbMessageToken tokens[12] = {};
     tokens[0] = {3, "XYZ--not part of it"};
-    char out[6];
-    int status = -1;
-    EXPECT_EQ(dbFormatMessage(path.c_str(), 5, tokens, out, sizeof out, &status), 0);
-    EXPECT_STREQ(out, "abcXY") << "cut to the output size, terminated";
-    char big[64];
-    EXPECT_EQ(dbFormatMessage(path.c_str(), 5, tokens, big, sizeof big, &status), 0);
-    EXPECT_STREQ(big, "abcXYZdef");
-    EXPECT_EQ(dbFormatMessage(path.c_str(), 5, nullptr, big, sizeof big, &status), 0);
-    EXPECT_STREQ(big, "abcdef");
-    EXPECT_EQ(dbFormatMessage(path.c_str(), 6, tokens, big, sizeof big, &status), 1);
-    EXPECT_STREQ(big, "");
-    EXPECT_EQ(status, 1);
+    const struct {
+        int number;
+        const dbMessageToken* tokens;
+        size_t size;
+        int rc;
+        const char* text;
+    } cases[] = {{5, tokens, 6, 0, "abcXY"},  // cut to the output size, terminated
+                 {5, tokens, 64, 0, "abcXYZdef"},
+                 {5, nullptr, 64, 0, "abcdef"},
+                 {6, tokens, 64, 1, ""}};
+    for (const auto& c : cases) {
+        char out[64];
+        int status = -1;
+        EXPECT_EQ(dbFormatMessage(file("f.mo").c_str(), c.number, c.tokens, out, c.size, &status), c.rc);
+        EXPECT_STREQ(out, c.text);
+        EXPECT_EQ(status, c.rc);
+    }
 }
 
 // The real catalogue's texts of a socket failure, from one object on many threads.
@@ -341,12 +339,10 @@ TEST_F(Catalogue, UnloadedInsertsOutliveTheirArgumentsOnEveryThread) {
 TEST_F(Catalogue, EventLogOnlyTraces) {
     XQResolveMessage r;
     XQRC rc(9004, 0, XQRC::WhsSrv);
-    EXPECT_EQ(r.OpenNTEventLog(L"source").code, 0);
-    EXPECT_EQ(r.LogNTEventError(rc, L"t", 1).code, 0);
-    EXPECT_EQ(r.LogNTEventWarning(rc, L"t", 1).code, 0);
-    EXPECT_EQ(r.LogNTEventInfo(3).code, 0);
-    EXPECT_EQ(r.LogNTEvent(rc, 1, L"t", 2).code, 0);
-    EXPECT_EQ(r.CloseNTEventLog().code, 0);
+    for (const XQRC& done : {r.OpenNTEventLog(L"source"), r.LogNTEventError(rc, L"t", 1),
+                             r.LogNTEventWarning(rc, L"t", 1), r.LogNTEventInfo(3),
+                             r.LogNTEvent(rc, 1, L"t", 2), r.CloseNTEventLog()})
+        EXPECT_EQ(done.code, 0);
     void* text = nullptr;
     EXPECT_EQ(r.LookupSysMsg(111, &text).code, 0);
     ASSERT_NE(text, nullptr);
