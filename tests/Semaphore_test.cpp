@@ -22,13 +22,6 @@ std::unique_ptr<XQabsMutexSemaphore> makeMutex() {
     return std::unique_ptr<XQabsMutexSemaphore>(XQabsFactory::Instance()->CreateMutexSemaphore(L"mx"));
 }
 
-TEST(Factory, OneInstanceAndTheAbstractFactoryMakesNothing) {
-    EXPECT_EQ(XQabsFactory::Instance(), XQabsFactory::Instance());
-    XQabsFactory abstract;
-    EXPECT_EQ(abstract.CreateMutexSemaphore(L"x"), nullptr);
-    EXPECT_EQ(abstract.CreateEventSemaphore(L"x"), nullptr);
-}
-
 // SetSignal holds until one wait consumes it (signals are not counted);
 // Signal is a pulse that only a current waiter sees; an event that was not
 // created refuses all but a reset.

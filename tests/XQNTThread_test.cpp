@@ -298,7 +298,7 @@ TEST(XQNTThread, CopyCollectsTheThreadAfterClearHandle) {
     EXPECT_EQ(g.finished.load(), 1);
 }
 
-TEST(XQabsThread, FactoryMakesUnstartedThreadsAndControlsThatSleep) {
+TEST(XQabsFactory, MakesUnstartedThreadsAndControlsThatSleepOrNothingWhenAbstract) {
     Gate g;
     g.release.store(1);
     std::unique_ptr<XQabsThread> t(XQabsFactory::Instance()->CreateThread(computeUntilReleased, &g));
@@ -319,9 +319,13 @@ TEST(XQabsThread, FactoryMakesUnstartedThreadsAndControlsThatSleep) {
     EXPECT_EQ(abstractThread.StartThread(0).code + abstractThread.TerminateThread().code +
                   abstractThread.WaitForTermination(0).code + XQabsThreadControl().Sleep(100000).code,
               0);
+    EXPECT_EQ(XQabsFactory::Instance(), XQabsFactory::Instance());
     XQabsFactory abstractFactory;
     EXPECT_EQ(abstractFactory.CreateThread(computeUntilReleased, nullptr), nullptr);
     EXPECT_EQ(abstractFactory.CreateThreadControl(), nullptr);
+    EXPECT_EQ(abstractFactory.CreateMutexSemaphore(L"x"), nullptr);
+    EXPECT_EQ(abstractFactory.CreateEventSemaphore(L"x"), nullptr);
+    EXPECT_EQ(abstractFactory.CreateProcess(L"a", L"b", L"c", 0), nullptr);
 }
 
 }  // namespace
