@@ -56,7 +56,8 @@ TEST(PasswordScramble, PreprocessGivesLittleEndianUcs2) {
 // Whole blocks, partial ones, a lone partial one; the letters of the eye
 // catcher the converter looks for.
 TEST(PasswordScramble, SameBytesOnEveryHostAndRoundTrips) {
-    std::vector<XQSTRING> passwords = {L"abc", L"abcd", L"secret1", L"XQ", L"abXQcd", L"aXQXQ", L"QX"};
+    std::vector<XQSTRING> passwords = {L"abc",    L"abcd",  L"secret1", L"XQ",
+                                       L"abXQcd", L"aXQXQ", L"QX"};
     for (size_t n : {0u, 1u, 3u, 4u, 7u, 8u, 40u}) {
         XQSTRING pw;
         for (size_t i = 0; i < n; ++i) pw += static_cast<wchar_t>(L'!' + (i * 7) % 90);

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <functional>
 #include <sstream>
+#include <vector>
 
 #include "foundation/TimeStamp.h"
 
@@ -51,7 +52,7 @@ TEST_F(TimeStampTest, TextFormsReadersAndOdbcFieldsAreLocal) {
     zone("UTC0");
     TimeStamp ts = at(utc(2001, 3, 7, 9, 5, 3));
     EXPECT_EQ(ts.toString(), L"2001/3/7 9:5:3");
-    EXPECT_EQ(ts.toStringQL7(), L"2001-03-07-09.05.03.000000") << "padded in the database form only";
+    EXPECT_EQ(ts.toStringQL7(), L"2001-03-07-09.05.03.000000") << "padded in this form only";
     TimeStamp late = at(utc(2019, 12, 31, 23, 59, 58));
     EXPECT_EQ(late.toString(), L"2019/12/31 23:59:58");
     EXPECT_EQ(late.toStringQL7(), L"2019-12-31-23.59.58.000000");
@@ -65,14 +66,11 @@ TEST_F(TimeStampTest, TextFormsReadersAndOdbcFieldsAreLocal) {
     EXPECT_EQ(s.fraction, 0u);
     zone("CET-1");
     ts = at(utc(2001, 1, 1, 23, 30, 15));  // 00:30 on 2 January, a Tuesday
-    EXPECT_EQ(ts.get_year(), 101);
-    EXPECT_EQ(ts.get_month(), 1);
-    EXPECT_EQ(ts.get_day(), 2);
-    EXPECT_EQ(ts.get_hours(), 0);
-    EXPECT_EQ(ts.get_minutes(), 30);
-    EXPECT_EQ(ts.get_seconds(), 15);
-    EXPECT_EQ(ts.get_dayOfWeek(), 2);
-    EXPECT_EQ(ts.get_dayOfYear(), 2);
+    // Year since 1900, month, day, hours, minutes, seconds, weekday, day of the year.
+    const std::vector<int> fields = {ts.get_year(),      ts.get_month(),    ts.get_day(),
+                                     ts.get_hours(),     ts.get_minutes(),  ts.get_seconds(),
+                                     ts.get_dayOfWeek(), ts.get_dayOfYear()};
+    EXPECT_EQ(fields, (std::vector<int>{101, 1, 2, 0, 30, 15, 2, 2}));
 }
 
 // Each change starts from a count in a zone and gives a return code and a count.
@@ -110,8 +108,8 @@ TEST_F(TimeStampTest, ChangesCarryRenormaliseAndCorrectTheHour) {
         {"hours, minutes, seconds", "UTC0", utc(2020, 1, 1, 0, 0, 0),
          [](TimeStamp& t) { return t.set_hours(7) + t.set_minutes(61) + t.set_seconds(-1); }, 0,
          utc(2020, 1, 1, 8, 0, 59)},
-        {"a year", "UTC0", utc(2020, 1, 1, 0, 0, 0), [](TimeStamp& t) { return t.incr_year(1); },
-         0, utc(2021, 1, 1, 0, 0, 0)},
+        {"a year", "UTC0", utc(2020, 1, 1, 0, 0, 0), [](TimeStamp& t) { return t.incr_year(1); }, 0,
+         utc(2021, 1, 1, 0, 0, 0)},
         // Beyond the 32-bit range: 999, and the (floored) count is kept.
         {"200 years", "UTC0", 5, [](TimeStamp& t) { return t.incr_year(200); }, 999, 18000},
         {"30 years of days", "UTC0", utc(2020, 1, 1, 0, 0, 0),
@@ -128,7 +126,7 @@ TEST_F(TimeStampTest, ChangesCarryRenormaliseAndCorrectTheHour) {
         SCOPED_TRACE(c.name);
         zone(c.tz);
         TimeStamp ts = at(c.from);
-        EXPECT_EQ(ts.get_Stamp(), static_cast<unsigned long>(c.from)) << "set_Stamp keeps any count";
+        EXPECT_EQ(ts.get_Stamp(), static_cast<unsigned long>(c.from)) << "kept as it was set";
         EXPECT_EQ(c.change(ts), c.rc);
         EXPECT_EQ(ts.get_Stamp(), static_cast<unsigned long>(c.to));
     }

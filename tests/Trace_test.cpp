@@ -51,11 +51,12 @@ TEST_F(TraceTest, LevelsMethodLinesAndUnconditionalLines) {
     XQ_TRACE_ALWAYS("still written");
     const std::string out = GetCapturedStdout();
     const std::string stamp = "ts=\\d{4}/\\d{1,2}/\\d{1,2} \\d{1,2}:\\d{1,2}:\\d{1,2}: tid=\\d+: ";
+    const std::string method = "method XQTest::Method\\(\\)\n";
     EXPECT_TRUE(std::regex_match(out, std::regex("tcore: " + stamp + "MsgLen = 42 wide\n"
                                                  "XQTrace: " + stamp +
                                                  "XQMessageQ::Receive: mutex->Acquire != XQ_OK\n"
-                                                 "tcore: " + stamp + "enter method XQTest::Method\\(\\)\n"
-                                                 "tcore: " + stamp + "exit method XQTest::Method\\(\\)\n"
+                                                 "tcore: " + stamp + "enter " + method +
+                                                 "tcore: " + stamp + "exit " + method +
                                                  "XQTrace: " + stamp + "still written\n")))
         << out;
 }

@@ -39,7 +39,8 @@ public:
         chmod((dir_.path() + "/out").c_str(), 0777);
         script("bin/agents/agent",
                "out=\"$1\"; shift\n"
-               "{ id -u; id -g; id -G; pwd; echo \"$#:$*\"; } > \"$out.tmp\" && mv \"$out.tmp\" \"$out\"\n");
+               "{ id -u; id -g; id -G; pwd; echo \"$#:$*\"; } > \"$out.tmp\" &&\n"
+               "mv \"$out.tmp\" \"$out\"\n");
         script("bin/sleeper", "exec sleep 30\n");
         setenv("QL7DIR", dir_.path().c_str(), 1);
     }

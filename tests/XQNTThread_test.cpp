@@ -111,8 +111,8 @@ TEST(XQNTThread, StartsOnceAtATimeWaitsForTheEndAndRestarts) {
     setDebugTcore(0);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(g.finished.load(), 2);
-    for (const char* line : {"enter method XQNTThread::StartThread()", "thread created with id = ",
-                             "Return code from start thread = 0",
+    for (const char* line : {"enter method XQNTThread::StartThread()",
+                             "thread created with id = ", "Return code from start thread = 0",
                              "exit method XQNTThread::WaitForTermination()"})
         EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
@@ -301,9 +301,10 @@ TEST(XQNTThread, CopyCollectsTheThreadAfterClearHandle) {
 TEST(XQabsFactory, MakesUnstartedThreadsAndControlsThatSleepOrNothingWhenAbstract) {
     Gate g;
     g.release.store(1);
-    std::unique_ptr<XQabsThread> t(XQabsFactory::Instance()->CreateThread(computeUntilReleased, &g));
+    XQabsFactory* factory = XQabsFactory::Instance();
+    std::unique_ptr<XQabsThread> t(factory->CreateThread(computeUntilReleased, &g));
     ASSERT_NE(t, nullptr);
-    std::unique_ptr<XQabsThreadControl> c(XQabsFactory::Instance()->CreateThreadControl());
+    std::unique_ptr<XQabsThreadControl> c(factory->CreateThreadControl());
     ASSERT_NE(c, nullptr);
     const auto start = Clock::now();
     EXPECT_EQ(c->Sleep(250).code, 0);
@@ -319,7 +320,7 @@ TEST(XQabsFactory, MakesUnstartedThreadsAndControlsThatSleepOrNothingWhenAbstrac
     EXPECT_EQ(abstractThread.StartThread(0).code + abstractThread.TerminateThread().code +
                   abstractThread.WaitForTermination(0).code + XQabsThreadControl().Sleep(100000).code,
               0);
-    EXPECT_EQ(XQabsFactory::Instance(), XQabsFactory::Instance());
+    EXPECT_EQ(XQabsFactory::Instance(), factory);
     XQabsFactory abstractFactory;
     EXPECT_EQ(abstractFactory.CreateThread(computeUntilReleased, nullptr), nullptr);
     EXPECT_EQ(abstractFactory.CreateThreadControl(), nullptr);

@@ -10,8 +10,8 @@ XQSTRING fields(const XQRC& r) {
     r.GetXQMessage(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
     XQSTRING all = std::to_wstring(r.code) + L"|" + std::to_wstring(r.secondaryCode) + L"|" +
                    std::to_wstring(r.isWarningFlag) + L"|" + std::to_wstring(r.domain);
-    for (const XQSTRING* f : {&r.methodName, &r.executableName, &r.systemMessage, &r.comment,
-                              &r.hostName, &r.auxText})
+    for (const XQSTRING* f :
+         {&r.methodName, &r.executableName, &r.systemMessage, &r.comment, &r.hostName, &r.auxText})
         all += L"|" + *f;
     for (const XQSTRING& token : t) all += L"|" + token;
     return all;

@@ -10,11 +10,11 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <utility>
 #include <regex>
 #include <string>
 #include <thread>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "db/DbClient.h"
@@ -102,39 +102,35 @@ TEST_F(Catalogue, ReadmeTableMatchesTheCatalogue) {
     EXPECT_EQ(readme, expected);
 }
 
-TEST_F(Catalogue, InsertsInOrder) {
-    writeBytes(file("m.mo"), makeMoBytes({{"", "Content-Type: text/plain; charset=UTF-8\n"},
-                                          {"77", "%1|%2|%3|%4|%5|%6|%7|%8|%9|%10|%11|%12|%%|%0|%13|%"}}));
+// Inserts 1-7 are the tokens, 8 the extra text, 9 the number, 10-12 the
+// other tokens; empty ones read as "?". The secondary text: for Sockets the
+// secondary code's catalogue text with the same inserts, for Windows the
+// system's text (empty here), for the others the return code's system message.
+TEST_F(Catalogue, InsertsInOrderAndSecondaryTextByDomain) {
+    writeBytes(file("m.mo"),
+               makeMoBytes({{"", "Content-Type: text/plain; charset=UTF-8\n"},
+                            {"77", "%1|%2|%3|%4|%5|%6|%7|%8|%9|%10|%11|%12|%%|%0|%13|%"},
+                            {"111", "refused %8"}}));
     XQResolveMessage r(wfile("m.mo"));
     XQRC rc = withTokens(77, XQRC::WhsSrv);
+    rc.secondaryCode = 111;
     rc.systemMessage = L"system text";
-    XQSTRING secondary, primary;
-    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"extra", 42).code, 0);
-    EXPECT_EQ(primary, L"t1|t2|t3|t4|t5|t6|t7|extra|42|t8|t9|t10|%|%0|t13|%");
-    EXPECT_EQ(secondary, L"system text") << "WhsSrv: the return code's system message, no lookup";
-
-    XQRC empty(77, 0, XQRC::WhsDDD);
-    ASSERT_EQ(r.ResolveMsgs(empty, secondary, primary, L"", 4294967295u).code, 0);
-    EXPECT_EQ(primary, L"?|?|?|?|?|?|?|?|-1|?|?|?|%|%0|?3|%") << "empty inserts read as ?";
-}
-
-TEST_F(Catalogue, SecondaryTextByDomain) {
-    writeBytes(file("d.mo"), makeMoBytes({{"6105", "connect %1"}, {"111", "refused %8"}}));
-    XQResolveMessage r(wfile("d.mo"));
-    XQRC rc(6105, 111, XQRC::Sockets);
-    rc.SetXQMessage(L"4000", L"", L"", L"", L"", L"", L"", L"", L"", L"");
-    rc.systemMessage = L"not used";
-    // Sockets: the secondary code's catalogue text, same inserts; Windows: the
-    // system's text, empty here; others: the return code's system message.
     const std::pair<XQRC::domainType, const wchar_t*> domains[] = {
-        {XQRC::Sockets, L"refused x"}, {XQRC::Windows, L""}, {XQRC::ODBC, L"not used"}};
+        {XQRC::WhsSrv, L"system text"},
+        {XQRC::ODBC, L"system text"},
+        {XQRC::Sockets, L"refused extra"},
+        {XQRC::Windows, L""}};
+    XQSTRING secondary, primary;
     for (const auto& d : domains) {
         rc.domain = d.first;
-        XQSTRING secondary = L"old", primary;
-        ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"x", 0).code, 0);
-        EXPECT_EQ(primary, L"connect 4000");
+        secondary = L"old";
+        ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"extra", 42).code, 0);
+        EXPECT_EQ(primary, L"t1|t2|t3|t4|t5|t6|t7|extra|42|t8|t9|t10|%|%0|t13|%");
         EXPECT_EQ(secondary, d.second) << d.first;
     }
+    XQRC empty(77, 0, XQRC::WhsDDD);
+    ASSERT_EQ(r.ResolveMsgs(empty, secondary, primary, L"", 4294967295u).code, 0);
+    EXPECT_EQ(primary, L"?|?|?|?|?|?|?|?|-1|?|?|?|%|%0|?3|%");
 }
 
 // An insert is cut to twice its characters in bytes, at most 512, on a
@@ -185,12 +181,14 @@ TEST_F(Catalogue, BadCataloguesGiveEmptyTextAndSuccess) {
         {"text.mo", "msgid \"5\"\nmsgstr \"five\"\n"},
         {"wild.mo", wild},
         {"revision.mo", badRevision}};
-    for (const auto& b : bad) writeBytes(file(b.first), b.second);
     mkdir(file("dir.mo").c_str(), 0700);
-    for (const XQSTRING& name : {wfile("truncated.mo"), wfile("header.mo"), wfile("empty.mo"),
-                                 wfile("text.mo"), wfile("wild.mo"), wfile("revision.mo"),
-                                 wfile("dir.mo"), wfile("missing.mo"),
-                                 XQSTRING(L"tcore-no-such-catalogue.mo")}) {
+    std::vector<XQSTRING> names = {wfile("dir.mo"), wfile("missing.mo"),
+                                   L"tcore-no-such-catalogue.mo"};
+    for (const auto& b : bad) {
+        writeBytes(file(b.first), b.second);
+        names.push_back(wfile(b.first));
+    }
+    for (const XQSTRING& name : names) {
         XQResolveMessage r(name);
         XQSTRING text = L"old";
         EXPECT_EQ(r.ResolveEvent(5, text).code, 0) << xqToMultibyte(name);
@@ -273,7 +271,8 @@ TEST_F(Catalogue, FormatterBounds) {
     for (const auto& c : cases) {
         char out[64];
         int status = -1;
-        EXPECT_EQ(dbFormatMessage(file("f.mo").c_str(), c.number, c.tokens, out, c.size, &status), c.rc);
+        const std::string path = file("f.mo");
+        EXPECT_EQ(dbFormatMessage(path.c_str(), c.number, c.tokens, out, c.size, &status), c.rc);
         EXPECT_STREQ(out, c.text);
         EXPECT_EQ(status, c.rc);
     }
