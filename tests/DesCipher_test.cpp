@@ -11,7 +11,8 @@ namespace {
 
 std::vector<unsigned char> fromHex(const std::string& hex) {
     std::vector<unsigned char> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -32,18 +33,9 @@ struct Table {
 
 const unsigned char kZero[8] = {0, 0, 0, 0, 0, 0, 0, 0};
 
-// ECB of one block is CBC of one block with a zero chaining value.
-std::string ecb(const std::string& keyHex, const std::string& blockHex, bool encrypt = true) {
-    Table t(keyHex);
-    auto b = fromHex(blockHex);
-    encstring(encrypt ? 1 : 0, t.ktab, kZero, 8, b.data());
-    return toHex(b.data(), 8);
-}
-
-const char kFipsText[] = "Now is the time for all ";
-
 }  // namespace
 
+// One block with a zero chaining value is ECB, both ways.
 TEST(DesCipher, PublishedKnownAnswers) {
     struct Vector {
         const char* key;
@@ -53,68 +45,48 @@ TEST(DesCipher, PublishedKnownAnswers) {
         {"133457799bbcdff1", "0123456789abcdef", "85e813540f0ab405"},
         {"0101010101010101", "8000000000000000", "95f8a5e5dd31d900"},
         {"0000000000000000", "0000000000000000", "8ca64de9c1b123a7"},
+        {"0101010101010101", "0000000000000000", "8ca64de9c1b123a7"},  // parity bits are ignored
         {"ffffffffffffffff", "ffffffffffffffff", "7359b2163e4edc58"},
         {"7ca110454a1a6e57", "01a1d6d039776742", "690f5b0d9a26939b"},
         {"fedcba9876543210", "0123456789abcdef", "ed39d950fa74bcc4"},
+        // FIPS 81, ECB: "Now is the time for all ", block by block.
+        {"0123456789abcdef", "4e6f772069732074", "3fa40e8a984d4815"},
+        {"0123456789abcdef", "68652074696d6520", "6a271787ab8883f9"},
+        {"0123456789abcdef", "666f7220616c6c20", "893d51ec4b563b53"},
     };
     for (const auto& v : vectors) {
-        EXPECT_EQ(ecb(v.key, v.plain), v.cipher) << v.key;
-        EXPECT_EQ(ecb(v.key, v.cipher, false), v.plain) << v.key;
+        Table t(v.key);
+        for (bool encrypt : {true, false}) {
+            auto b = fromHex(encrypt ? v.plain : v.cipher);
+            encstring(encrypt ? 1 : 0, t.ktab, kZero, 8, b.data());
+            EXPECT_EQ(toHex(b.data(), 8), encrypt ? v.cipher : v.plain) << v.key;
+        }
     }
 }
 
-TEST(DesCipher, ParityBitsAreIgnored) {
-    // 0101... and 0000... differ only in parity bits.
-    EXPECT_EQ(ecb("0101010101010101", "0000000000000000"), "8ca64de9c1b123a7");
-}
-
-TEST(DesCipher, Fips81EcbExample) {
-    Table t("0123456789abcdef");
-    unsigned char buf[24];
-    std::memcpy(buf, kFipsText, 24);
-    for (int b = 0; b < 3; ++b) encstring(1, t.ktab, kZero, 8, buf + 8 * b);
-    EXPECT_EQ(toHex(buf, 24), "3fa40e8a984d48156a271787ab8883f9893d51ec4b563b53");
-}
-
-TEST(DesCipher, Fips81CbcExample) {
+// FIPS 81 CBC; a partial last block (or a lone one) is XORed with the
+// encipherment of the chaining value: E(first ciphertext block) = 2148fd91...,
+// E(chain) = bd661569..., the first block of the FIPS 81 CFB example.
+TEST(DesCipher, CbcAndPartialBlocksLeaveTheBytesAfterAlone) {
+    const std::string text = "Now is the time for all ";
+    const struct {
+        size_t length;
+        const char* cipher;
+    } cases[] = {{24, "e5c7cdde872bf27c43e934008c389c0f683788499a7c05f6"},
+                 {10, "e5c7cdde872bf27c492d"},
+                 {3, "f30962"}};
     Table t("0123456789abcdef");
     auto iv = fromHex("1234567890abcdef");
-    unsigned char buf[24];
-    std::memcpy(buf, kFipsText, 24);
-    encstring(1, t.ktab, iv.data(), 24, buf);
-    EXPECT_EQ(toHex(buf, 24), "e5c7cdde872bf27c43e934008c389c0f683788499a7c05f6");
-    encstring(0, t.ktab, iv.data(), 24, buf);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 24), kFipsText);
-}
-
-TEST(DesCipher, PartialBlockAfterFullBlocks) {
-    // "Now is the": one CBC block, then "he" XORed with the first two bytes of
-    // E(first ciphertext block) = 2148fd91...
-    Table t("0123456789abcdef");
-    auto iv = fromHex("1234567890abcdef");
-    unsigned char buf[12] = {};
-    std::memcpy(buf, kFipsText, 10);
-    buf[10] = 0x5a;
-    buf[11] = 0xa5;
-    encstring(1, t.ktab, iv.data(), 10, buf);
-    EXPECT_EQ(toHex(buf, 10), "e5c7cdde872bf27c" + toHex(std::vector<unsigned char>{0x68 ^ 0x21, 0x65 ^ 0x48}.data(), 2));
-    EXPECT_EQ(buf[10], 0x5a) << "bytes past the length are not touched";
-    EXPECT_EQ(buf[11], 0xa5);
-    encstring(0, t.ktab, iv.data(), 10, buf);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 10), "Now is the");
-}
-
-TEST(DesCipher, PartialBlockOnlyUsesChainingValue) {
-    // Fewer than 8 bytes: XORed with E(chain) = bd661569..., which is also the
-    // first block of the FIPS 81 CFB example.
-    Table t("0123456789abcdef");
-    auto iv = fromHex("1234567890abcdef");
-    unsigned char buf[4] = {'N', 'o', 'w', 0x77};
-    encstring(1, t.ktab, iv.data(), 3, buf);
-    EXPECT_EQ(toHex(buf, 3), "f30962");
-    EXPECT_EQ(buf[3], 0x77);
-    encstring(0, t.ktab, iv.data(), 3, buf);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 3), "Now");
+    for (const auto& c : cases) {
+        std::vector<unsigned char> buf(text.begin(), text.end());
+        buf.push_back(0x5a);
+        encstring(1, t.ktab, iv.data(), c.length, buf.data());
+        EXPECT_EQ(toHex(buf.data(), c.length), c.cipher);
+        EXPECT_EQ(std::string(buf.begin() + c.length, buf.end()), text.substr(c.length) + "\x5a")
+            << "bytes past the length are not touched";
+        encstring(0, t.ktab, iv.data(), c.length, buf.data());
+        EXPECT_EQ(std::string(buf.begin(), buf.begin() + c.length), text.substr(0, c.length));
+    }
 }
 
 TEST(DesCipher, RoundTripEveryLength) {
@@ -123,7 +95,7 @@ TEST(DesCipher, RoundTripEveryLength) {
     for (unsigned long n = 0; n <= 41; ++n) {
         std::vector<unsigned char> plain(n), buf(n + 8);
         for (unsigned long i = 0; i < n; ++i) plain[i] = static_cast<unsigned char>(i * 37 + n);
-        if (n) std::memcpy(buf.data(), plain.data(), n);
+        std::copy(plain.begin(), plain.end(), buf.begin());
         encstring(1, t.ktab, iv.data(), n, buf.data());
         if (n >= 8) {
             EXPECT_NE(std::memcmp(buf.data(), plain.data(), n), 0) << n;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cxxabi.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -41,29 +40,13 @@ struct Gate {
     std::atomic<int> finished{0};
 };
 
-void* waitAtGate(void* arg) {
-    Gate* g = static_cast<Gate*>(arg);
-    g->entered.fetch_add(1);
-    while (g->release.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    g->finished.fetch_add(1);
-    return nullptr;
-}
-
-void* sleepThenFinish(void* arg) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    static_cast<Gate*>(arg)->finished.store(1);
-    return nullptr;
-}
-
 struct Unwound {
     std::atomic<int>* flag;
-    ~Unwound() { flag->store(1); }
+    ~Unwound() { flag->fetch_add(1); }
 };
 
 void waitEntered(const Gate& g) {
-    const auto start = Clock::now();
-    while (g.entered.load() == 0 && msSince(start) < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_NE(g.entered.load(), 0);
+    ASSERT_TRUE(eventually([&g] { return g.entered.load() != 0; }, 10000));
 }
 
 // Runs call on a thread of its own and waits at most limitMs for it. A call
@@ -86,7 +69,7 @@ void returnsWithin(const char* what, std::function<void()> call, long limitMs = 
 void* computeUntilReleased(void* arg) {
     Gate* g = static_cast<Gate*>(arg);
     Unwound u{&g->finished};
-    g->entered.store(1);
+    g->entered.fetch_add(1);
     while (g->release.load() == 0) std::this_thread::yield();
     return nullptr;
 }
@@ -99,47 +82,39 @@ void expectContext(const XQRC& rc, int code, const wchar_t* method) {
     EXPECT_EQ(rc.hostName, L"localhost");
 }
 
-TEST(XQNTThread, StartTwiceGives9008AndLeavesTheFirstRunning) {
+TEST(XQNTThread, StartsOnceAtATimeWaitsForTheEndAndRestarts) {
     Gate g;
-    XQNTThread t(waitAtGate, &g);
+    XQNTThread t(computeUntilReleased, &g);
+    expectContext(t.WaitForTermination(0), 9009, L"XQNTThread::WaitForTermination()");
+    expectContext(t.TerminateThread(), 9009, L"XQNTThread::TerminateThread()");
     ASSERT_EQ(t.StartThread(0).code, 0);
     EXPECT_EQ(t.isStarted, 1);
     waitEntered(g);
     expectContext(t.StartThread(0), 9008, L"XQNTThread::StartThread()");
-    EXPECT_EQ(g.entered.load(), 1);
-    g.release.store(1);
-    EXPECT_EQ(t.WaitForTermination(0).code, 0);
-    EXPECT_EQ(t.isStarted, 0);
-    EXPECT_EQ(g.finished.load(), 1);
-}
-
-TEST(XQNTThread, WaitWithTimeoutZeroStillWaitsForTheEnd) {
-    Gate g;
-    XQNTThread t(sleepThenFinish, &g);
+    EXPECT_EQ(g.entered.load(), 1) << "the first thread runs on alone";
+    // A timeout of 0 still waits for the end.
+    std::thread releaser([&g] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        g.release.store(1);
+    });
     const auto start = Clock::now();
-    ASSERT_EQ(t.StartThread(0).code, 0);
     EXPECT_EQ(t.WaitForTermination(0).code, 0);
     EXPECT_GE(msSince(start), 190);
+    releaser.join();
+    EXPECT_EQ(t.isStarted, 0);
     EXPECT_EQ(g.finished.load(), 1);
-}
-
-TEST(XQNTThread, NeverStartedGives9009WithContext) {
-    Gate g;
-    XQNTThread t(waitAtGate, &g);
-    expectContext(t.WaitForTermination(0), 9009, L"XQNTThread::WaitForTermination()");
-    expectContext(t.TerminateThread(), 9009, L"XQNTThread::TerminateThread()");
-}
-
-TEST(XQNTThread, RestartsAfterWaitWithTheSameRoutineAndArgument) {
-    Gate g;
-    g.release.store(1);
-    XQNTThread t(waitAtGate, &g);
+    // Again, with the same routine and argument, traced at level 4.
+    setDebugTcore(4);
+    testing::internal::CaptureStdout();
     ASSERT_EQ(t.StartThread(0).code, 0);
     ASSERT_EQ(t.WaitForTermination(0).code, 0);
-    ASSERT_EQ(t.StartThread(0).code, 0);
-    ASSERT_EQ(t.WaitForTermination(0).code, 0);
-    EXPECT_EQ(g.entered.load(), 2);
+    setDebugTcore(0);
+    const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(g.finished.load(), 2);
+    for (const char* line : {"enter method XQNTThread::StartThread()",
+                             "thread created with id = ", "Return code from start thread = 0",
+                             "exit method XQNTThread::WaitForTermination()"})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 
 // The objects a thread may wait on, made afresh for each kind of wait.
@@ -303,25 +278,17 @@ TEST(XQNTThread, DestroyingTheObjectEndsItsThreadOrLeavesABusyOneToEndAlone) {
     EXPECT_GE(msSince(start), static_cast<long>(XQNTThread::kEndWaitMs) - 20);
     EXPECT_EQ(busy.finished.load(), 0);
     busy.release.store(1);
-    const auto released = Clock::now();
-    while (busy.finished.load() == 0 && msSince(released) < 10000)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_EQ(busy.finished.load(), 1);
+    EXPECT_TRUE(eventually([&busy] { return busy.finished.load() == 1; }, 10000));
 }
 
-TEST(XQNTThread, CopiesNameTheSameThreadAndClearHandleForgetsIt) {
+// Copies name the same thread: one of them collects it, the others forget it.
+TEST(XQNTThread, CopyCollectsTheThreadAfterClearHandle) {
     Gate g;
-    XQNTThread t(waitAtGate, &g);
+    XQNTThread t(computeUntilReleased, &g);
     ASSERT_EQ(t.StartThread(0).code, 0);
     XQNTThread copy(t);
-    EXPECT_EQ(copy.isStarted, 1);
-    EXPECT_TRUE(pthread_equal(copy.threadId, t.threadId));
-    EXPECT_EQ(copy.startRoutine, t.startRoutine);
-    EXPECT_EQ(copy.startArgument, t.startArgument);
     XQNTThread assigned(nullptr, nullptr);
     assigned = t;
-    EXPECT_EQ(assigned.isStarted, 1);
-    EXPECT_EQ(assigned.startArgument, static_cast<void*>(&g));
     assigned.clearHandle();
     t.clearHandle();
     EXPECT_EQ(t.isStarted, 0);
@@ -331,54 +298,35 @@ TEST(XQNTThread, CopiesNameTheSameThreadAndClearHandleForgetsIt) {
     EXPECT_EQ(g.finished.load(), 1);
 }
 
-TEST(XQNTThread, TracesStartAtLevelFour) {
+TEST(XQabsFactory, MakesUnstartedThreadsAndControlsThatSleepOrNothingWhenAbstract) {
     Gate g;
     g.release.store(1);
-    XQNTThread t(waitAtGate, &g);
-    setDebugTcore(4);
-    testing::internal::CaptureStdout();
-    t.StartThread(0);
-    t.WaitForTermination(0);
-    setDebugTcore(0);
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("enter method XQNTThread::StartThread()"), std::string::npos) << out;
-    EXPECT_NE(out.find("thread created with id = "), std::string::npos);
-    EXPECT_NE(out.find("Return code from start thread = 0"), std::string::npos);
-    EXPECT_NE(out.find("exit method XQNTThread::WaitForTermination()"), std::string::npos);
-}
-
-TEST(XQNTThreadControl, SleepLastsAboutTheGivenTime) {
-    XQNTThreadControl control;
+    XQabsFactory* factory = XQabsFactory::Instance();
+    std::unique_ptr<XQabsThread> t(factory->CreateThread(computeUntilReleased, &g));
+    ASSERT_NE(t, nullptr);
+    std::unique_ptr<XQabsThreadControl> c(factory->CreateThreadControl());
+    ASSERT_NE(c, nullptr);
     const auto start = Clock::now();
-    EXPECT_EQ(control.Sleep(250).code, 0);
+    EXPECT_EQ(c->Sleep(250).code, 0);
     const long ms = msSince(start);
     EXPECT_GE(ms, 250);
     EXPECT_LT(ms, 5000);
-}
-
-TEST(XQabsThread, FactoryMakesUnstartedThreadsAndControls) {
-    Gate g;
-    g.release.store(1);
-    std::unique_ptr<XQabsThread> t(XQabsFactory::Instance()->CreateThread(waitAtGate, &g));
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(t->startRoutine, &waitAtGate);
-    EXPECT_EQ(t->startArgument, static_cast<void*>(&g));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(g.entered.load(), 0);
+    EXPECT_EQ(g.entered.load(), 0) << "not started by the factory";
     EXPECT_EQ(t->StartThread(0).code, 0);
     EXPECT_EQ(t->WaitForTermination(0).code, 0);
     EXPECT_EQ(g.finished.load(), 1);
-    std::unique_ptr<XQabsThreadControl> c(XQabsFactory::Instance()->CreateThreadControl());
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->Sleep(1).code, 0);
     // The abstract versions do nothing and succeed; the abstract factory makes nothing.
     XQabsThread abstractThread;
     EXPECT_EQ(abstractThread.StartThread(0).code + abstractThread.TerminateThread().code +
                   abstractThread.WaitForTermination(0).code + XQabsThreadControl().Sleep(100000).code,
               0);
+    EXPECT_EQ(XQabsFactory::Instance(), factory);
     XQabsFactory abstractFactory;
-    EXPECT_EQ(abstractFactory.CreateThread(waitAtGate, nullptr), nullptr);
+    EXPECT_EQ(abstractFactory.CreateThread(computeUntilReleased, nullptr), nullptr);
     EXPECT_EQ(abstractFactory.CreateThreadControl(), nullptr);
+    EXPECT_EQ(abstractFactory.CreateMutexSemaphore(L"x"), nullptr);
+    EXPECT_EQ(abstractFactory.CreateEventSemaphore(L"x"), nullptr);
+    EXPECT_EQ(abstractFactory.CreateProcess(L"a", L"b", L"c", 0), nullptr);
 }
 
 }  // namespace

@@ -4,53 +4,45 @@
 
 namespace {
 
-TEST(XQRC, CopyCopiesEveryField) {
+// Every field of a return code, in declared order, "|" between them.
+XQSTRING fields(const XQRC& r) {
+    XQSTRING t[10];
+    r.GetXQMessage(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
+    XQSTRING all = std::to_wstring(r.code) + L"|" + std::to_wstring(r.secondaryCode) + L"|" +
+                   std::to_wstring(r.isWarningFlag) + L"|" + std::to_wstring(r.domain);
+    for (const XQSTRING* f :
+         {&r.methodName, &r.executableName, &r.systemMessage, &r.comment, &r.hostName, &r.auxText})
+        all += L"|" + *f;
+    for (const XQSTRING& token : t) all += L"|" + token;
+    return all;
+}
+
+TEST(XQRC, CopyAndAssignmentCopyEveryFieldAndResetClearsThem) {
     XQRC rc(2005, -1, XQRC::ODBC);
     rc.isWarningFlag = 1;
     rc.methodName = L"m";
     rc.executableName = L"e";
     rc.systemMessage = L"s";
-    rc.comment = L"c";
     rc.hostName = L"h";
     rc.auxText = L"42S02";
-    rc.SetXQMessage(L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"9", L"10");
+    rc.SetXQMessage(L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8", L"", L"10");
+    ASSERT_EQ(fields(rc), L"2005|-1|1|1|m|e|s||h|42S02|1|2|3|4|5|6|7|8||10");
     XQRC copy(rc);
-    XQRC assigned(0, 0, XQRC::WhsSrv);
+    EXPECT_EQ(fields(copy), fields(rc));
+    // Assignment over a code whose texts are all set: the empty ones are cleared.
+    XQRC assigned(6105, 111, XQRC::Windows);
+    assigned.SetXQMessage(L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j");
+    assigned.comment = L"stale";
     assigned = rc;
-    for (const XQRC* r : {&copy, &assigned}) {
-        EXPECT_EQ(r->code, 2005);
-        EXPECT_EQ(r->secondaryCode, -1);
-        EXPECT_EQ(r->isWarningFlag, 1);
-        EXPECT_EQ(r->domain, XQRC::ODBC);
-        EXPECT_EQ(r->methodName, L"m");
-        EXPECT_EQ(r->executableName, L"e");
-        EXPECT_EQ(r->systemMessage, L"s");
-        EXPECT_EQ(r->comment, L"c");
-        EXPECT_EQ(r->hostName, L"h");
-        EXPECT_EQ(r->auxText, L"42S02");
-        XQSTRING t[10];
-        r->GetXQMessage(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
-        for (int i = 0; i < 10; ++i) EXPECT_EQ(t[i], std::to_wstring(i + 1));
-    }
-}
-
-TEST(XQRC, ResetClearsEverythingIncludingAuxTextAndTokens) {
-    XQRC rc(6105, 111, XQRC::Windows);
-    rc.auxText = L"HY000";
-    rc.comment = L"x";
-    rc.isWarningFlag = 1;
-    rc.SetXQMessage(L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j");
+    EXPECT_EQ(fields(assigned), fields(rc));
     EXPECT_FALSE(rc.isRetryableImmediate() || rc.isRetryableWithDelay()) << "no code is retried";
     rc.Reset();
-    EXPECT_TRUE(rc.code == 0 && rc.secondaryCode == 0 && rc.isWarningFlag == 0 && rc.domain == XQRC::WhsSrv);
-    EXPECT_TRUE(rc.auxText.empty() && rc.comment.empty() && rc.messageToken1.empty() && rc.messageToken10.empty());
+    EXPECT_EQ(fields(rc), fields(XQRC(0, 0, XQRC::WhsSrv)));
 }
 
 TEST(XQRC, AddCommentJoinsWithLineFeed) {
     XQRC rc(1, 0, XQRC::WhsSrv);
-    XQRC returned = rc.AddComment(L"first");
-    EXPECT_EQ(rc.comment, L"first");
-    EXPECT_EQ(returned.comment, L"first");
+    EXPECT_EQ(rc.AddComment(L"first").comment, L"first") << "the returned copy";
     rc.AddComment(L"second");
     EXPECT_EQ(rc.GetComment(), L"first\nsecond");
     rc.AddComment(L"");
@@ -76,13 +68,7 @@ TEST(XQRC, FormatXQRCSetsFourFieldsOnly) {
     rc.comment = L"kept";
     rc.hostName = L"host";
     formatXQRC(rc, L"ConvertWideToUnicode", L"iconv error", 8461, 84);
-    EXPECT_EQ(rc.methodName, L"ConvertWideToUnicode");
-    EXPECT_EQ(rc.systemMessage, L"iconv error");
-    EXPECT_EQ(rc.code, 8461);
-    EXPECT_EQ(rc.secondaryCode, 84);
-    EXPECT_EQ(rc.comment, L"kept");
-    EXPECT_EQ(rc.hostName, L"host");
-    EXPECT_EQ(rc.domain, XQRC::WhsSrv);
+    EXPECT_EQ(fields(rc), L"8461|84|0|3|ConvertWideToUnicode||iconv error|kept|host|||||||||||");
 }
 
 }  // namespace

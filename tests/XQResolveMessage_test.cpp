@@ -14,10 +14,12 @@
 #include <string>
 #include <thread>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "db/DbClient.h"
 #include "foundation/XQCodes.h"
+#include "support/ChildProcess.h"
 #include "support/MoWriter.h"
 
 namespace {
@@ -27,18 +29,11 @@ protected:
     void SetUp() override {
         // The catalogue of this build tree, whatever is installed.
         if (const char* bin = std::getenv("TCORE_BINARY_DIR")) setenv("TCORE_MSGDIR", bin, 1);
-        char tmpl[] = "/tmp/tcore-catalogue-XXXXXX";
-        dir_ = mkdtemp(tmpl);
     }
-    void TearDown() override {
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        int ignored = std::system(cmd.c_str());
-        (void)ignored;
-    }
-    std::string file(const std::string& name) const { return dir_ + "/" + name; }
+    std::string file(const std::string& name) const { return dir_.path() + "/" + name; }
     XQSTRING wfile(const std::string& name) const { return xqFromMultibyte(file(name)); }
 
-    std::string dir_;
+    TempDir dir_;
 };
 
 XQRC withTokens(int code, XQRC::domainType domain) {
@@ -50,12 +45,11 @@ XQRC withTokens(int code, XQRC::domainType domain) {
 }  // namespace
 
 TEST_F(Catalogue, NameRule) {
-    EXPECT_EQ(XQResolveMessage(L"").catalogueName, L"ql7orx.mo");
     EXPECT_EQ(XQResolveMessage().catalogueName, L"ql7orx.mo");
-    EXPECT_EQ(XQResolveMessage(L"orv2msg.dll").catalogueName, L"ql7orx.mo");
-    EXPECT_EQ(XQResolveMessage(L"ORV2MSG.DLL").catalogueName, L"ql7orx.mo");
-    EXPECT_EQ(XQResolveMessage(L"other.mo").catalogueName, L"other.mo");
-    EXPECT_EQ(XQResolveMessage(L"ORV2MSG.DLLX").catalogueName, L"ORV2MSG.DLLX");
+    for (const wchar_t* name : {L"", L"orv2msg.dll", L"ORV2MSG.DLL"})
+        EXPECT_EQ(XQResolveMessage(name).catalogueName, L"ql7orx.mo") << name;
+    for (const wchar_t* name : {L"other.mo", L"ORV2MSG.DLLX"})
+        EXPECT_EQ(XQResolveMessage(name).catalogueName, name);
 }
 
 TEST_F(Catalogue, EveryLibraryCodeHasAText) {
@@ -108,110 +102,101 @@ TEST_F(Catalogue, ReadmeTableMatchesTheCatalogue) {
     EXPECT_EQ(readme, expected);
 }
 
-TEST_F(Catalogue, InsertsInOrder) {
-    writeBytes(file("m.mo"), makeMoBytes({{"", "Content-Type: text/plain; charset=UTF-8\n"},
-                                          {"77", "%1|%2|%3|%4|%5|%6|%7|%8|%9|%10|%11|%12|%%|%0|%13|%"}}));
+// Inserts 1-7 are the tokens, 8 the extra text, 9 the number, 10-12 the
+// other tokens; empty ones read as "?". The secondary text: for Sockets the
+// secondary code's catalogue text with the same inserts, for Windows the
+// system's text (empty here), for the others the return code's system message.
+TEST_F(Catalogue, InsertsInOrderAndSecondaryTextByDomain) {
+    writeBytes(file("m.mo"),
+               makeMoBytes({{"", "Content-Type: text/plain; charset=UTF-8\n"},
+                            {"77", "%1|%2|%3|%4|%5|%6|%7|%8|%9|%10|%11|%12|%%|%0|%13|%"},
+                            {"111", "refused %8"}}));
     XQResolveMessage r(wfile("m.mo"));
     XQRC rc = withTokens(77, XQRC::WhsSrv);
+    rc.secondaryCode = 111;
     rc.systemMessage = L"system text";
+    const std::pair<XQRC::domainType, const wchar_t*> domains[] = {
+        {XQRC::WhsSrv, L"system text"},
+        {XQRC::ODBC, L"system text"},
+        {XQRC::Sockets, L"refused extra"},
+        {XQRC::Windows, L""}};
     XQSTRING secondary, primary;
-    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"extra", 42).code, 0);
-    EXPECT_EQ(primary, L"t1|t2|t3|t4|t5|t6|t7|extra|42|t8|t9|t10|%|%0|t13|%");
-    EXPECT_EQ(secondary, L"system text") << "WhsSrv: the return code's system message, no lookup";
-
+    for (const auto& d : domains) {
+        rc.domain = d.first;
+        secondary = L"old";
+        ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"extra", 42).code, 0);
+        EXPECT_EQ(primary, L"t1|t2|t3|t4|t5|t6|t7|extra|42|t8|t9|t10|%|%0|t13|%");
+        EXPECT_EQ(secondary, d.second) << d.first;
+    }
     XQRC empty(77, 0, XQRC::WhsDDD);
     ASSERT_EQ(r.ResolveMsgs(empty, secondary, primary, L"", 4294967295u).code, 0);
-    EXPECT_EQ(primary, L"?|?|?|?|?|?|?|?|-1|?|?|?|%|%0|?3|%") << "empty inserts read as ?";
+    EXPECT_EQ(primary, L"?|?|?|?|?|?|?|?|-1|?|?|?|%|%0|?3|%");
 }
 
-TEST_F(Catalogue, SecondaryTextByDomain) {
-    writeBytes(file("d.mo"), makeMoBytes({{"6105", "connect %1"}, {"111", "refused %8"}}));
-    XQResolveMessage r(wfile("d.mo"));
-    XQRC rc(6105, 111, XQRC::Sockets);
-    rc.SetXQMessage(L"4000", L"", L"", L"", L"", L"", L"", L"", L"", L"");
-    rc.systemMessage = L"not used";
-    XQSTRING secondary, primary;
-    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"x", 0).code, 0);
-    EXPECT_EQ(primary, L"connect 4000");
-    EXPECT_EQ(secondary, L"refused x") << "Sockets: the secondary code's catalogue text, same inserts";
-
-    rc.domain = XQRC::Windows;
-    secondary = L"old";
-    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"x", 0).code, 0);
-    EXPECT_EQ(secondary, L"") << "Windows: the system's text, empty here";
-
-    rc.domain = XQRC::ODBC;
-    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"x", 0).code, 0);
-    EXPECT_EQ(secondary, L"not used");
-}
-
-TEST_F(Catalogue, RealCatalogueSocketText) {
-    XQResolveMessage r;
-    XQRC rc(6105, 111, XQRC::Sockets);
-    rc.SetXQMessage(L"4000", L"2", L"1000", L"", L"", L"", L"", L"", L"", L"");
-    XQSTRING secondary, primary;
-    ASSERT_EQ(r.ResolveMsgs(rc, secondary, primary, L"", 0).code, 0);
-    EXPECT_EQ(primary, L"Connecting to port 4000 failed at attempt 2 (retry delay 1000 ms).");
-    EXPECT_EQ(secondary, L"Connection refused.");
-}
-
+// An insert is cut to twice its characters in bytes, at most 512, on a
+// character boundary.
 TEST_F(Catalogue, InsertCuts) {
     writeBytes(file("c.mo"), makeMoBytes({{"5", "[%1]"}}));
     XQResolveMessage r(wfile("c.mo"));
-    XQSTRING fileName;
-    XQSTRING longText(600, L'a');
-    const wchar_t* inserts[12] = {longText.c_str()};
-    void* text = nullptr;
-    ASSERT_EQ(r.LookupFileMsg(fileName, 5, &text, inserts).code, 0);
-    EXPECT_EQ(fileName, wfile("c.mo")) << "an empty file name becomes the catalogue name";
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), L"[" + XQSTRING(512, L'a') + L"]");
-    std::free(text);
-
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-    // Three characters of three bytes each: cut to six bytes, two characters.
-    const wchar_t* euros[12] = {L"\u20ac\u20ac\u20ac"};
-    ASSERT_EQ(r.LookupFileMsg(5, &text, euros).code, 0);
-    EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), L"[\u20ac\u20ac]");
-    std::free(text);
-    // Two-byte characters fit exactly.
-    const wchar_t* umlauts[12] = {L"\u00e4\u00f6\u00fc"};
-    ASSERT_EQ(r.LookupFileMsg(5, &text, umlauts).code, 0);
-    EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), L"[\u00e4\u00f6\u00fc]");
-    std::free(text);
+    const XQSTRING longText(600, L'a');
+    const struct {
+        const char* locale;
+        const wchar_t* insert;
+        XQSTRING text;
+    } cases[] = {
+        {"C", longText.c_str(), L"[" + XQSTRING(512, L'a') + L"]"},
+        // Three characters of three bytes each: cut to six bytes, two characters.
+        {"C.UTF-8", L"\u20ac\u20ac\u20ac", L"[\u20ac\u20ac]"},
+        {"C.UTF-8", L"\u00e4\u00f6\u00fc", L"[\u00e4\u00f6\u00fc]"},  // two-byte ones fit
+        // A character the C locale cannot express reaches the formatter as "?".
+        {"C", L"\u00e4\u00f6\u00fc", L"[???]"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(std::setlocale(LC_ALL, c.locale), nullptr);
+        const wchar_t* inserts[12] = {c.insert};
+        void* text = nullptr;
+        ASSERT_EQ(r.LookupFileMsg(5, &text, inserts).code, 0);
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), c.text) << c.locale;
+        std::free(text);
+    }
     std::setlocale(LC_ALL, "C");
-    // A character the C locale cannot express reaches the formatter as "?".
-    ASSERT_EQ(r.LookupFileMsg(5, &text, umlauts).code, 0);
-    EXPECT_EQ(XQSTRING(static_cast<wchar_t*>(text)), L"[???]");
+    const wchar_t* none[12] = {};
+    void* text = nullptr;
+    XQSTRING fileName;
+    ASSERT_EQ(r.LookupFileMsg(fileName, 5, &text, none).code, 0);
     std::free(text);
+    EXPECT_EQ(fileName, wfile("c.mo")) << "an empty file name becomes the catalogue name";
 }
 
 TEST_F(Catalogue, BadCataloguesGiveEmptyTextAndSuccess) {
-    std::string good = makeMoBytes({{"5", "five"}, {"6", "six"}});
-    writeBytes(file("good.mo"), good);
-    writeBytes(file("truncated.mo"), good.substr(0, good.size() - 6));
-    writeBytes(file("header.mo"), good.substr(0, 20));
-    writeBytes(file("empty.mo"), "");
-    writeBytes(file("text.mo"), "msgid \"5\"\nmsgstr \"five\"\n");
-    std::string wild = good;
+    const std::string good = makeMoBytes({{"5", "five"}, {"6", "six"}});
+    std::string wild = good, badRevision = good;
     wild[12] = '\xff';  // table offset far past the end
-    writeBytes(file("wild.mo"), wild);
-    std::string badRevision = good;
     badRevision[6] = 2;
-    writeBytes(file("revision.mo"), badRevision);
+    const std::pair<const char*, std::string> bad[] = {
+        {"truncated.mo", good.substr(0, good.size() - 6)},
+        {"header.mo", good.substr(0, 20)},
+        {"empty.mo", ""},
+        {"text.mo", "msgid \"5\"\nmsgstr \"five\"\n"},
+        {"wild.mo", wild},
+        {"revision.mo", badRevision}};
     mkdir(file("dir.mo").c_str(), 0700);
-    for (const char* name : {"truncated.mo", "header.mo", "empty.mo", "text.mo", "wild.mo", "revision.mo",
-                             "dir.mo", "missing.mo"}) {
-        XQResolveMessage r(wfile(name));
-        XQSTRING text = L"old";
-        EXPECT_EQ(r.ResolveEvent(5, text).code, 0) << name;
-        EXPECT_EQ(text, L"") << name;
+    std::vector<XQSTRING> names = {wfile("dir.mo"), wfile("missing.mo"),
+                                   L"tcore-no-such-catalogue.mo"};
+    for (const auto& b : bad) {
+        writeBytes(file(b.first), b.second);
+        names.push_back(wfile(b.first));
     }
-    XQResolveMessage bare(L"tcore-no-such-catalogue.mo");
-    XQSTRING text = L"old";
-    EXPECT_EQ(bare.ResolveEvent(5, text).code, 0);
-    EXPECT_EQ(text, L"");
+    for (const XQSTRING& name : names) {
+        XQResolveMessage r(name);
+        XQSTRING text = L"old";
+        EXPECT_EQ(r.ResolveEvent(5, text).code, 0) << xqToMultibyte(name);
+        EXPECT_EQ(text, L"") << xqToMultibyte(name);
+    }
+    writeBytes(file("good.mo"), good);
     XQResolveMessage r(wfile("good.mo"));
+    XQSTRING text;
     EXPECT_EQ(r.ResolveEvent(6, text).code, 0);
     EXPECT_EQ(text, L"six");
     writeBytes(file("big.mo"), makeMoBytes({{"5", "big-endian five"}}, true));
@@ -236,7 +221,7 @@ TEST_F(Catalogue, ChangedFileIsReadAgain) {
 
 TEST_F(Catalogue, LookUpOrder) {
     writeBytes(file("ql7orx.mo"), makeMoBytes({{"9004", "private text"}}));
-    setenv("TCORE_MSGDIR", dir_.c_str(), 1);
+    setenv("TCORE_MSGDIR", dir_.path().c_str(), 1);
     XQResolveMessage r;
     XQSTRING text;
     r.ResolveEvent(9004, text);
@@ -271,35 +256,45 @@ TEST_F(Catalogue, ClientContexts) {
 
 TEST_F(Catalogue, FormatterBounds) {
     writeBytes(file("f.mo"), makeMoBytes({{"5", "abc%1def"}}));
-    std::string path = file("f.mo");
     dbMessageToken tokens[12] = {};
     tokens[0] = {3, "XYZ--not part of it"};
-    char out[6];
-    int status = -1;
-    EXPECT_EQ(dbFormatMessage(path.c_str(), 5, tokens, out, sizeof out, &status), 0);
-    EXPECT_STREQ(out, "abcXY") << "cut to the output size, terminated";
-    char big[64];
-    EXPECT_EQ(dbFormatMessage(path.c_str(), 5, tokens, big, sizeof big, &status), 0);
-    EXPECT_STREQ(big, "abcXYZdef");
-    EXPECT_EQ(dbFormatMessage(path.c_str(), 5, nullptr, big, sizeof big, &status), 0);
-    EXPECT_STREQ(big, "abcdef");
-    EXPECT_EQ(dbFormatMessage(path.c_str(), 6, tokens, big, sizeof big, &status), 1);
-    EXPECT_STREQ(big, "");
-    EXPECT_EQ(status, 1);
+    const struct {
+        int number;
+        const dbMessageToken* tokens;
+        size_t size;
+        int rc;
+        const char* text;
+    } cases[] = {{5, tokens, 6, 0, "abcXY"},  // cut to the output size, terminated
+                 {5, tokens, 64, 0, "abcXYZdef"},
+                 {5, nullptr, 64, 0, "abcdef"},
+                 {6, tokens, 64, 1, ""}};
+    for (const auto& c : cases) {
+        char out[64];
+        int status = -1;
+        const std::string path = file("f.mo");
+        EXPECT_EQ(dbFormatMessage(path.c_str(), c.number, c.tokens, out, c.size, &status), c.rc);
+        EXPECT_STREQ(out, c.text);
+        EXPECT_EQ(status, c.rc);
+    }
 }
 
+// The real catalogue's texts of a socket failure, from one object on many threads.
 TEST_F(Catalogue, SharedObjectOnManyThreads) {
     XQResolveMessage r;
     std::vector<std::thread> threads;
     std::vector<int> failures(4, 0);
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&r, &failures, t] {
+            const XQSTRING port = std::to_wstring(4000 + t);
             for (int i = 0; i < 200; ++i) {
-                XQRC rc(6113, 0, XQRC::WhsSrv);
-                rc.SetXQMessage(L"host" + std::to_wstring(t), L"", L"", L"", L"", L"", L"", L"", L"", L"");
+                XQRC rc(6105, 111, XQRC::Sockets);
+                rc.SetXQMessage(port, L"2", L"1000", L"", L"", L"", L"", L"", L"", L"");
                 XQSTRING secondary, primary;
                 r.ResolveMsgs(rc, secondary, primary, L"", 0);
-                if (primary != L"The host name host" + std::to_wstring(t) + L" could not be resolved.") ++failures[t];
+                if (primary != L"Connecting to port " + port +
+                                   L" failed at attempt 2 (retry delay 1000 ms)." ||
+                    secondary != L"Connection refused.")
+                    ++failures[t];
             }
         });
     }
@@ -343,12 +338,10 @@ TEST_F(Catalogue, UnloadedInsertsOutliveTheirArgumentsOnEveryThread) {
 TEST_F(Catalogue, EventLogOnlyTraces) {
     XQResolveMessage r;
     XQRC rc(9004, 0, XQRC::WhsSrv);
-    EXPECT_EQ(r.OpenNTEventLog(L"source").code, 0);
-    EXPECT_EQ(r.LogNTEventError(rc, L"t", 1).code, 0);
-    EXPECT_EQ(r.LogNTEventWarning(rc, L"t", 1).code, 0);
-    EXPECT_EQ(r.LogNTEventInfo(3).code, 0);
-    EXPECT_EQ(r.LogNTEvent(rc, 1, L"t", 2).code, 0);
-    EXPECT_EQ(r.CloseNTEventLog().code, 0);
+    for (const XQRC& done : {r.OpenNTEventLog(L"source"), r.LogNTEventError(rc, L"t", 1),
+                             r.LogNTEventWarning(rc, L"t", 1), r.LogNTEventInfo(3),
+                             r.LogNTEvent(rc, 1, L"t", 2), r.CloseNTEventLog()})
+        EXPECT_EQ(done.code, 0);
     void* text = nullptr;
     EXPECT_EQ(r.LookupSysMsg(111, &text).code, 0);
     ASSERT_NE(text, nullptr);

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <fstream>
-#include <vector>
 
 namespace {
 
@@ -15,31 +14,22 @@ void putWord(std::string& out, uint32_t v, bool bigEndian) {
 
 }  // namespace
 
+// A header of seven words, the originals' table, the translations' table
+// (a length and an offset each), then the strings.
 std::string makeMoBytes(const std::map<std::string, std::string>& entries, bool bigEndian) {
     const uint32_t n = static_cast<uint32_t>(entries.size());
-    const uint32_t originals = 28, translations = originals + 8 * n;
-    uint32_t at = translations + 8 * n;
-    std::string head, table1, table2, strings;
-    for (const auto& e : entries) {
-        putWord(table1, static_cast<uint32_t>(e.first.size()), bigEndian);
-        putWord(table1, at + static_cast<uint32_t>(strings.size()), bigEndian);
-        strings += e.first;
-        strings += '\0';
+    const uint32_t at = 28 + 16 * n;
+    std::string head, tables[2], strings;
+    for (int t = 0; t < 2; ++t) {
+        for (const auto& e : entries) {
+            const std::string& text = t == 0 ? e.first : e.second;
+            putWord(tables[t], static_cast<uint32_t>(text.size()), bigEndian);
+            putWord(tables[t], at + static_cast<uint32_t>(strings.size()), bigEndian);
+            strings += text + '\0';
+        }
     }
-    for (const auto& e : entries) {
-        putWord(table2, static_cast<uint32_t>(e.second.size()), bigEndian);
-        putWord(table2, at + static_cast<uint32_t>(strings.size()), bigEndian);
-        strings += e.second;
-        strings += '\0';
-    }
-    putWord(head, 0x950412de, bigEndian);
-    putWord(head, 0, bigEndian);
-    putWord(head, n, bigEndian);
-    putWord(head, originals, bigEndian);
-    putWord(head, translations, bigEndian);
-    putWord(head, 0, bigEndian);
-    putWord(head, at, bigEndian);
-    return head + table1 + table2 + strings;
+    for (uint32_t v : {0x950412deu, 0u, n, 28u, 28 + 8 * n, 0u, at}) putWord(head, v, bigEndian);
+    return head + tables[0] + tables[1] + strings;
 }
 
 bool writeBytes(const std::string& path, const std::string& bytes) {
