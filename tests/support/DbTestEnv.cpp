@@ -3,12 +3,10 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 
@@ -110,19 +108,31 @@ void DbTestEnvironment::TearDown() {
     runShell("'" + script() + "' stop '" + gWorkDir + "'");
 }
 
-int runChildTest(const std::string& filter, const std::string& envName, const std::string& envValue) {
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        setenv(envName.c_str(), envValue.c_str(), 1);
-        std::string filterArg = "--gtest_filter=" + filter;
-        execl("/proc/self/exe", "child", filterArg.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+::testing::AssertionResult succeeded(const XQRC& rc) {
+    if (rc.code == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "code " << rc.code << ": " << xqToMultibyte(rc.systemMessage)
+                                         << " " << xqToMultibyte(rc.comment);
+}
+
+::testing::AssertionResult createConfigurationTable(XQOdbcConnect& conn, const XQSTRING& table,
+                                                    const std::vector<XQSTRING>& rows,
+                                                    const XQSTRING& extra) {
+    ::testing::AssertionResult ok = succeeded(conn.executeStmt(
+        L"CREATE TABLE " + table +
+            L" (component CHAR(10) NOT NULL, name VARCHAR(20) NOT NULL, type CHAR(1) NOT NULL,"
+            L" value_int INTEGER, value_char VARCHAR(199), short_name VARCHAR(19),"
+            L" PRIMARY KEY (component, name)" + extra + L")",
+        0));
+    for (size_t i = 0; ok && i < rows.size(); ++i)
+        ok = succeeded(conn.executeStmt(L"INSERT INTO " + table + L" VALUES (" + rows[i] + L")", 0));
+    return ok;
+}
+
+void useSqliteDataSource(const std::string& dir, const std::string& dsn) {
+    std::ofstream(dir + "/odbc.ini") << "[" << dsn << "]\nDriver = SQLite3\nDatabase = " << dir
+                                     << "/control.db\n";
+    setenv("ODBCSYSINI", (std::string(TCORE_TEST_SOURCE_DIR) + "/etc").c_str(), 1);
+    setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
 }
 
 // Allocations the database drivers and the driver manager's ini code keep
