@@ -124,11 +124,6 @@ protected:
         ASSERT_NE(0u, daemonPort) << daemon->out() << daemon->err();
     }
 
-    bool nextReply(XQKernelMessage& reply, unsigned int timeoutMs) {
-        XQRC rc = kernel.Receive(reply, timeoutMs);
-        return rc.code == 0;
-    }
-
     Started startAgent(const std::string& program, const std::string& user, const std::string& arguments = "") {
         Started s;
         XQKernelMessage request = demo::agentStartRequest(kernel, L"127.0.0.1", daemonPort, xqFromMultibyte(program),
@@ -136,7 +131,7 @@ protected:
         s.rc = request.Send();
         if (s.rc.code != 0) return s;
         XQKernelMessage reply;
-        if (!nextReply(reply, 10000)) {
+        if (kernel.Receive(reply, 10000).code != 0) {
             s.rc = XQRC(9117, 0, XQRC::WhsSrv);
             return s;
         }
@@ -152,7 +147,7 @@ protected:
         XQRC rc = demo::agentStopRequest(kernel, L"127.0.0.1", daemonPort, port).Send();
         if (rc.code != 0) return rc;
         XQKernelMessage reply;
-        if (!nextReply(reply, 5000)) return XQRC(9117, 0, XQRC::WhsSrv);
+        if (kernel.Receive(reply, 5000).code != 0) return XQRC(9117, 0, XQRC::WhsSrv);
         EXPECT_EQ(demo::SubFinal, reply.SubCommand);
         reply.GetRCFromReply(rc);
         return rc;
@@ -161,7 +156,7 @@ protected:
     // The daemon's note that an agent ended: its outcome.
     XQRC endedNote(unsigned int port) {
         XQKernelMessage note;
-        if (!nextReply(note, 8000)) return XQRC(9117, 0, XQRC::WhsSrv);
+        if (kernel.Receive(note, 8000).code != 0) return XQRC(9117, 0, XQRC::WhsSrv);
         EXPECT_EQ(demo::SubEnded, note.SubCommand);
         EXPECT_EQ(port, note.RowCount);
         XQRC rc(0, 0, XQRC::WhsSrv);
@@ -225,7 +220,7 @@ TEST_F(DaemonTest, RefusesWithReturnCodesTheCatalogueExplains) {
     unknown.SetCommand(499);
     ASSERT_EQ(0, unknown.Send().code);
     XQKernelMessage reply;
-    ASSERT_TRUE(nextReply(reply, 5000));
+    ASSERT_EQ(0, kernel.Receive(reply, 5000).code);
     EXPECT_EQ(demo::DaemonUnknownCommand, reply.ReturnCode.code);
 }
 
@@ -279,13 +274,7 @@ TEST_F(DaemonTest, SigtermStopsEveryAgentAndTellsTheRequester) {
 TEST_F(DaemonTest, TakesItsPortFromTheConfigurationStoreAndTheServicesDatabase) {
     if (getuid() != 0) GTEST_SKIP() << "a private services file needs root (a mount namespace)";
     // A free port, named by a service that only the daemon's private services file knows.
-    unsigned int port = 0;
-    {
-        XQMessageQ probe;
-        ASSERT_EQ(0, probe.Create(0, 1).code);
-        port = probe.nQueuePort;
-        probe.Destroy(1);
-    }
+    const unsigned int port = freeLoopbackPort();
     std::string services = dir.path() + "/services";
     writeFile(services, readWholeFile("/etc/services") + "tcoredaemontest " + std::to_string(port) + "/tcp\n");
     useSqliteDataSource(dir.path(), "tcore_daemon_ctl");

@@ -85,18 +85,8 @@ protected:
     }
 
     int countRows(const XQSTRING& where = XQSTRING()) {
-        XQRC rc(0, 0, XQRC::WhsSrv);
-        XQOdbcCursor* c = conn->getCursor(6, rc);
-        EXPECT_NE(nullptr, c);
-        if (c == nullptr) return -1;
-        SQLINTEGER n = -1;
-        long len = 0;
-        EXPECT_EQ(0, c->prepare(L"SELECT COUNT(*) FROM items" + where).code);
-        EXPECT_EQ(0, c->bindCol(1, SQL_C_SLONG, &n, sizeof(n), &len).code);
-        EXPECT_EQ(1, c->fetch(rc));
-        c->free();
-        conn->dropCursor(6);
-        return n;
+        std::vector<std::string> n = selectTexts(*conn, L"SELECT COUNT(*) FROM items" + where);
+        return n.size() == 1 ? std::stoi(n[0]) : -1;
     }
 
     XQOdbcConnect* conn = nullptr;

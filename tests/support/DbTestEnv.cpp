@@ -10,6 +10,11 @@
 #include <cstdlib>
 #include <fstream>
 
+#include <sql.h>
+#include <sqlext.h>
+
+#include "db/XQOdbcCursor.h"
+
 #ifndef TCORE_TEST_SOURCE_DIR
 #error "TCORE_TEST_SOURCE_DIR must name the source tree"
 #endif
@@ -27,22 +32,6 @@ std::string gWorkDir;
 const char* const kInheritedVar = "TCORE_DB_TEST_DIR";
 const char* const kPgUpVar = "TCORE_DB_TEST_PG";
 
-int freeLoopbackPort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    socklen_t len = sizeof(addr);
-    int port = -1;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    close(fd);
-    return port;
-}
-
 std::string script() { return std::string(TCORE_TEST_SOURCE_DIR) + "/tests/support/pg_cluster.sh"; }
 
 int runShell(const std::string& command) {
@@ -51,6 +40,21 @@ int runShell(const std::string& command) {
 }
 
 }  // namespace
+
+int freeLoopbackPort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    int port = -1;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    close(fd);
+    return port;
+}
 
 bool DbTestEnvironment::postgresUp() { return gPostgresUp; }
 const std::string& DbTestEnvironment::postgresProblem() { return gProblem; }
@@ -112,6 +116,23 @@ void DbTestEnvironment::TearDown() {
     if (rc.code == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "code " << rc.code << ": " << xqToMultibyte(rc.systemMessage)
                                          << " " << xqToMultibyte(rc.comment);
+}
+
+std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query) {
+    std::vector<std::string> rows;
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    XQOdbcCursor* c = conn.getCursor(XQOdbcConnect::cursorCount - 1, rc);
+    EXPECT_NE(nullptr, c);
+    if (c == nullptr) return rows;
+    char text[300];
+    long len = 0;
+    EXPECT_TRUE(succeeded(c->prepare(query)));
+    EXPECT_TRUE(succeeded(c->bindCol(1, SQL_C_CHAR, text, sizeof(text), &len)));
+    for (int i = 0; i < 1000 && c->fetch(rc) == 1; ++i) rows.emplace_back(len < 0 ? "" : text);
+    EXPECT_TRUE(succeeded(rc));
+    c->free();
+    conn.dropCursor(XQOdbcConnect::cursorCount - 1);
+    return rows;
 }
 
 ::testing::AssertionResult createConfigurationTable(XQOdbcConnect& conn, const XQSTRING& table,

@@ -59,8 +59,15 @@ extern const wchar_t* const kPgPassword;
             FAIL() << "PostgreSQL cluster not running: " << DbTestEnvironment::postgresProblem(); \
     } while (0)
 
+// A TCP port of 127.0.0.1 that is free at the time of the call.
+int freeLoopbackPort();
+
 // Success when rc is; else the failure with the driver's message and comment.
 ::testing::AssertionResult succeeded(const XQRC& rc);
+
+// The first column of each row a query gives (at most 1,000), as text; NULL
+// as empty. Uses the connection's last cursor; a failure fails the test.
+std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query);
 
 // Creates the configuration store's table and inserts rows, each the text of
 // VALUES (...); extra adds a constraint.
