@@ -97,6 +97,7 @@ TYPED_TEST(ConfigurationTest, LoadAndTypedLookups) {
     ASSERT_EQ(0, config->setValueInt(COMPONENT_RTK, L"TIMEOUT", 99, L"mem").code);
     ASSERT_TRUE(succeeded(this->init()));
     EXPECT_EQ(1, config->getIsLoaded());
+    EXPECT_EQ(L"tcore", XQConfiguration::getPrefix());
 
     XQRC rc(0, 0, XQRC::WhsSrv);
     EXPECT_EQ(3, XQConfiguration::getValueInt(COMPONENT_LOG, L"EARLY", rc));
