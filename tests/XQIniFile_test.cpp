@@ -46,6 +46,8 @@ XQIniFile filled() {
 
 }  // namespace
 
+// The file is private (whatever the umask), replaced whole, and holds the
+// password scrambled only; a read gives back what was written.
 TEST_F(IniFile, WriteAndReadBack) {
     XQIniFile ini = filled();
     // Without a file a read changes nothing.
@@ -53,14 +55,32 @@ TEST_F(IniFile, WriteAndReadBack) {
     EXPECT_EQ(ini.databaseName, L"warehouse");
     EXPECT_EQ(ini.logDirectory, xqFromMultibyte(dir.path()) + L"/");
 
+    mode_t old = umask(0);
     ASSERT_EQ(ini.Write().code, 0);
+    umask(old);
     EXPECT_EQ(ini.databaseName, L"WAREHOUSE");
     EXPECT_EQ(ini.password, L"s3cret!") << "the object keeps the clear password";
+    struct stat st;
+    ASSERT_EQ(stat(path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(files(), std::set<std::string>{"tcore.ini"}) << "no temporary file is left behind";
+    std::string text = content();
+    EXPECT_EQ(text.find("s3cret"), std::string::npos);
+    EXPECT_NE(text.find("DatabaseName=WAREHOUSE\n"), std::string::npos) << text;
+    // 7 characters: 16 scrambled bytes.
+    std::vector<unsigned char> expected;
+    ASSERT_EQ(scramblePassword(L"s3cret!", expected).code, 0);
+    char hex[3];
+    std::string digits;
+    for (unsigned char b : expected) {
+        std::snprintf(hex, sizeof hex, "%02x", b);
+        digits += hex;
+    }
+    EXPECT_NE(text.find("Password:hex=16:" + digits + "\n"), std::string::npos) << text;
 
     XQIniFile back;
     back.instanceName = L"kept";
-    XQRC rc = back.Read();
-    ASSERT_EQ(rc.code, 0);
+    ASSERT_EQ(back.Read().code, 0);
     EXPECT_EQ(back.databaseName, L"WAREHOUSE");
     EXPECT_EQ(back.qualifier, L"IWH");
     EXPECT_EQ(back.userid, L"db2admin");
@@ -70,30 +90,6 @@ TEST_F(IniFile, WriteAndReadBack) {
     XQSTRING instance;
     ASSERT_EQ(back.ReadRegValue(L"InstanceName", instance).code, 0);
     EXPECT_EQ(instance, L"DB2");
-}
-
-TEST_F(IniFile, FileIsPrivateAtomicAndHoldsNoClearPassword) {
-    mode_t old = umask(0);
-    XQIniFile ini = filled();
-    ASSERT_EQ(ini.Write().code, 0);
-    umask(old);
-    struct stat st;
-    ASSERT_EQ(stat(path().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(files(), std::set<std::string>{"tcore.ini"}) << "no temporary file is left behind";
-    std::string text = content();
-    EXPECT_EQ(text.find("s3cret"), std::string::npos);
-    EXPECT_NE(text.find("DatabaseName=WAREHOUSE\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Password:hex=16:"), std::string::npos) << "7 characters: 16 scrambled bytes; " << text;
-    std::vector<unsigned char> expected;
-    ASSERT_EQ(scramblePassword(L"s3cret!", expected).code, 0);
-    char hex[3];
-    std::string digits;
-    for (unsigned char b : expected) {
-        std::snprintf(hex, sizeof hex, "%02x", b);
-        digits += hex;
-    }
-    EXPECT_NE(text.find("Password:hex=16:" + digits + "\n"), std::string::npos);
 }
 
 TEST_F(IniFile, DatabaseNameRules) {
