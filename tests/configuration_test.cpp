@@ -101,7 +101,7 @@ TYPED_TEST(ConfigurationTest, LoadAndTypedLookups) {
 
     XQRC rc(0, 0, XQRC::WhsSrv);
     EXPECT_EQ(3, XQConfiguration::getValueInt(COMPONENT_LOG, L"EARLY", rc));
-    EXPECT_EQ(30, XQConfiguration::getValueInt(COMPONENT_RTK, L"TIMEOUT", rc)) << "the row replaces it";
+    EXPECT_EQ(30, XQConfiguration::getValueInt(COMPONENT_RTK, L"TIMEOUT", rc)) << "the row's";
     EXPECT_EQ(L"to", XQConfiguration::getShortName(COMPONENT_RTK, L"TIMEOUT", rc));
     EXPECT_EQ(L"agentmod", XQConfiguration::getValueString(COMPONENT_DDD, L"AGENTMODULE", rc));
     EXPECT_EQ(4, XQConfiguration::getValueInt(COMPONENT_AGENT, L"WORKERS", rc));
@@ -195,8 +195,9 @@ TYPED_TEST(ConfigurationTest, StoreRoundTripsThroughAFreshProcess) {
 
     // Nothing of this process's state reaches the child: it loads the table anew.
     TempDir dir;
-    const std::string filter = std::string("ConfigurationTest/") + TypeParam::name() + ".ReloadInChild";
-    ChildProcess child(dir.path(), "/proc/self/exe", {"--gtest_filter=" + filter}, "",
+    const std::string name = TypeParam::name();
+    ChildProcess child(dir.path(), "/proc/self/exe",
+                       {"--gtest_filter=ConfigurationTest/" + name + ".ReloadInChild"}, "",
                        {{kChildVar, TypeParam::name()}});
     EXPECT_EQ(0, child.wait(60)) << child.out();
     EXPECT_NE(std::string::npos, child.out().find("[  PASSED  ] 1 test.")) << child.out();
@@ -346,8 +347,8 @@ TYPED_TEST(ConfigurationTest, InitFailuresLoadNothing) {
 // Components the table names as the store spells them; any other text, and
 // any value out of range, is "NONE".
 TEST(ConfigurationComponents, TextForms) {
-    for (ComponentEnum c : {COMPONENT_DDD, COMPONENT_RTK, COMPONENT_AGENT, COMPONENT_XQODBC, COMPONENT_LOG})
-        EXPECT_EQ(c, ComponentEnumFromString(ComponentEnumToString(c)));
+    for (int c = COMPONENT_DDD; c <= COMPONENT_LOG; ++c)
+        EXPECT_EQ(c, ComponentEnumFromString(ComponentEnumToString(static_cast<ComponentEnum>(c))));
     EXPECT_EQ(L"Agent", ComponentEnumToString(COMPONENT_AGENT));
     EXPECT_EQ(COMPONENT_NONE, ComponentEnumFromString(L"agent"));
     EXPECT_EQ(COMPONENT_NONE, ComponentEnumFromString(L"NONE"));

@@ -112,12 +112,14 @@ protected:
                                          "--start-timeout", "5000", "--stop-grace", "2000"};
         args.insert(args.end(), extra.begin(), extra.end());
         if (accounts.empty()) {
-            daemon.reset(new ChildProcess(dir.path(), toolPath("tcore-daemon"), args, "", {{"QL7DIR", ql7}}));
+            daemon.reset(new ChildProcess(dir.path(), toolPath("tcore-daemon"), args, "",
+                                          {{"QL7DIR", ql7}}));
         } else {
             std::string passwd = dir.path() + "/passwd", group = dir.path() + "/group";
             writeFile(passwd, readWholeFile("/etc/passwd") + accounts);
             writeFile(group, readWholeFile("/etc/group"));
-            daemon.reset(withPrivateFiles(dir.path(), {{"/etc/passwd", passwd}, {"/etc/group", group}},
+            daemon.reset(withPrivateFiles(dir.path(),
+                                          {{"/etc/passwd", passwd}, {"/etc/group", group}},
                                           toolPath("tcore-daemon"), args));
         }
         daemonPort = waitForPortFile(portFile, *daemon);
@@ -276,7 +278,8 @@ TEST_F(DaemonTest, TakesItsPortFromTheConfigurationStoreAndTheServicesDatabase) 
     // A free port, named by a service that only the daemon's private services file knows.
     const unsigned int port = freeLoopbackPort();
     std::string services = dir.path() + "/services";
-    writeFile(services, readWholeFile("/etc/services") + "tcoredaemontest " + std::to_string(port) + "/tcp\n");
+    const std::string service = "tcoredaemontest " + std::to_string(port) + "/tcp\n";
+    writeFile(services, readWholeFile("/etc/services") + service);
     useSqliteDataSource(dir.path(), "tcore_daemon_ctl");
     {
         XQOdbcConnect& c = *XQOdbc::getEnv()->getConnection(0);
@@ -312,11 +315,12 @@ TEST(DaemonUsage, HelpNamesEveryOptionAndMistakesExitTwo) {
         {"--port", "0", "--allowed-users", "/dev/null", "--max-agents", "x"},
     };
     for (const auto& args : mistakes) {
-        ChildProcess bad(dir.path(), toolPath("tcore-daemon"), args, "", {{"QL7DIR", "/nonexistent"}});
+        ChildProcess bad(dir.path(), toolPath("tcore-daemon"), args, "",
+                         {{"QL7DIR", "/nonexistent"}});
         EXPECT_EQ(2, bad.wait(10)) << args[0] << " " << bad.err();
     }
-    ChildProcess noDir(dir.path(), toolPath("tcore-daemon"), {"--port", "0", "--allowed-users", "/dev/null"}, "",
-                       {{"QL7DIR", ""}});
+    ChildProcess noDir(dir.path(), toolPath("tcore-daemon"),
+                       {"--port", "0", "--allowed-users", "/dev/null"}, "", {{"QL7DIR", ""}});
     EXPECT_EQ(2, noDir.wait(10));
     EXPECT_NE(std::string::npos, noDir.err().find("QL7DIR"));
 }

@@ -32,8 +32,8 @@ protected:
         conn = XQOdbc::getEnv()->getConnection(1);
         ASSERT_TRUE(succeeded(conn->connect(Backend::dsn(), kPgUser, kPgPassword, 0)));
         ASSERT_EQ(0, conn->executeDrop(L"DROP TABLE items").code);
-        ASSERT_TRUE(succeeded(
-            conn->executeStmt(L"CREATE TABLE items (id INTEGER CHECK (id > 0), name VARCHAR(30))", 0)));
+        ASSERT_TRUE(succeeded(conn->executeStmt(
+            L"CREATE TABLE items (id INTEGER CHECK (id > 0), name VARCHAR(30))", 0)));
     }
     void TearDown() override {
         setDebugTcore(0);

@@ -177,9 +177,10 @@ TEST_F(ConfigToolTest, ListGetAndSetOneRowNeverShowingThePassword) {
     ToolRun list = config({"--user", "u", "--password", "Hidden-pw1", "list"});
     ASSERT_EQ(0, list.code) << list.err;
     const std::string rows = squeezed(list.out);
-    for (const char* line : {"\nRTK TIMEOUT int 30 (to)\n", "\nDDD AGENTMODULE string agentmod (am)\n",
-                             "\nAgent WORKERS int 4\n", "\nLog LOGFILE string run.log\n",
-                             "\nDDD password string ********\n"})
+    for (const char* line :
+         {"\nRTK TIMEOUT int 30 (to)\n", "\nDDD AGENTMODULE string agentmod (am)\n",
+          "\nAgent WORKERS int 4\n", "\nLog LOGFILE string run.log\n",
+          "\nDDD password string ********\n"})
         EXPECT_TRUE(contains(rows, line)) << line << " in" << list.out;
     EXPECT_FALSE(contains(list.out, "Hidden-pw1")) << list.out;
     // The command is list when none is given.
@@ -201,8 +202,9 @@ TEST_F(ConfigToolTest, ListGetAndSetOneRowNeverShowingThePassword) {
     EXPECT_EQ("-45\n", config({"get", "RTK", "TIMEOUT"}).out);
     EXPECT_EQ("other file.log\n", config({"get", "log", "LOGFILE"}).out);
     list = config({"list"});
-    for (const char* line : {"\nRTK TIMEOUT int -45 (to)\n", "\nDDD AGENTMODULE string agentmod (am)\n",
-                             "\nAgent WORKERS int 4\n", "\nLog LOGFILE string other file.log\n"})
+    for (const char* line :
+         {"\nRTK TIMEOUT int -45 (to)\n", "\nDDD AGENTMODULE string agentmod (am)\n",
+          "\nAgent WORKERS int 4\n", "\nLog LOGFILE string other file.log\n"})
         EXPECT_TRUE(contains(squeezed(list.out), line)) << line << " in" << list.out;
 }
 
@@ -232,7 +234,8 @@ TEST_F(ConfigToolTest, FailuresExitOneWithTheReason) {
 
 TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
     const std::string portFile = dir.path() + "/port";
-    ChildProcess listener(dir.path(), toolPath("tcore-listen"), {"0", "--count", "4", "--port-file", portFile, "--stats"});
+    ChildProcess listener(dir.path(), toolPath("tcore-listen"),
+                          {"0", "--count", "4", "--port-file", portFile, "--stats"});
     ASSERT_TRUE(listener.started());
     const unsigned int port = waitForPortFile(portFile, listener);
     ASSERT_NE(0u, port) << listener.err();
@@ -305,7 +308,8 @@ TEST_F(ToolsTest, ListenerStopsCleanlyOnSignals) {
 
 TEST_F(ToolsTest, PingLiveListenerAndClosedPort) {
     const std::string portFile = dir.path() + "/port";
-    ChildProcess listener(dir.path(), toolPath("tcore-listen"), {"0", "--count", "1", "--port-file", portFile});
+    ChildProcess listener(dir.path(), toolPath("tcore-listen"),
+                          {"0", "--count", "1", "--port-file", portFile});
     const unsigned int port = waitForPortFile(portFile, listener);
     ASSERT_NE(0u, port) << listener.err();
     ToolRun alive = run("tcore-ping", {"127.0.0.1", std::to_string(port), "--name", "tools_test"});

@@ -52,8 +52,9 @@ std::string toolPath(const std::string& name) {
     return std::string(dir != nullptr ? dir : ".") + "/tools/" + name;
 }
 
-ToolRun runTool(const std::string& dir, const std::string& name, const std::vector<std::string>& args,
-                const std::string& input, const std::map<std::string, std::string>& env, double seconds) {
+ToolRun runTool(const std::string& dir, const std::string& name,
+                const std::vector<std::string>& args, const std::string& input,
+                const std::map<std::string, std::string>& env, double seconds) {
     ChildProcess child(dir, toolPath(name), args, input, env);
     EXPECT_TRUE(child.started()) << name;
     const int code = child.wait(seconds);

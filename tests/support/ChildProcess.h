@@ -60,9 +60,9 @@ struct ToolRun {
     int code;
     std::string out, err;
 };
-ToolRun runTool(const std::string& dir, const std::string& name, const std::vector<std::string>& args,
-                const std::string& input = "", const std::map<std::string, std::string>& env = {},
-                double seconds = 30);
+ToolRun runTool(const std::string& dir, const std::string& name,
+                const std::vector<std::string>& args, const std::string& input = "",
+                const std::map<std::string, std::string>& env = {}, double seconds = 30);
 
 // Waits (bounded, 15 s) until a program has written its port file (a number
 // and a line end); 0 when it did not, or the child ended first.

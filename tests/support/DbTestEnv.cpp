@@ -114,8 +114,9 @@ void DbTestEnvironment::TearDown() {
 
 ::testing::AssertionResult succeeded(const XQRC& rc) {
     if (rc.code == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "code " << rc.code << ": " << xqToMultibyte(rc.systemMessage)
-                                         << " " << xqToMultibyte(rc.comment);
+    return ::testing::AssertionFailure() << "code " << rc.code << ": "
+                                         << xqToMultibyte(rc.systemMessage) << " "
+                                         << xqToMultibyte(rc.comment);
 }
 
 std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query) {
@@ -145,7 +146,8 @@ std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query)
             L" PRIMARY KEY (component, name)" + extra + L")",
         0));
     for (size_t i = 0; ok && i < rows.size(); ++i)
-        ok = succeeded(conn.executeStmt(L"INSERT INTO " + table + L" VALUES (" + rows[i] + L")", 0));
+        ok = succeeded(conn.executeStmt(L"INSERT INTO " + table + L" VALUES (" + rows[i] + L")",
+                                        0));
     return ok;
 }
 
