@@ -99,8 +99,8 @@ protected:
     }
 
     // Starts tcore-daemon with users as its allowed list. With accounts, it
-    // runs in a private mount namespace whose passwd and group files add the
-    // test's accounts (so the machine's files are never touched).
+    // runs in a private mount namespace whose passwd file adds the test's
+    // accounts (so the machine's files are never touched).
     void startDaemon(const std::vector<std::string>& users, const std::vector<std::string>& extra = {},
                      const std::string& accounts = "") {
         std::string allowed = dir.path() + "/allowed";
@@ -115,11 +115,9 @@ protected:
             daemon.reset(new ChildProcess(dir.path(), toolPath("tcore-daemon"), args, "",
                                           {{"QL7DIR", ql7}}));
         } else {
-            std::string passwd = dir.path() + "/passwd", group = dir.path() + "/group";
+            std::string passwd = dir.path() + "/passwd";
             writeFile(passwd, readWholeFile("/etc/passwd") + accounts);
-            writeFile(group, readWholeFile("/etc/group"));
-            daemon.reset(withPrivateFiles(dir.path(),
-                                          {{"/etc/passwd", passwd}, {"/etc/group", group}},
+            daemon.reset(withPrivateFiles(dir.path(), {{"/etc/passwd", passwd}},
                                           toolPath("tcore-daemon"), args));
         }
         daemonPort = waitForPortFile(portFile, *daemon);

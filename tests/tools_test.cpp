@@ -240,47 +240,48 @@ TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
     const unsigned int port = waitForPortFile(portFile, listener);
     ASSERT_NE(0u, port) << listener.err();
     const std::string p = std::to_string(port);
-    const std::vector<std::vector<std::string>> sends = {
-        {"--kind", "base", "--bvname", "base view", "--command", "12", "--sql1", "SELECT a FROM t"},
-        {"--kind", "agent", "--bvname", "agent view", "--subcommand", "-3", "--status", "copying rows",
-         "--source-db", "src_dsn", "--fetch-count", "250"},
-        {"--kind", "kernel", "--information-resource", "warehouse IR", "--alias", "wh"},
-        {"--kind", "log", "--event-message", "step finished", "--event-id", "77", "--process-name", "tools_test"},
+    const struct {
+        std::vector<std::string> args;
+        const char* heading;  // of the listener's print, which names the class
+        std::vector<const char*> lines;
+    } kinds[] = {
+        {{"--kind", "base", "--bvname", "base view", "--command", "12", "--sql1",
+          "SELECT a FROM t"},
+         "==== message 1: base message",
+         {"BV Name : base view", "Command : 12", "SQLStmt1 : SELECT a FROM t",
+          "Origin Queue Name : tcore-send"}},
+        {{"--kind", "agent", "--bvname", "agent view", "--subcommand", "-3", "--status",
+          "copying rows", "--source-db", "src_dsn", "--fetch-count", "250"},
+         "==== message 2: agent message",
+         {"Sub Command : -3", "StatusMsg : copying rows", "SourceDBName : src_dsn",
+          "SourceFetchCount : 250"}},
+        {{"--kind", "kernel", "--information-resource", "warehouse IR", "--alias", "wh"},
+         "==== message 3: kernel message",
+         {"Information Resource : warehouse IR", "Alias Name : wh"}},
+        {{"--kind", "log", "--event-message", "step finished", "--event-id", "77",
+          "--process-name", "tools_test"},
+         "==== message 4: log message",
+         {"Event Message : step finished", "Event ID : 77", "Process Name : tools_test"}},
     };
-    for (const auto& s : sends) {
+    for (const auto& k : kinds) {
         std::vector<std::string> args = {"--host", "127.0.0.1", "--port", p};
-        args.insert(args.end(), s.begin(), s.end());
+        args.insert(args.end(), k.args.begin(), k.args.end());
         ToolRun sent = run("tcore-send", args);
         EXPECT_EQ(0, sent.code) << sent.err;
-        EXPECT_TRUE(contains(sent.out, "sent " + s[1] + " message to 127.0.0.1:" + p)) << sent.out;
+        EXPECT_TRUE(contains(sent.out, "sent " + k.args[1] + " message to 127.0.0.1:" + p))
+            << sent.out;
     }
     ASSERT_EQ(0, listener.wait(20)) << listener.err();
     EXPECT_TRUE(contains(listener.err(), "queued 4; dropped: deadline 0")) << listener.err();
     const std::string out = listener.out();
     // In the order sent, each printed by its own class.
-    size_t m1 = out.find("==== message 1: base message"), m2 = out.find("==== message 2: agent message"),
-           m3 = out.find("==== message 3: kernel message"), m4 = out.find("==== message 4: log message");
-    ASSERT_NE(std::string::npos, m1) << out;
-    ASSERT_NE(std::string::npos, m2) << out;
-    ASSERT_NE(std::string::npos, m3) << out;
-    ASSERT_NE(std::string::npos, m4) << out;
-    EXPECT_TRUE(m1 < m2 && m2 < m3 && m3 < m4);
-    const struct {
-        std::string printed;
-        std::vector<const char*> lines;
-    } messages[] = {
-        {out.substr(m1, m2 - m1),
-         {"BV Name : base view", "Command : 12", "SQLStmt1 : SELECT a FROM t",
-          "Origin Queue Name : tcore-send"}},
-        {out.substr(m2, m3 - m2),
-         {"Sub Command : -3", "StatusMsg : copying rows", "SourceDBName : src_dsn",
-          "SourceFetchCount : 250"}},
-        {out.substr(m3, m4 - m3), {"Information Resource : warehouse IR", "Alias Name : wh"}},
-        {out.substr(m4),
-         {"Event Message : step finished", "Event ID : 77", "Process Name : tools_test"}},
-    };
-    for (const auto& m : messages)
-        for (const char* line : m.lines) EXPECT_TRUE(contains(m.printed, line)) << m.printed;
+    size_t at = 0;
+    for (const auto& k : kinds) {
+        at = out.find(k.heading, at);
+        ASSERT_NE(std::string::npos, at) << k.heading << " in order:\n" << out;
+        const std::string printed = out.substr(at, out.find("==== message", at + 1) - at);
+        for (const char* line : k.lines) EXPECT_TRUE(contains(printed, line)) << printed;
+    }
     EXPECT_TRUE(contains(listener.err(), "4 message(s) received")) << listener.err();
 }
 
