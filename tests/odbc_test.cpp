@@ -52,38 +52,6 @@ protected:
             0)));
     }
 
-    // Sends rows 1 to rows into items through parameter arrays of arraySize
-    // in a transaction left open, bound at id/name with bindType as
-    // prepareParamArray takes it; fill(i, row) fills slot i with row `row`.
-    // Returns the first failure; failedAt gets its row.
-    template <class Fill>
-    XQRC insertThroughArrays(unsigned long rows, unsigned long arraySize, unsigned long bindType,
-                             SQLINTEGER* id, SQLLEN* idLen, char* name, SQLLEN* nameLen, Fill fill,
-                             unsigned long& failedAt) {
-        XQRC rc = conn->connectOptionManual();
-        XQOdbcCursor* c = conn->getCursor(4, rc);
-        if (rc.code == 0)
-            rc = c->prepareParamArray(L"INSERT INTO items (id, name) VALUES (?, ?)", arraySize,
-                                      bindType);
-        if (rc.code == 0)
-            rc = c->bindParameter(1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, id, 0, idLen);
-        if (rc.code == 0)
-            rc = c->bindParameter(2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 30, 0, name, 31,
-                                  nameLen);
-        failedAt = 0;
-        for (unsigned long done = 0; done < rows && rc.code == 0;) {
-            const unsigned long n = std::min(arraySize, rows - done);
-            for (unsigned long i = 0; i < n; ++i) fill(static_cast<int>(i), done + i + 1);
-            unsigned long failed = 0;
-            rc = c->executeArray(n, failed);
-            if (rc.code != 0) failedAt = done + failed;
-            done += n;
-        }
-        if (c != nullptr) c->free();
-        conn->dropCursor(4);
-        return rc;
-    }
-
     int countRows(const XQSTRING& where = XQSTRING()) {
         std::vector<std::string> n = selectTexts(*conn, L"SELECT COUNT(*) FROM items" + where);
         return n.size() == 1 ? std::stoi(n[0]) : -1;
@@ -302,14 +270,32 @@ TYPED_TEST(OdbcTest, ParameterArraysAndArrayFetchInBothBindings) {
         auto nameLen = [&](int i) -> SQLLEN& { return k.rowWise ? rows[i].nameLen : nameLens[i]; };
         const unsigned long bindType = k.rowWise ? sizeof(Row) : 0;
 
-        auto fill = [&](int i, unsigned long row) {
-            id(i) = row == k.failing ? -1 : static_cast<SQLINTEGER>(row);
-            std::snprintf(name(i), 31, "%s", names[row - 1] ? names[row - 1] : "");
-            nameLen(i) = names[row - 1] ? SQL_NTS : SQL_NULL_DATA;
-        };
-        unsigned long failedAt = 99;
-        XQRC rc = this->insertThroughArrays(7, k.arraySize, bindType, &id(0), &idLen(0), name(0),
-                                            &nameLen(0), fill, failedAt);
+        // Rows 1 to 7 in a transaction left open, the array filled anew for each execution.
+        XQRC rc = this->conn->connectOptionManual();
+        XQOdbcCursor* in = this->conn->getCursor(4, rc);
+        ASSERT_NE(nullptr, in);
+        ASSERT_TRUE(succeeded(in->prepareParamArray(L"INSERT INTO items (id, name) VALUES (?, ?)",
+                                                    k.arraySize, bindType)));
+        ASSERT_TRUE(succeeded(in->bindParameter(1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0,
+                                                &id(0), 0, &idLen(0))));
+        ASSERT_TRUE(succeeded(in->bindParameter(2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 30, 0,
+                                                name(0), 31, &nameLen(0))));
+        unsigned long failedAt = 0;
+        for (unsigned long done = 0; done < 7 && rc.code == 0;) {
+            const unsigned long n = std::min(k.arraySize, 7 - done);
+            for (int i = 0; i < static_cast<int>(n); ++i) {
+                const unsigned long row = done + i + 1;
+                id(i) = row == k.failing ? -1 : static_cast<SQLINTEGER>(row);
+                std::snprintf(name(i), 31, "%s", names[row - 1] ? names[row - 1] : "");
+                nameLen(i) = names[row - 1] ? SQL_NTS : SQL_NULL_DATA;
+            }
+            unsigned long failed = 0;
+            rc = in->executeArray(n, failed);
+            if (rc.code != 0) failedAt = done + failed;
+            done += n;
+        }
+        in->free();
+        this->conn->dropCursor(4);
         if (k.failing != 0) {
             EXPECT_EQ(2011, rc.code);
             EXPECT_EQ(L"XQOdbcCursor::executeArray", rc.methodName);
