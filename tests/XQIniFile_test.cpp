@@ -2,55 +2,36 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "security/PasswordScramble.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
 class IniFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/tcore-ini-XXXXXX";
-        dir_ = mkdtemp(tmpl);
-        setenv("XQS_LOGGING", dir_.c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("XQS_LOGGING");
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        int ignored = std::system(cmd.c_str());
-        (void)ignored;
-    }
-    std::string path() const { return dir_ + "/tcore.ini"; }
-    std::string content() const {
-        std::ifstream in(path(), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    void put(const std::string& text) const {
-        std::ofstream out(path(), std::ios::binary | std::ios::trunc);
-        out << text;
-    }
+    void SetUp() override { setenv("XQS_LOGGING", dir.path().c_str(), 1); }
+    void TearDown() override { unsetenv("XQS_LOGGING"); }
+    std::string path() const { return dir.path() + "/tcore.ini"; }
+    std::string content() const { return readWholeFile(path()); }
+    void put(const std::string& text) const { writeFile(path(), text); }
     std::set<std::string> files() const {
         std::set<std::string> names;
-        DIR* d = opendir(dir_.c_str());
-        while (struct dirent* e = readdir(d))
-            if (e->d_name[0] != '.') names.insert(e->d_name);
-        closedir(d);
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            names.insert(e.path().filename());
         return names;
     }
 
-    std::string dir_;
+    TempDir dir;
 };
 
 XQIniFile filled() {
@@ -65,32 +46,20 @@ XQIniFile filled() {
 
 }  // namespace
 
+// The file is private (whatever the umask), replaced whole, and holds the
+// password scrambled only; a read gives back what was written.
 TEST_F(IniFile, WriteAndReadBack) {
     XQIniFile ini = filled();
-    ASSERT_EQ(ini.Write().code, 0);
-    EXPECT_EQ(ini.databaseName, L"WAREHOUSE");
-    EXPECT_EQ(ini.password, L"s3cret!") << "the object keeps the clear password";
+    // Without a file a read changes nothing.
+    EXPECT_EQ(0, ini.Read().code);
+    EXPECT_EQ(ini.databaseName, L"warehouse");
+    EXPECT_EQ(ini.logDirectory, xqFromMultibyte(dir.path()) + L"/");
 
-    XQIniFile back;
-    back.instanceName = L"kept";
-    XQRC rc = back.Read();
-    ASSERT_EQ(rc.code, 0);
-    EXPECT_EQ(back.databaseName, L"WAREHOUSE");
-    EXPECT_EQ(back.qualifier, L"IWH");
-    EXPECT_EQ(back.userid, L"db2admin");
-    EXPECT_EQ(back.password, L"s3cret!");
-    EXPECT_EQ(back.instanceName, L"kept") << "InstanceName is not read";
-    EXPECT_EQ(back.logDirectory, xqFromMultibyte(dir_) + L"/");
-    XQSTRING instance;
-    ASSERT_EQ(back.ReadRegValue(L"InstanceName", instance).code, 0);
-    EXPECT_EQ(instance, L"DB2");
-}
-
-TEST_F(IniFile, FileIsPrivateAtomicAndHoldsNoClearPassword) {
     mode_t old = umask(0);
-    XQIniFile ini = filled();
     ASSERT_EQ(ini.Write().code, 0);
     umask(old);
+    EXPECT_EQ(ini.databaseName, L"WAREHOUSE");
+    EXPECT_EQ(ini.password, L"s3cret!") << "the object keeps the clear password";
     struct stat st;
     ASSERT_EQ(stat(path().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -98,7 +67,7 @@ TEST_F(IniFile, FileIsPrivateAtomicAndHoldsNoClearPassword) {
     std::string text = content();
     EXPECT_EQ(text.find("s3cret"), std::string::npos);
     EXPECT_NE(text.find("DatabaseName=WAREHOUSE\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("Password:hex=16:"), std::string::npos) << "7 characters: 16 scrambled bytes; " << text;
+    // 7 characters: 16 scrambled bytes.
     std::vector<unsigned char> expected;
     ASSERT_EQ(scramblePassword(L"s3cret!", expected).code, 0);
     char hex[3];
@@ -107,7 +76,20 @@ TEST_F(IniFile, FileIsPrivateAtomicAndHoldsNoClearPassword) {
         std::snprintf(hex, sizeof hex, "%02x", b);
         digits += hex;
     }
-    EXPECT_NE(text.find("Password:hex=16:" + digits + "\n"), std::string::npos);
+    EXPECT_NE(text.find("Password:hex=16:" + digits + "\n"), std::string::npos) << text;
+
+    XQIniFile back;
+    back.instanceName = L"kept";
+    ASSERT_EQ(back.Read().code, 0);
+    EXPECT_EQ(back.databaseName, L"WAREHOUSE");
+    EXPECT_EQ(back.qualifier, L"IWH");
+    EXPECT_EQ(back.userid, L"db2admin");
+    EXPECT_EQ(back.password, L"s3cret!");
+    EXPECT_EQ(back.instanceName, L"kept") << "InstanceName is not read";
+    EXPECT_EQ(back.logDirectory, xqFromMultibyte(dir.path()) + L"/");
+    XQSTRING instance;
+    ASSERT_EQ(back.ReadRegValue(L"InstanceName", instance).code, 0);
+    EXPECT_EQ(instance, L"DB2");
 }
 
 TEST_F(IniFile, DatabaseNameRules) {
@@ -129,45 +111,28 @@ TEST_F(IniFile, DatabaseNameRules) {
     EXPECT_EQ(back.qualifier, L"untouched");
 }
 
-TEST_F(IniFile, ReadWithoutFileChangesNothing) {
-    XQIniFile ini = filled();
-    XQRC rc = ini.Read();
-    EXPECT_EQ(rc.code, 0);
-    EXPECT_EQ(rc.domain, XQRC::WhsSrv);
-    EXPECT_EQ(ini.databaseName, L"warehouse");
-    EXPECT_EQ(ini.password, L"s3cret!");
-    EXPECT_EQ(ini.logDirectory, xqFromMultibyte(dir_) + L"/");
-}
-
-TEST_F(IniFile, EmptyPasswordIsStoredAsItIs) {
-    XQIniFile ini = filled();
-    ini.password.clear();
-    ASSERT_EQ(ini.Write().code, 0);
-    EXPECT_NE(content().find("Password:hex=0:\n"), std::string::npos) << content();
-    XQIniFile back;
-    back.password = L"old";
-    ASSERT_EQ(back.Read().code, 0);
-    EXPECT_EQ(back.password, L"");
-}
-
-TEST_F(IniFile, ScrambledPasswordWithZeroBytes) {
-    // Find a password whose scrambled form holds a zero byte: the stored
-    // length, not the first zero, must bound it.
-    XQSTRING chosen;
-    for (int i = 0; i < 2000 && chosen.empty(); ++i) {
+// The stored length, not a zero byte, bounds a scrambled password: an empty
+// one, and one whose scrambled form holds a zero byte, read back as written.
+TEST_F(IniFile, PasswordsReadBackWhateverTheirBytes) {
+    XQSTRING withZero;
+    for (int i = 0; i < 2000 && withZero.empty(); ++i) {
         XQSTRING candidate = L"pw" + std::to_wstring(i) + L"-abcdefghijklmnop";
         std::vector<unsigned char> s;
         ASSERT_EQ(scramblePassword(candidate, s).code, 0);
         for (size_t k = 0; k + 1 < s.size(); ++k)
-            if (s[k] == 0) chosen = candidate;
+            if (s[k] == 0) withZero = candidate;
     }
-    ASSERT_FALSE(chosen.empty());
-    XQIniFile ini = filled();
-    ini.password = chosen;
-    ASSERT_EQ(ini.Write().code, 0);
-    XQIniFile back;
-    ASSERT_EQ(back.Read().code, 0);
-    EXPECT_EQ(back.password, chosen);
+    ASSERT_FALSE(withZero.empty());
+    for (const XQSTRING& password : {withZero, XQSTRING()}) {
+        XQIniFile ini = filled();
+        ini.password = password;
+        ASSERT_EQ(ini.Write().code, 0);
+        XQIniFile back;
+        back.password = L"old";
+        ASSERT_EQ(back.Read().code, 0);
+        EXPECT_EQ(back.password, password);
+    }
+    EXPECT_NE(content().find("Password:hex=0:\n"), std::string::npos) << content();
 }
 
 TEST_F(IniFile, RegistryStyleValues) {

@@ -20,25 +20,35 @@
 #include "messages/XQKernelMessage.h"
 #include "support/ChildProcess.h"
 #include "support/DaemonClient.h"
+#include "support/DbTestEnv.h"
 #include "support/DemoProtocol.h"
 #include "transport/XQMessageQ.h"
 #include "transport/XQSocket.h"
 
 namespace {
 
-std::string tool(const std::string& name) {
-    const char* dir = std::getenv("TCORE_BINARY_DIR");
-    return std::string(dir != nullptr ? dir : ".") + "/tools/" + name;
-}
-
-std::string currentUser() { return getuid() == 0 ? "root" : std::string(std::getenv("USER") ? std::getenv("USER") : ""); }
-
-void writeFile(const std::string& path, const std::string& text, mode_t mode) {
-    std::ofstream(path) << text;
-    chmod(path.c_str(), mode);
+std::string currentUser() {
+    return getuid() == 0 ? "root" : std::string(std::getenv("USER") ? std::getenv("USER") : "");
 }
 
 bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// program with args in a private mount namespace where each file of binds
+// (over, from) is replaced by another, so that the machine's files are never touched.
+ChildProcess* withPrivateFiles(const std::string& dir,
+                               const std::vector<std::pair<std::string, std::string>>& binds,
+                               const std::string& program, const std::vector<std::string>& args) {
+    std::string script;
+    std::vector<std::string> wrapped = {"-m", "--propagation", "private", "sh", "-c", "", "sh"};
+    for (const auto& b : binds) {
+        script += "mount --bind \"$1\" " + b.first + " && shift && ";
+        wrapped.push_back(b.second);
+    }
+    wrapped[5] = script + "exec \"$@\"";
+    wrapped.push_back(program);
+    wrapped.insert(wrapped.end(), args.begin(), args.end());
+    return new ChildProcess(dir, "/usr/bin/unshare", wrapped, "", {{"QL7DIR", dir + "/ql7"}});
+}
 
 // "Uid:" or "Gid:" line of a process: the real id.
 long idOf(int pid, const std::string& field) {
@@ -73,7 +83,7 @@ protected:
         mkdir((ql7 + "/bin").c_str(), 0755);
         mkdir(marks.c_str(), 0777);
         chmod(marks.c_str(), 0777);
-        ASSERT_EQ(0, symlink(tool("tcore-agent").c_str(), (ql7 + "/bin/tcore-agent").c_str()));
+        ASSERT_EQ(0, symlink(toolPath("tcore-agent").c_str(), (ql7 + "/bin/tcore-agent").c_str()));
         // Leaves a mark when it runs and ends before it has a queue.
         writeFile(ql7 + "/bin/probe", "#!/bin/sh\n: > \"$1\"\nexit 3\n", 0755);
         // Runs, but never reports a queue.
@@ -89,38 +99,29 @@ protected:
     }
 
     // Starts tcore-daemon with users as its allowed list. With accounts, it
-    // runs in a private mount namespace whose passwd and group files add the
-    // test's accounts (so the machine's files are never touched).
+    // runs in a private mount namespace whose passwd file adds the test's
+    // accounts (so the machine's files are never touched).
     void startDaemon(const std::vector<std::string>& users, const std::vector<std::string>& extra = {},
                      const std::string& accounts = "") {
         std::string allowed = dir.path() + "/allowed";
         std::string text = "# users agents may run as\n";
         for (const auto& u : users) text += "  " + u + "\n";
-        writeFile(allowed, text, 0644);
+        writeFile(allowed, text);
         std::string portFile = dir.path() + "/daemon.port";
         std::vector<std::string> args = {"--port", "0", "--port-file", portFile, "--allowed-users", allowed,
                                          "--start-timeout", "5000", "--stop-grace", "2000"};
         args.insert(args.end(), extra.begin(), extra.end());
         if (accounts.empty()) {
-            daemon.reset(new ChildProcess(dir.path(), tool("tcore-daemon"), args, "", {{"QL7DIR", ql7}}));
+            daemon.reset(new ChildProcess(dir.path(), toolPath("tcore-daemon"), args, "",
+                                          {{"QL7DIR", ql7}}));
         } else {
-            std::string passwd = dir.path() + "/passwd", group = dir.path() + "/group";
-            writeFile(passwd, readWholeFile("/etc/passwd") + accounts, 0644);
-            writeFile(group, readWholeFile("/etc/group"), 0644);
-            std::vector<std::string> wrapped = {
-                "-m", "--propagation", "private", "sh", "-c",
-                "mount --bind \"$1\" /etc/passwd && mount --bind \"$2\" /etc/group && shift 2 && exec \"$@\"", "sh",
-                passwd, group, tool("tcore-daemon")};
-            wrapped.insert(wrapped.end(), args.begin(), args.end());
-            daemon.reset(new ChildProcess(dir.path(), "/usr/bin/unshare", wrapped, "", {{"QL7DIR", ql7}}));
+            std::string passwd = dir.path() + "/passwd";
+            writeFile(passwd, readWholeFile("/etc/passwd") + accounts);
+            daemon.reset(withPrivateFiles(dir.path(), {{"/etc/passwd", passwd}},
+                                          toolPath("tcore-daemon"), args));
         }
         daemonPort = waitForPortFile(portFile, *daemon);
         ASSERT_NE(0u, daemonPort) << daemon->out() << daemon->err();
-    }
-
-    bool nextReply(XQKernelMessage& reply, unsigned int timeoutMs) {
-        XQRC rc = kernel.Receive(reply, timeoutMs);
-        return rc.code == 0;
     }
 
     Started startAgent(const std::string& program, const std::string& user, const std::string& arguments = "") {
@@ -130,7 +131,7 @@ protected:
         s.rc = request.Send();
         if (s.rc.code != 0) return s;
         XQKernelMessage reply;
-        if (!nextReply(reply, 10000)) {
+        if (kernel.Receive(reply, 10000).code != 0) {
             s.rc = XQRC(9117, 0, XQRC::WhsSrv);
             return s;
         }
@@ -146,7 +147,7 @@ protected:
         XQRC rc = demo::agentStopRequest(kernel, L"127.0.0.1", daemonPort, port).Send();
         if (rc.code != 0) return rc;
         XQKernelMessage reply;
-        if (!nextReply(reply, 5000)) return XQRC(9117, 0, XQRC::WhsSrv);
+        if (kernel.Receive(reply, 5000).code != 0) return XQRC(9117, 0, XQRC::WhsSrv);
         EXPECT_EQ(demo::SubFinal, reply.SubCommand);
         reply.GetRCFromReply(rc);
         return rc;
@@ -155,7 +156,7 @@ protected:
     // The daemon's note that an agent ended: its outcome.
     XQRC endedNote(unsigned int port) {
         XQKernelMessage note;
-        if (!nextReply(note, 8000)) return XQRC(9117, 0, XQRC::WhsSrv);
+        if (kernel.Receive(note, 8000).code != 0) return XQRC(9117, 0, XQRC::WhsSrv);
         EXPECT_EQ(demo::SubEnded, note.SubCommand);
         EXPECT_EQ(port, note.RowCount);
         XQRC rc(0, 0, XQRC::WhsSrv);
@@ -219,7 +220,7 @@ TEST_F(DaemonTest, RefusesWithReturnCodesTheCatalogueExplains) {
     unknown.SetCommand(499);
     ASSERT_EQ(0, unknown.Send().code);
     XQKernelMessage reply;
-    ASSERT_TRUE(nextReply(reply, 5000));
+    ASSERT_EQ(0, kernel.Receive(reply, 5000).code);
     EXPECT_EQ(demo::DaemonUnknownCommand, reply.ReturnCode.code);
 }
 
@@ -273,44 +274,26 @@ TEST_F(DaemonTest, SigtermStopsEveryAgentAndTellsTheRequester) {
 TEST_F(DaemonTest, TakesItsPortFromTheConfigurationStoreAndTheServicesDatabase) {
     if (getuid() != 0) GTEST_SKIP() << "a private services file needs root (a mount namespace)";
     // A free port, named by a service that only the daemon's private services file knows.
-    unsigned int port = 0;
-    {
-        XQMessageQ probe;
-        ASSERT_EQ(0, probe.Create(0, 1).code);
-        port = probe.nQueuePort;
-        probe.Destroy(1);
-    }
+    const unsigned int port = freeLoopbackPort();
     std::string services = dir.path() + "/services";
-    writeFile(services, readWholeFile("/etc/services") + "tcoredaemontest " + std::to_string(port) + "/tcp\n", 0644);
-    std::string odbcIni = dir.path() + "/odbc.ini";
-    writeFile(odbcIni, "[tcore_daemon_ctl]\nDriver = SQLite3\nDatabase = " + dir.path() + "/control.db\n", 0644);
-    setenv("ODBCINI", odbcIni.c_str(), 1);
-    const char* source = std::getenv("TCORE_SOURCE_DIR");
-    ASSERT_NE(nullptr, source) << "TCORE_SOURCE_DIR is not set";
-    setenv("ODBCSYSINI", (std::string(source) + "/etc").c_str(), 1);
+    const std::string service = "tcoredaemontest " + std::to_string(port) + "/tcp\n";
+    writeFile(services, readWholeFile("/etc/services") + service);
+    useSqliteDataSource(dir.path(), "tcore_daemon_ctl");
     {
         XQOdbcConnect& c = *XQOdbc::getEnv()->getConnection(0);
         ASSERT_EQ(0, c.connect(L"tcore_daemon_ctl", XQSTRING(), XQSTRING(), 0).code);
-        ASSERT_EQ(0, c.executeStmt(L"CREATE TABLE configuration (component CHAR(10) NOT NULL, name VARCHAR(20) NOT "
-                                   L"NULL, type CHAR(1) NOT NULL, value_int INTEGER, value_char VARCHAR(199), "
-                                   L"short_name VARCHAR(19), PRIMARY KEY (component, name))",
-                                   0)
-                         .code);
-        ASSERT_EQ(0, c.executeStmt(L"INSERT INTO configuration VALUES ('DDD', 'DAEMONSERVICENAME', 'C', 0, "
-                                   L"'tcoredaemontest', '')",
-                                   0)
-                         .code);
+        ASSERT_TRUE(createConfigurationTable(
+            c, L"configuration", {L"'DDD', 'DAEMONSERVICENAME', 'C', 0, 'tcoredaemontest', ''"}));
         c.disconnect();
         XQOdbc::free();
     }
     std::string allowed = dir.path() + "/allowed", portFile = dir.path() + "/daemon.port";
-    writeFile(allowed, "root\n", 0644);
-    ChildProcess d(dir.path(), "/usr/bin/unshare",
-                   {"-m", "--propagation", "private", "sh", "-c",
-                    "mount --bind \"$1\" /etc/services && shift && exec \"$@\"", "sh", services, tool("tcore-daemon"),
-                    "--control-dsn", "tcore_daemon_ctl", "--prefix", "tcore", "--allowed-users", allowed,
-                    "--port-file", portFile},
-                   "", {{"QL7DIR", ql7}});
+    writeFile(allowed, "root\n");
+    std::unique_ptr<ChildProcess> daemon(withPrivateFiles(
+        dir.path(), {{"/etc/services", services}}, toolPath("tcore-daemon"),
+        {"--control-dsn", "tcore_daemon_ctl", "--prefix", "tcore", "--allowed-users", allowed,
+         "--port-file", portFile}));
+    ChildProcess& d = *daemon;
     EXPECT_EQ(port, waitForPortFile(portFile, d)) << d.out() << d.err();
     d.signal(SIGTERM);
     EXPECT_EQ(0, d.wait(10));
@@ -318,7 +301,7 @@ TEST_F(DaemonTest, TakesItsPortFromTheConfigurationStoreAndTheServicesDatabase) 
 
 TEST(DaemonUsage, HelpNamesEveryOptionAndMistakesExitTwo) {
     TempDir dir;
-    ChildProcess help(dir.path(), tool("tcore-daemon"), {"--help"});
+    ChildProcess help(dir.path(), toolPath("tcore-daemon"), {"--help"});
     ASSERT_EQ(0, help.wait(10));
     for (const char* option : {"--port", "--service", "--control-dsn", "--prefix", "--allowed-users", "--max-agents",
                                "--start-timeout", "--stop-grace", "--port-file", "--trace", "QL7DIR"})
@@ -330,11 +313,12 @@ TEST(DaemonUsage, HelpNamesEveryOptionAndMistakesExitTwo) {
         {"--port", "0", "--allowed-users", "/dev/null", "--max-agents", "x"},
     };
     for (const auto& args : mistakes) {
-        ChildProcess bad(dir.path(), tool("tcore-daemon"), args, "", {{"QL7DIR", "/nonexistent"}});
+        ChildProcess bad(dir.path(), toolPath("tcore-daemon"), args, "",
+                         {{"QL7DIR", "/nonexistent"}});
         EXPECT_EQ(2, bad.wait(10)) << args[0] << " " << bad.err();
     }
-    ChildProcess noDir(dir.path(), tool("tcore-daemon"), {"--port", "0", "--allowed-users", "/dev/null"}, "",
-                       {{"QL7DIR", ""}});
+    ChildProcess noDir(dir.path(), toolPath("tcore-daemon"),
+                       {"--port", "0", "--allowed-users", "/dev/null"}, "", {{"QL7DIR", ""}});
     EXPECT_EQ(2, noDir.wait(10));
     EXPECT_NE(std::string::npos, noDir.err().find("QL7DIR"));
 }

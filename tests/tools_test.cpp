@@ -12,7 +12,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,47 +21,26 @@
 #include "messages/XQAgentMessage.h"
 #include "security/PasswordScramble.h"
 #include "support/ChildProcess.h"
+#include "support/DbTestEnv.h"
 #include "transport/XQMessageQ.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string binaryDir() {
-    const char* dir = std::getenv("TCORE_BINARY_DIR");
-    return dir != nullptr ? dir : "";
-}
-
-std::string tool(const std::string& name) { return binaryDir() + "/tools/" + name; }
-
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result run(const std::string& dir, const std::string& name, const std::vector<std::string>& args,
-           const std::string& input = "", const std::map<std::string, std::string>& env = {},
-           double seconds = 30) {
-    ChildProcess child(dir, tool(name), args, input, env);
-    EXPECT_TRUE(child.started()) << name;
-    int code = child.wait(seconds);
-    return Result{code, child.out(), child.err()};
-}
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// Waits until a listener has written its port file; 0 (and a failure) when it did not.
-unsigned int waitForPort(const std::string& path, ChildProcess& listener) {
-    unsigned int port = waitForPortFile(path, listener);
-    if (port == 0) ADD_FAILURE() << "no port file from the listener: " << listener.err();
-    return port;
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
 }
 
 class ToolsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(binaryDir().empty()) << "TCORE_BINARY_DIR is not set";
+        ASSERT_NE(nullptr, std::getenv("TCORE_BINARY_DIR")) << "TCORE_BINARY_DIR is not set";
         ASSERT_FALSE(dir.path().empty());
+    }
+    ToolRun run(const std::string& name, const std::vector<std::string>& args,
+                const std::string& input = "", const std::map<std::string, std::string>& env = {}) {
+        return runTool(dir.path(), name, args, input, env);
     }
     TempDir dir;
 };
@@ -73,10 +51,10 @@ TEST_F(ToolsTest, HelpSucceedsAndUsageErrorsExitTwo) {
     const char* const names[] = {"tcore-listen", "tcore-send", "tcore-ping", "tcore-config", "tcore-scramble",
                                  "tcore-msg"};
     for (const char* name : names) {
-        Result help = run(dir.path(), name, {"--help"});
+        ToolRun help = run(name, {"--help"});
         EXPECT_EQ(0, help.code) << name;
         EXPECT_TRUE(contains(help.out, std::string("usage: ") + name)) << name << ": " << help.out;
-        Result bad = run(dir.path(), name, {"--no-such-option"});
+        ToolRun bad = run(name, {"--no-such-option"});
         EXPECT_EQ(2, bad.code) << name;
         EXPECT_TRUE(contains(bad.err, name)) << name << ": " << bad.err;
     }
@@ -102,7 +80,7 @@ TEST_F(ToolsTest, HelpSucceedsAndUsageErrorsExitTwo) {
         {"tcore-scramble", {"extra"}},
     };
     for (const auto& e : usageErrors) {
-        Result r = run(dir.path(), e.first, e.second);
+        ToolRun r = run(e.first, e.second);
         std::string shown = e.first;
         for (const std::string& a : e.second) shown += " " + a;
         EXPECT_EQ(2, r.code) << shown << "\n" << r.err;
@@ -114,36 +92,27 @@ TEST_F(ToolsTest, HelpSucceedsAndUsageErrorsExitTwo) {
 
 TEST_F(ToolsTest, ScrambleRoundTripsAndShowsNoPassword) {
     const std::string password = "Op3rator-pw";
-    Result scrambled = run(dir.path(), "tcore-scramble", {}, password + "\n");
-    ASSERT_EQ(0, scrambled.code) << scrambled.err;
-    std::string hex = scrambled.out;
-    ASSERT_FALSE(hex.empty());
-    ASSERT_EQ('\n', hex.back());
-    hex.pop_back();
-    // UCS-2 with a terminator: 2n + 2 bytes, two digits each.
-    EXPECT_EQ((password.size() * 2 + 2) * 2, hex.size());
-    EXPECT_EQ(std::string::npos, hex.find_first_not_of("0123456789abcdef")) << hex;
-    EXPECT_FALSE(contains(scrambled.out, password));
-    EXPECT_FALSE(contains(scrambled.err, password));
-
-    // The same bytes as the library's own scrambling.
+    // The library's own scrambling, as lower-case hex digits.
     std::vector<unsigned char> bytes;
     ASSERT_EQ(0, scramblePassword(xqFromMultibyte(password), bytes).code);
-    std::string expected;
+    std::string hex;
     char two[3];
     for (unsigned char b : bytes) {
         std::snprintf(two, sizeof(two), "%02x", b);
-        expected += two;
+        hex += two;
     }
-    EXPECT_EQ(expected, hex);
+    ToolRun scrambled = run("tcore-scramble", {}, password + "\n");
+    ASSERT_EQ(0, scrambled.code) << scrambled.err;
+    EXPECT_EQ(hex + "\n", scrambled.out);
+    EXPECT_FALSE(contains(scrambled.err, password));
 
-    Result back = run(dir.path(), "tcore-scramble", {"--reverse"}, hex + "\n");
+    ToolRun back = run("tcore-scramble", {"--reverse"}, hex + "\n");
     EXPECT_EQ(0, back.code) << back.err;
     EXPECT_EQ(password + "\n", back.out);
     // Upper-case digits and a line end from another system read the same.
     std::string upper = hex;
     for (char& c : upper) c = static_cast<char>(toupper(c));
-    back = run(dir.path(), "tcore-scramble", {"-r"}, upper + "\r\n");
+    back = run("tcore-scramble", {"-r"}, upper + "\r\n");
     EXPECT_EQ(0, back.code) << back.err;
     EXPECT_EQ(password + "\n", back.out);
 }
@@ -151,17 +120,17 @@ TEST_F(ToolsTest, ScrambleRoundTripsAndShowsNoPassword) {
 TEST_F(ToolsTest, ScrambleNonAsciiAndBadInput) {
     const std::map<std::string, std::string> utf8 = {{"LC_ALL", "C.UTF-8"}};
     const std::string password = "p\xc3\xa4ss \xe2\x82\xac";  // "päss €"
-    Result scrambled = run(dir.path(), "tcore-scramble", {}, password + "\n", utf8);
+    ToolRun scrambled = run("tcore-scramble", {}, password + "\n", utf8);
     ASSERT_EQ(0, scrambled.code) << scrambled.err;
-    Result back = run(dir.path(), "tcore-scramble", {"--reverse"}, scrambled.out, utf8);
+    ToolRun back = run("tcore-scramble", {"--reverse"}, scrambled.out, utf8);
     EXPECT_EQ(0, back.code) << back.err;
     EXPECT_EQ(password + "\n", back.out);
 
-    Result empty = run(dir.path(), "tcore-scramble", {}, "");
+    ToolRun empty = run("tcore-scramble", {}, "");
     EXPECT_EQ(1, empty.code);
     EXPECT_TRUE(contains(empty.err, "no password")) << empty.err;
     for (const char* bad : {"abc\n", "zz11\n", "\n"}) {
-        Result r = run(dir.path(), "tcore-scramble", {"--reverse"}, bad);
+        ToolRun r = run("tcore-scramble", {"--reverse"}, bad);
         EXPECT_EQ(1, r.code) << bad;
         EXPECT_TRUE(contains(r.err, "hex")) << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
@@ -174,70 +143,50 @@ class ConfigToolTest : public ToolsTest {
 protected:
     void SetUp() override {
         ToolsTest::SetUp();
-        const char* source = std::getenv("TCORE_SOURCE_DIR");
-        ASSERT_NE(nullptr, source) << "TCORE_SOURCE_DIR is not set";
-        {
-            std::ofstream ini(dir.path() + "/odbc.ini");
-            ini << "[tools_cdb]\nDriver = SQLite3\nDatabase = " << dir.path() << "/control.db\n";
-        }
-        // Children inherit these; the driver definitions are the project's.
-        setenv("ODBCSYSINI", (std::string(source) + "/etc").c_str(), 1);
-        setenv("ODBCINI", (dir.path() + "/odbc.ini").c_str(), 1);
-
+        // Children inherit the data source; SQLite has no schemas: the store
+        // reads the prefix as the file itself.
+        useSqliteDataSource(dir.path(), "tools_cdb");
         XQOdbcConnect* conn = XQOdbc::getEnv()->getConnection(1);
-        XQRC rc = conn->connect(L"tools_cdb", L"", L"", 0);
-        ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
-        // SQLite has no schemas: the store reads the prefix as the file itself.
-        rc = conn->executeStmt(L"CREATE TABLE configuration (component CHAR(10) NOT NULL, name VARCHAR(20) NOT NULL,"
-                               L" type CHAR(1) NOT NULL, value_int INTEGER, value_char VARCHAR(199),"
-                               L" short_name VARCHAR(19), PRIMARY KEY (component, name))",
-                               0);
-        ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
-        for (const wchar_t* row : {L"'DDD', 'AGENTMODULE', 'C', 0, 'agentmod', 'am'", L"'RTK', 'TIMEOUT', 'N', 30, '', 'to'",
-                                   L"'Agent', 'WORKERS', 'N', 4, NULL, NULL", L"'Log', 'LOGFILE', 'C', 0, 'run.log', ''"}) {
-            rc = conn->executeStmt(L"INSERT INTO configuration (component, name, type, value_int, value_char,"
-                                   L" short_name) VALUES (" + XQSTRING(row) + L")",
-                                   0);
-            ASSERT_EQ(0, rc.code) << xqToMultibyte(rc.systemMessage);
-        }
+        ASSERT_TRUE(succeeded(conn->connect(L"tools_cdb", L"", L"", 0)));
+        ASSERT_TRUE(createConfigurationTable(*conn, L"configuration",
+                                             {L"'DDD', 'AGENTMODULE', 'C', 0, 'agentmod', 'am'",
+                                              L"'RTK', 'TIMEOUT', 'N', 30, '', 'to'",
+                                              L"'Agent', 'WORKERS', 'N', 4, NULL, NULL",
+                                              L"'Log', 'LOGFILE', 'C', 0, 'run.log', ''"}));
         ASSERT_EQ(0, conn->disconnect().code);
         // The next test's data sources are in another odbc.ini: a new environment reads it.
         XQOdbc::free();
     }
 
-    Result config(const std::vector<std::string>& command) {
+    ToolRun config(const std::vector<std::string>& command) {
         std::vector<std::string> args = {"--dsn", "tools_cdb", "--prefix", "tcore"};
         args.insert(args.end(), command.begin(), command.end());
-        return run(dir.path(), "tcore-config", args);
+        return run("tcore-config", args);
     }
 
-    // The line of list for component and name, or empty.
-    static std::string listed(const std::string& list, const std::string& component, const std::string& name) {
-        std::istringstream in(list);
-        std::string line;
-        while (std::getline(in, line)) {
-            std::istringstream words(line);
-            std::string c, n;
-            words >> c >> n;
-            if (c == component && n == name) return line;
-        }
-        return "";
+    // list's output with each run of blanks as one: its lines column by column.
+    static std::string squeezed(const std::string& text) {
+        std::string out = "\n";
+        for (char c : text)
+            if (c != ' ' || out.back() != ' ') out += c;
+        return out;
     }
 };
 
-TEST_F(ConfigToolTest, ListGetAndSetOneRow) {
-    Result list = config({"list"});
+TEST_F(ConfigToolTest, ListGetAndSetOneRowNeverShowingThePassword) {
+    ToolRun list = config({"--user", "u", "--password", "Hidden-pw1", "list"});
     ASSERT_EQ(0, list.code) << list.err;
-    std::string line = listed(list.out, "RTK", "TIMEOUT");
-    EXPECT_TRUE(contains(line, " int ") && contains(line, " 30") && contains(line, "(to)")) << list.out;
-    line = listed(list.out, "DDD", "AGENTMODULE");
-    EXPECT_TRUE(contains(line, " string ") && contains(line, "agentmod") && contains(line, "(am)")) << list.out;
-    EXPECT_TRUE(contains(listed(list.out, "Agent", "WORKERS"), " 4")) << list.out;
-    EXPECT_TRUE(contains(listed(list.out, "Log", "LOGFILE"), "run.log")) << list.out;
+    const std::string rows = squeezed(list.out);
+    for (const char* line :
+         {"\nRTK TIMEOUT int 30 (to)\n", "\nDDD AGENTMODULE string agentmod (am)\n",
+          "\nAgent WORKERS int 4\n", "\nLog LOGFILE string run.log\n",
+          "\nDDD password string ********\n"})
+        EXPECT_TRUE(contains(rows, line)) << line << " in" << list.out;
+    EXPECT_FALSE(contains(list.out, "Hidden-pw1")) << list.out;
     // The command is list when none is given.
-    EXPECT_EQ(list.out, config({}).out);
+    EXPECT_EQ(list.out, config({"--user", "u", "--password", "Hidden-pw1"}).out);
 
-    Result get = config({"get", "rtk", "TIMEOUT"});
+    ToolRun get = config({"get", "rtk", "TIMEOUT"});
     EXPECT_EQ(0, get.code) << get.err;
     EXPECT_EQ("30\n", get.out);
     get = config({"get", "DDD", "AGENTMODULE"});
@@ -246,20 +195,21 @@ TEST_F(ConfigToolTest, ListGetAndSetOneRow) {
 
     // Each run is a new process that loads the table afresh: what get shows
     // after set is what was stored.
-    Result set = config({"set", "RTK", "TIMEOUT", "-45"});
+    ToolRun set = config({"set", "RTK", "TIMEOUT", "-45"});
     EXPECT_EQ(0, set.code) << set.err;
     set = config({"set", "Log", "LOGFILE", "other file.log"});
     EXPECT_EQ(0, set.code) << set.err;
     EXPECT_EQ("-45\n", config({"get", "RTK", "TIMEOUT"}).out);
     EXPECT_EQ("other file.log\n", config({"get", "log", "LOGFILE"}).out);
     list = config({"list"});
-    EXPECT_TRUE(contains(listed(list.out, "RTK", "TIMEOUT"), "(to)")) << "short name kept: " << list.out;
-    EXPECT_TRUE(contains(listed(list.out, "DDD", "AGENTMODULE"), "agentmod")) << list.out;
-    EXPECT_TRUE(contains(listed(list.out, "Agent", "WORKERS"), " 4")) << list.out;
+    for (const char* line :
+         {"\nRTK TIMEOUT int -45 (to)\n", "\nDDD AGENTMODULE string agentmod (am)\n",
+          "\nAgent WORKERS int 4\n", "\nLog LOGFILE string other file.log\n"})
+        EXPECT_TRUE(contains(squeezed(list.out), line)) << line << " in" << list.out;
 }
 
 TEST_F(ConfigToolTest, FailuresExitOneWithTheReason) {
-    Result missing = config({"get", "RTK", "NOSUCH"});
+    ToolRun missing = config({"get", "RTK", "NOSUCH"});
     EXPECT_EQ(1, missing.code);
     EXPECT_TRUE(contains(missing.err, "9162")) << missing.err;
     EXPECT_TRUE(missing.out.empty());
@@ -267,87 +217,82 @@ TEST_F(ConfigToolTest, FailuresExitOneWithTheReason) {
     EXPECT_EQ(1, missing.code);
     EXPECT_TRUE(contains(missing.err, "9162")) << missing.err;
 
-    Result notNumber = config({"set", "RTK", "TIMEOUT", "soon"});
+    ToolRun notNumber = config({"set", "RTK", "TIMEOUT", "soon"});
     EXPECT_EQ(1, notNumber.code);
     EXPECT_TRUE(contains(notNumber.err, "number")) << notNumber.err;
     EXPECT_EQ("30\n", config({"get", "RTK", "TIMEOUT"}).out);
 
-    Result noSource = run(dir.path(), "tcore-config", {"--dsn", "no_such_dsn", "--prefix", "tcore", "list"});
+    ToolRun noSource = run("tcore-config", {"--dsn", "no_such_dsn", "--prefix", "tcore", "list"});
     EXPECT_EQ(1, noSource.code);
     EXPECT_TRUE(contains(noSource.err, "2009")) << noSource.err;
-    Result badPrefix = run(dir.path(), "tcore-config", {"--dsn", "tools_cdb", "--prefix", "a;b", "list"});
+    ToolRun badPrefix = run("tcore-config", {"--dsn", "tools_cdb", "--prefix", "a;b", "list"});
     EXPECT_EQ(1, badPrefix.code);
     EXPECT_FALSE(badPrefix.err.empty());
-}
-
-TEST_F(ConfigToolTest, PasswordIsNeverShown) {
-    Result list = run(dir.path(), "tcore-config",
-                      {"--dsn", "tools_cdb", "--prefix", "tcore", "--user", "u", "--password", "Hidden-pw1", "list"});
-    ASSERT_EQ(0, list.code) << list.err;
-    EXPECT_FALSE(contains(list.out, "Hidden-pw1")) << list.out;
-    EXPECT_TRUE(contains(listed(list.out, "DDD", "password"), "********")) << list.out;
 }
 
 // --- tcore-listen, tcore-send, tcore-ping ----------------------------------
 
 TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
     const std::string portFile = dir.path() + "/port";
-    ChildProcess listener(dir.path(), tool("tcore-listen"), {"0", "--count", "4", "--port-file", portFile, "--stats"});
+    ChildProcess listener(dir.path(), toolPath("tcore-listen"),
+                          {"0", "--count", "4", "--port-file", portFile, "--stats"});
     ASSERT_TRUE(listener.started());
-    const unsigned int port = waitForPort(portFile, listener);
-    ASSERT_NE(0u, port);
+    const unsigned int port = waitForPortFile(portFile, listener);
+    ASSERT_NE(0u, port) << listener.err();
     const std::string p = std::to_string(port);
-    const std::vector<std::vector<std::string>> sends = {
-        {"--kind", "base", "--bvname", "base view", "--command", "12", "--sql1", "SELECT a FROM t"},
-        {"--kind", "agent", "--bvname", "agent view", "--subcommand", "-3", "--status", "copying rows",
-         "--source-db", "src_dsn", "--fetch-count", "250"},
-        {"--kind", "kernel", "--information-resource", "warehouse IR", "--alias", "wh"},
-        {"--kind", "log", "--event-message", "step finished", "--event-id", "77", "--process-name", "tools_test"},
+    const struct {
+        std::vector<std::string> args;
+        const char* heading;  // of the listener's print, which names the class
+        std::vector<const char*> lines;
+    } kinds[] = {
+        {{"--kind", "base", "--bvname", "base view", "--command", "12", "--sql1",
+          "SELECT a FROM t"},
+         "==== message 1: base message",
+         {"BV Name : base view", "Command : 12", "SQLStmt1 : SELECT a FROM t",
+          "Origin Queue Name : tcore-send"}},
+        {{"--kind", "agent", "--bvname", "agent view", "--subcommand", "-3", "--status",
+          "copying rows", "--source-db", "src_dsn", "--fetch-count", "250"},
+         "==== message 2: agent message",
+         {"Sub Command : -3", "StatusMsg : copying rows", "SourceDBName : src_dsn",
+          "SourceFetchCount : 250"}},
+        {{"--kind", "kernel", "--information-resource", "warehouse IR", "--alias", "wh"},
+         "==== message 3: kernel message",
+         {"Information Resource : warehouse IR", "Alias Name : wh"}},
+        {{"--kind", "log", "--event-message", "step finished", "--event-id", "77",
+          "--process-name", "tools_test"},
+         "==== message 4: log message",
+         {"Event Message : step finished", "Event ID : 77", "Process Name : tools_test"}},
     };
-    for (const auto& s : sends) {
+    for (const auto& k : kinds) {
         std::vector<std::string> args = {"--host", "127.0.0.1", "--port", p};
-        args.insert(args.end(), s.begin(), s.end());
-        Result sent = run(dir.path(), "tcore-send", args);
+        args.insert(args.end(), k.args.begin(), k.args.end());
+        ToolRun sent = run("tcore-send", args);
         EXPECT_EQ(0, sent.code) << sent.err;
-        EXPECT_TRUE(contains(sent.out, "sent " + s[1] + " message to 127.0.0.1:" + p)) << sent.out;
+        EXPECT_TRUE(contains(sent.out, "sent " + k.args[1] + " message to 127.0.0.1:" + p))
+            << sent.out;
     }
     ASSERT_EQ(0, listener.wait(20)) << listener.err();
     EXPECT_TRUE(contains(listener.err(), "queued 4; dropped: deadline 0")) << listener.err();
     const std::string out = listener.out();
     // In the order sent, each printed by its own class.
-    size_t m1 = out.find("==== message 1: base message"), m2 = out.find("==== message 2: agent message"),
-           m3 = out.find("==== message 3: kernel message"), m4 = out.find("==== message 4: log message");
-    ASSERT_NE(std::string::npos, m1) << out;
-    ASSERT_NE(std::string::npos, m2) << out;
-    ASSERT_NE(std::string::npos, m3) << out;
-    ASSERT_NE(std::string::npos, m4) << out;
-    EXPECT_TRUE(m1 < m2 && m2 < m3 && m3 < m4);
-    const std::string base = out.substr(m1, m2 - m1), agent = out.substr(m2, m3 - m2),
-                      kernel = out.substr(m3, m4 - m3), log = out.substr(m4);
-    EXPECT_TRUE(contains(base, "BV Name : base view")) << base;
-    EXPECT_TRUE(contains(base, "Command : 12")) << base;
-    EXPECT_TRUE(contains(base, "SQLStmt1 : SELECT a FROM t")) << base;
-    EXPECT_TRUE(contains(base, "Origin Queue Name : tcore-send")) << base;
-    EXPECT_TRUE(contains(agent, "Sub Command : -3")) << agent;
-    EXPECT_TRUE(contains(agent, "StatusMsg : copying rows")) << agent;
-    EXPECT_TRUE(contains(agent, "SourceDBName : src_dsn")) << agent;
-    EXPECT_TRUE(contains(agent, "SourceFetchCount : 250")) << agent;
-    EXPECT_TRUE(contains(kernel, "Information Resource : warehouse IR")) << kernel;
-    EXPECT_TRUE(contains(kernel, "Alias Name : wh")) << kernel;
-    EXPECT_TRUE(contains(log, "Event Message : step finished")) << log;
-    EXPECT_TRUE(contains(log, "Event ID : 77")) << log;
-    EXPECT_TRUE(contains(log, "Process Name : tools_test")) << log;
+    size_t at = 0;
+    for (const auto& k : kinds) {
+        at = out.find(k.heading, at);
+        ASSERT_NE(std::string::npos, at) << k.heading << " in order:\n" << out;
+        const std::string printed = out.substr(at, out.find("==== message", at + 1) - at);
+        for (const char* line : k.lines) EXPECT_TRUE(contains(printed, line)) << printed;
+    }
     EXPECT_TRUE(contains(listener.err(), "4 message(s) received")) << listener.err();
 }
 
 TEST_F(ToolsTest, ListenerStopsCleanlyOnSignals) {
     for (int sig : {SIGTERM, SIGINT}) {
         const std::string portFile = dir.path() + "/port" + std::to_string(sig);
-        ChildProcess listener(dir.path(), tool("tcore-listen"), {"0", "--port-file", portFile});
-        const unsigned int port = waitForPort(portFile, listener);
-        ASSERT_NE(0u, port);
+        ChildProcess listener(dir.path(), toolPath("tcore-listen"), {"0", "--port-file", portFile});
+        const unsigned int port = waitForPortFile(portFile, listener);
+        ASSERT_NE(0u, port) << listener.err();
         // A second queue cannot take the same port.
-        Result taken = run(dir.path(), "tcore-listen", {std::to_string(port), "--count", "1"});
+        ToolRun taken = run("tcore-listen", {std::to_string(port), "--count", "1"});
         EXPECT_EQ(1, taken.code);
         EXPECT_TRUE(contains(taken.err, "no queue on port " + std::to_string(port))) << taken.err;
 
@@ -356,7 +301,7 @@ TEST_F(ToolsTest, ListenerStopsCleanlyOnSignals) {
         EXPECT_TRUE(contains(listener.err(), "0 message(s) received")) << listener.err();
         if (sig == SIGTERM) {
             // The port is free again once the queue is gone.
-            Result again = run(dir.path(), "tcore-ping", {"127.0.0.1", std::to_string(port)});
+            ToolRun again = run("tcore-ping", {"127.0.0.1", std::to_string(port)});
             EXPECT_EQ(1, again.code);
         }
     }
@@ -364,29 +309,24 @@ TEST_F(ToolsTest, ListenerStopsCleanlyOnSignals) {
 
 TEST_F(ToolsTest, PingLiveListenerAndClosedPort) {
     const std::string portFile = dir.path() + "/port";
-    ChildProcess listener(dir.path(), tool("tcore-listen"), {"0", "--count", "1", "--port-file", portFile});
-    const unsigned int port = waitForPort(portFile, listener);
-    ASSERT_NE(0u, port);
-    Result alive = run(dir.path(), "tcore-ping", {"127.0.0.1", std::to_string(port), "--name", "tools_test"});
+    ChildProcess listener(dir.path(), toolPath("tcore-listen"),
+                          {"0", "--count", "1", "--port-file", portFile});
+    const unsigned int port = waitForPortFile(portFile, listener);
+    ASSERT_NE(0u, port) << listener.err();
+    ToolRun alive = run("tcore-ping", {"127.0.0.1", std::to_string(port), "--name", "tools_test"});
     EXPECT_EQ(0, alive.code) << alive.err;
     EXPECT_EQ("127.0.0.1:" + std::to_string(port) + " alive\n", alive.out);
     // The ping is no message: the listener is still waiting for its one.
-    Result sent = run(dir.path(), "tcore-send", {"--port", std::to_string(port), "--bvname", "after ping"});
+    ToolRun sent = run("tcore-send", {"--port", std::to_string(port), "--bvname", "after ping"});
     EXPECT_EQ(0, sent.code) << sent.err;
     ASSERT_EQ(0, listener.wait(20)) << listener.err();
     EXPECT_TRUE(contains(listener.out(), "==== message 1: base message")) << listener.out();
     EXPECT_TRUE(contains(listener.out(), "after ping")) << listener.out();
 
-    // A port nobody listens on: a queue that is gone left it free.
-    unsigned int closedPort = 0;
-    {
-        XQMessageQ gone;
-        ASSERT_EQ(0, gone.Create(0, 1).code);
-        closedPort = gone.nQueuePort;
-        ASSERT_EQ(0, gone.Destroy(1).code);
-    }
+    // A port nobody listens on.
+    const int closedPort = freeLoopbackPort();
     const auto start = Clock::now();
-    Result dead = run(dir.path(), "tcore-ping", {"127.0.0.1", std::to_string(closedPort)});
+    ToolRun dead = run("tcore-ping", {"127.0.0.1", std::to_string(closedPort)});
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_EQ(1, dead.code);
     EXPECT_TRUE(dead.out.empty()) << dead.out;
@@ -394,82 +334,67 @@ TEST_F(ToolsTest, PingLiveListenerAndClosedPort) {
     EXPECT_TRUE(contains(dead.err, "Sockets")) << dead.err;
     EXPECT_LT(seconds, 25.0);
 
-    Result noSend = run(dir.path(), "tcore-send", {"--port", std::to_string(closedPort)});
+    ToolRun noSend = run("tcore-send", {"--port", std::to_string(closedPort)});
     EXPECT_EQ(1, noSend.code);
     EXPECT_TRUE(contains(noSend.err, "sending to 127.0.0.1:" + std::to_string(closedPort))) << noSend.err;
 }
 
 // --- tcore-send --wait-reply -----------------------------------------------
 
-// A peer in this process: takes one agent request and answers it with rc.
-class ReplyingPeer {
-public:
-    ReplyingPeer() { created = queue.Create(0, 5); }
-    ~ReplyingPeer() { queue.Destroy(1); }
-
-    // Receives the request; replies with rc when reply is true.
-    ::testing::AssertionResult answer(const XQRC& rc, bool reply, XQAgentMessage& request) {
-        XQRC received = queue.Receive(request, 20000);
-        if (received.code != 0) return ::testing::AssertionFailure() << "no request: " << received.code;
-        if (!reply) return ::testing::AssertionSuccess();
-        XQAgentMessage answer = request;
-        answer.ReturnCode = rc;
-        answer.SetIsRequest(0);
-        answer.StatusMsg = L"done";
-        XQRC sent = answer.Send();
-        if (sent.code != 0) return ::testing::AssertionFailure() << "reply not sent: " << sent.code;
-        return ::testing::AssertionSuccess();
-    }
-
-    XQMessageQ queue;
-    XQRC created{0, 0, XQRC::WhsSrv};
-};
-
+// A peer in this process takes each agent request of tcore-send and answers
+// it with the case's code, or not at all: the wait then ends at its limit.
 TEST_F(ToolsTest, WaitReplyPrintsTheCarriedCode) {
-    ReplyingPeer peer;
-    ASSERT_EQ(0, peer.created.code);
-    const std::string port = std::to_string(peer.queue.nQueuePort);
-
-    {
-        ChildProcess send(dir.path(), tool("tcore-send"),
-                   {"--port", port, "--kind", "agent", "--command", "5", "--bvname", "copy", "--wait-reply", "20000"});
+    XQMessageQ peer;
+    ASSERT_EQ(0, peer.Create(0, 5).code);
+    XQRC failed(9162, 0, XQRC::WhsDDD);
+    failed.SetComment(L"from the peer");
+    const struct {
+        std::vector<std::string> args;
+        bool reply;
+        XQRC rc;
+        int exitCode;
+        std::vector<const char*> shown;  // on standard output, or on error without a reply
+    } cases[] = {
+        {{"20000"}, true, XQRC(0, 0, XQRC::WhsSrv), 0, {"reply (agent message): 0/0 (WhsSrv)"}},
+        // --print shows the request and then the reply.
+        {{"20000", "--print"},
+         true,
+         failed,
+         1,
+         {"reply (agent message): 9162/0 (WhsDDD): ", "from the peer", "Is Request : 1",
+          "StatusMsg : done"}},
+        {{"700"}, false, XQRC(0, 0, XQRC::WhsSrv), 1, {"no reply within 700 ms"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"--port",  std::to_string(peer.nQueuePort), "--kind",
+                                         "agent",   "--command", "5", "--bvname", "copy",
+                                         "--wait-reply"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(args.back());
+        const auto start = Clock::now();
+        ChildProcess send(dir.path(), toolPath("tcore-send"), args);
         XQAgentMessage request;
-        ASSERT_TRUE(peer.answer(XQRC(0, 0, XQRC::WhsSrv), true, request));
+        ASSERT_EQ(0, peer.Receive(request, 20000).code);
         // The request names the sender's own queue for the reply.
         EXPECT_EQ(1, request.IsRequest);
         EXPECT_EQ(1, request.ReplyNeeded);
         EXPECT_NE(0u, request.OriginQueuePort);
         EXPECT_EQ(L"copy", request.BVName);
-        EXPECT_EQ(0, send.wait(30)) << send.err();
-        EXPECT_TRUE(contains(send.out(), "reply (agent message): 0/0 (WhsSrv)")) << send.out();
-    }
-    {
-        ChildProcess send(dir.path(), tool("tcore-send"),
-                   {"--port", port, "--kind", "agent", "--command", "5", "--wait-reply", "20000", "--print"});
-        XQAgentMessage request;
-        XQRC failed(9162, 0, XQRC::WhsDDD);
-        failed.SetComment(L"from the peer");
-        ASSERT_TRUE(peer.answer(failed, true, request));
-        EXPECT_EQ(1, send.wait(30)) << send.err();
-        const std::string out = send.out();
-        EXPECT_TRUE(contains(out, "reply (agent message): 9162/0 (WhsDDD): ")) << out;
-        EXPECT_TRUE(contains(out, "from the peer")) << out;
-        // --print shows the request and then the reply.
-        EXPECT_TRUE(contains(out, "Is Request : 1")) << out;
-        EXPECT_TRUE(contains(out, "StatusMsg : done")) << out;
-    }
-    {
-        // No answer: the wait ends at its limit.
-        const auto start = Clock::now();
-        ChildProcess send(dir.path(), tool("tcore-send"), {"--port", port, "--kind", "agent", "--wait-reply", "700"});
-        XQAgentMessage request;
-        ASSERT_TRUE(peer.answer(XQRC(0, 0, XQRC::WhsSrv), false, request));
-        EXPECT_EQ(1, send.wait(30)) << send.err();
+        if (c.reply) {
+            XQAgentMessage answer = request;
+            answer.ReturnCode = c.rc;
+            answer.SetIsRequest(0);
+            answer.StatusMsg = L"done";
+            ASSERT_EQ(0, answer.Send().code);
+        }
+        EXPECT_EQ(c.exitCode, send.wait(30)) << send.err();
+        const std::string shown = c.reply ? send.out() : send.err();
+        for (const char* part : c.shown) EXPECT_TRUE(contains(shown, part)) << shown;
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        EXPECT_GE(seconds, 0.7);
         EXPECT_LT(seconds, 25.0);
-        EXPECT_TRUE(contains(send.err(), "no reply within 700 ms")) << send.err();
+        EXPECT_GE(seconds, c.reply ? 0.0 : 0.7);
     }
+    peer.Destroy(1);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +40,25 @@ std::string readWholeFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+void writeFile(const std::string& path, const std::string& text, unsigned int mode) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    chmod(path.c_str(), mode);
+}
+
+std::string toolPath(const std::string& name) {
+    const char* dir = std::getenv("TCORE_BINARY_DIR");
+    return std::string(dir != nullptr ? dir : ".") + "/tools/" + name;
+}
+
+ToolRun runTool(const std::string& dir, const std::string& name,
+                const std::vector<std::string>& args, const std::string& input,
+                const std::map<std::string, std::string>& env, double seconds) {
+    ChildProcess child(dir, toolPath(name), args, input, env);
+    EXPECT_TRUE(child.started()) << name;
+    const int code = child.wait(seconds);
+    return ToolRun{code, child.out(), child.err()};
 }
 
 ChildProcess::ChildProcess(const std::string& dir, const std::string& program, const std::vector<std::string>& args,

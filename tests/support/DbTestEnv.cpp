@@ -3,14 +3,17 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include "db/XQOdbcCursor.h"
 
 #ifndef TCORE_TEST_SOURCE_DIR
 #error "TCORE_TEST_SOURCE_DIR must name the source tree"
@@ -29,22 +32,6 @@ std::string gWorkDir;
 const char* const kInheritedVar = "TCORE_DB_TEST_DIR";
 const char* const kPgUpVar = "TCORE_DB_TEST_PG";
 
-int freeLoopbackPort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    socklen_t len = sizeof(addr);
-    int port = -1;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    close(fd);
-    return port;
-}
-
 std::string script() { return std::string(TCORE_TEST_SOURCE_DIR) + "/tests/support/pg_cluster.sh"; }
 
 int runShell(const std::string& command) {
@@ -53,6 +40,21 @@ int runShell(const std::string& command) {
 }
 
 }  // namespace
+
+int freeLoopbackPort() {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    int port = -1;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    close(fd);
+    return port;
+}
 
 bool DbTestEnvironment::postgresUp() { return gPostgresUp; }
 const std::string& DbTestEnvironment::postgresProblem() { return gProblem; }
@@ -110,19 +112,50 @@ void DbTestEnvironment::TearDown() {
     runShell("'" + script() + "' stop '" + gWorkDir + "'");
 }
 
-int runChildTest(const std::string& filter, const std::string& envName, const std::string& envValue) {
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        setenv(envName.c_str(), envValue.c_str(), 1);
-        std::string filterArg = "--gtest_filter=" + filter;
-        execl("/proc/self/exe", "child", filterArg.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+::testing::AssertionResult succeeded(const XQRC& rc) {
+    if (rc.code == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "code " << rc.code << ": "
+                                         << xqToMultibyte(rc.systemMessage) << " "
+                                         << xqToMultibyte(rc.comment);
+}
+
+std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query) {
+    std::vector<std::string> rows;
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    XQOdbcCursor* c = conn.getCursor(XQOdbcConnect::cursorCount - 1, rc);
+    EXPECT_NE(nullptr, c);
+    if (c == nullptr) return rows;
+    char text[300];
+    long len = 0;
+    EXPECT_TRUE(succeeded(c->prepare(query)));
+    EXPECT_TRUE(succeeded(c->bindCol(1, SQL_C_CHAR, text, sizeof(text), &len)));
+    for (int i = 0; i < 1000 && c->fetch(rc) == 1; ++i) rows.emplace_back(len < 0 ? "" : text);
+    EXPECT_TRUE(succeeded(rc));
+    c->free();
+    conn.dropCursor(XQOdbcConnect::cursorCount - 1);
+    return rows;
+}
+
+::testing::AssertionResult createConfigurationTable(XQOdbcConnect& conn, const XQSTRING& table,
+                                                    const std::vector<XQSTRING>& rows,
+                                                    const XQSTRING& extra) {
+    ::testing::AssertionResult ok = succeeded(conn.executeStmt(
+        L"CREATE TABLE " + table +
+            L" (component CHAR(10) NOT NULL, name VARCHAR(20) NOT NULL, type CHAR(1) NOT NULL,"
+            L" value_int INTEGER, value_char VARCHAR(199), short_name VARCHAR(19),"
+            L" PRIMARY KEY (component, name)" + extra + L")",
+        0));
+    for (size_t i = 0; ok && i < rows.size(); ++i)
+        ok = succeeded(conn.executeStmt(L"INSERT INTO " + table + L" VALUES (" + rows[i] + L")",
+                                        0));
+    return ok;
+}
+
+void useSqliteDataSource(const std::string& dir, const std::string& dsn) {
+    std::ofstream(dir + "/odbc.ini") << "[" << dsn << "]\nDriver = SQLite3\nDatabase = " << dir
+                                     << "/control.db\n";
+    setenv("ODBCSYSINI", (std::string(TCORE_TEST_SOURCE_DIR) + "/etc").c_str(), 1);
+    setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
 }
 
 // Allocations the database drivers and the driver manager's ini code keep

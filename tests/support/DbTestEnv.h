@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "db/XQOdbcConnect.h"
 
 // The databases of a test program: a private PostgreSQL cluster (initdb in a
 // temporary directory, 127.0.0.1, a free port; stopped at the end, or by its
@@ -36,6 +39,14 @@ struct PostgresBackend {
     static bool isPostgres() { return true; }
 };
 
+typedef ::testing::Types<SQLiteBackend, PostgresBackend> Backends;
+struct BackendNames {
+    template <class T>
+    static std::string GetName(int) {
+        return T::name();
+    }
+};
+
 // User and password of the PostgreSQL role the tests use; the DSN carries
 // them as well, for implicit logins.
 extern const wchar_t* const kPgUser;
@@ -48,8 +59,24 @@ extern const wchar_t* const kPgPassword;
             FAIL() << "PostgreSQL cluster not running: " << DbTestEnvironment::postgresProblem(); \
     } while (0)
 
-// Runs this test program again with the given gtest filter and extra
-// environment; returns its exit status (0 when all its tests passed).
-int runChildTest(const std::string& filter, const std::string& envName, const std::string& envValue);
+// A TCP port of 127.0.0.1 that is free at the time of the call.
+int freeLoopbackPort();
+
+// Success when rc is; else the failure with the driver's message and comment.
+::testing::AssertionResult succeeded(const XQRC& rc);
+
+// The first column of each row a query gives (at most 1,000), as text; NULL
+// as empty. Uses the connection's last cursor; a failure fails the test.
+std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query);
+
+// Creates the configuration store's table and inserts rows, each the text of
+// VALUES (...); extra adds a constraint.
+::testing::AssertionResult createConfigurationTable(XQOdbcConnect& conn, const XQSTRING& table,
+                                                    const std::vector<XQSTRING>& rows,
+                                                    const XQSTRING& extra = L"");
+
+// A data source dsn on the SQLite file dir/control.db, in dir/odbc.ini, which
+// ODBCINI then names (ODBCSYSINI the project's drivers); children inherit it.
+void useSqliteDataSource(const std::string& dir, const std::string& dsn);
 
 #endif
