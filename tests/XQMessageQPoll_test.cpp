@@ -32,18 +32,6 @@ bool waitAllSlotsFree(XQMessageQ& q) {
     return false;
 }
 
-TEST(XQMessageQPoll, PollingNeedsACreatedQueue) {
-    XQMessageQ q;
-    EXPECT_EQ(q.PollClient(L"c", L"127.0.0.1", 1, 1).code, 9112);
-    EXPECT_EQ(q.HaltPollClient(L"c").code, 9122);
-    EXPECT_EQ(q.HaltAllPollClients().code, 9125);
-    EXPECT_EQ(q.GetDeadClientCount(), 0u);
-    XQSTRING name;
-    unsigned int count = 7;
-    EXPECT_EQ(q.GetDeadClientName(name, count).code, 9125);
-    EXPECT_EQ(count, 0u);
-}
-
 TEST(XQMessageQPoll, TheEleventhClientIsRefusedAndHaltsFreeEverySlot) {
     TestQueue a;
     TestQueue client;
