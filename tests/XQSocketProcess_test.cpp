@@ -8,10 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <net/if.h>
-#include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -176,21 +173,20 @@ size_t countOf(const std::string& text, const std::string& what) {
 
 TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     const std::string log = std::string(std::getenv("XQS_LOGGING")) + "/ORV2LOGC.LOG";
-    std::unique_ptr<XQSocket> a(new XQSocket), b(new XQSocket), c(new XQSocket);
+    // Listeners take the range's ports in turn, starting after its first.
+    std::unique_ptr<XQSocket> s[3];
+    unsigned int ports[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        s[i].reset(new XQSocket);
+        ASSERT_EQ(s[i]->InitializeReceive(0, 8).code, 0);
+        s[i]->GetReceivePort(ports[i]);
+        EXPECT_EQ(ports[i], 6000u + (i + 1) % 3);
+    }
+    const unsigned int pa = ports[0];
     ASSERT_EQ(FireWallStatus.load(), 1);
     EXPECT_EQ(FireWallMinPort.load(), 6000u);
     EXPECT_EQ(FireWallMaxPort.load(), 6002u);
     EXPECT_EQ(FireWallNPorts.load(), 3u);
-    unsigned int pa = 0, pb = 0, pc = 0;
-    ASSERT_EQ(a->InitializeReceive(0, 8).code, 0);
-    ASSERT_EQ(b->InitializeReceive(0, 8).code, 0);
-    ASSERT_EQ(c->InitializeReceive(0, 8).code, 0);
-    a->GetReceivePort(pa);
-    b->GetReceivePort(pb);
-    c->GetReceivePort(pc);
-    EXPECT_EQ(pa, 6001u);
-    EXPECT_EQ(pb, 6002u);
-    EXPECT_EQ(pc, 6000u);
 
     // Every port of the range is taken: a fourth listener and any sender are out of ports.
     XQSocket d;
@@ -209,11 +205,11 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     EXPECT_NE(text.find(">>>> vsbase:: ORX_MIN=6000\n>>>> vsbase:: ORX_MAX=6002\n"), std::string::npos) << text;
 
     // With 6000 free again, a send to the listener on 6001 leaves from 6000.
-    c.reset();
+    s[2].reset();
     unsigned char* data = nullptr;
     int size = 0;
     XQRC received(0, 0, XQRC::WhsSrv);
-    std::thread receiver([&] { received = a->Receive(&data, &size); });
+    std::thread receiver([&] { received = s[0]->Receive(&data, &size); });
     rc = sendText(L"127.0.0.1", pa);
     receiver.join();
     EXPECT_EQ(rc.code, 0);
@@ -224,7 +220,7 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     EXPECT_EQ(FireWallLastPort.load(), 6000u);
 
     // A listener on a port asked for by number also moves the range on.
-    b.reset();
+    s[1].reset();
     XQSocket e;
     ASSERT_EQ(e.InitializeReceive(6002, 8).code, 0);
     EXPECT_EQ(FireWallLastPort.load(), 6002u);
