@@ -113,12 +113,13 @@ TEST(XQSocketProcess, SettingsFromTheEnvironmentAndSystemFiles) {
         {"FirewallChild", {"XQS_LOGGING=" + dir}, {{services, "/etc/services"}}},
         {"MinOnlyChild", {}, {{minOnly, "/etc/services"}}},
         {"FlakyResolverChild", {"NVHOSTNAME=tcore-flaky-host", "TCORE_TEST_HOSTS=" + hosts}, {{hosts, "/etc/hosts"}}},
+        // The TLS children run in the C locale: ASCII text on the wire.
         {"TlsChild",
          {"TCORE_TLS_CA=" + ca.cert, "TCORE_TLS_CERT=" + host.cert, "TCORE_TLS_KEY=" + host.key,
-          "TCORE_EXPECT_CODE=0", "NVHOSTNAME=localhost"},
+          "TCORE_EXPECT_CODE=0", "NVHOSTNAME=localhost", "LC_ALL=C"},
          {}},
-        {"TlsChild", {"TCORE_TLS_CA=" + ca.cert, "TCORE_EXPECT_CODE=6120"}, {}},
-        {"TlsChild", {"TCORE_ALLOW_PEERS=127.0.0.1,10.0.0.0/33", "TCORE_EXPECT_CODE=6124"}, {}},
+        {"TlsChild", {"TCORE_TLS_CA=" + ca.cert, "TCORE_EXPECT_CODE=6120", "LC_ALL=C"}, {}},
+        {"TlsChild", {"TCORE_ALLOW_PEERS=127.0.0.1,10.0.0.0/33", "TCORE_EXPECT_CODE=6124", "LC_ALL=C"}, {}},
     };
     bool skipped = false;
     for (const Case& c : cases) {
