@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <set>
 #include <string>
@@ -48,18 +47,11 @@ XQRC sendLargest(unsigned int port) {
     return socketSend(port, largest.data(), XQ_MAX_FRAME_PAYLOAD, 10000);
 }
 
+// The process's peak resident memory, in kB.
 long peakResidentKb() {
-    std::ifstream in("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (in >> key) {
-        if (key == "VmHWM:") {
-            in >> value;
-            return value;
-        }
-        in.ignore(1 << 10, '\n');
-    }
-    return 0;
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST_F(Tls, PeersThatCannotAuthenticateQueueNothing) {
         } else if (std::string(p.what) == "no certificate") {
             certificateLessClient(queue.port());
         } else if (std::string(p.what) == "a plain frame") {
-            sendRawFrame(queue.port(), ucs2be(L"XQ plain"), true);
+            sendRawFrame(queue.port(), ucs2be(L"XQ plain"));
         } else {
             const std::string get = "GET / HTTP/1.0\r\n\r\n";
             HeldFds().connectPeers(queue.port(), 1, std::vector<unsigned char>(get.begin(), get.end()));

@@ -7,12 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 #include "transport/XQSocket.h"
 
@@ -34,16 +30,6 @@ sockaddr_in loopback(unsigned int port) {
     a.sin_port = htons(static_cast<uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return a;
-}
-
-// Reads exactly n bytes; false when the peer closed or failed first.
-bool recvAll(int fd, unsigned char* p, size_t n) {
-    for (size_t got = 0; got < n;) {
-        const ssize_t r = recv(fd, p + got, n - got, 0);
-        if (r <= 0) return false;
-        got += static_cast<size_t>(r);
-    }
-    return true;
 }
 
 }  // namespace
@@ -90,12 +76,12 @@ std::vector<unsigned char> frameCount(uint32_t count, const std::vector<unsigned
     return out;
 }
 
-bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload, bool waitForClose) {
+bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload) {
     const int fd = rawConnect(port);
     if (fd < 0) return false;
     const std::vector<unsigned char> frame = frameCount(static_cast<uint32_t>(payload.size()), payload);
     const bool ok = rawWrite(fd, frame.data(), frame.size());
-    if (ok && waitForClose) {
+    if (ok) {
         shutdown(fd, SHUT_WR);
         pollfd p{fd, POLLIN, 0};
         char c;
@@ -167,54 +153,4 @@ void sendRawFault(unsigned int port, const RawFault& f) {
         shutdown(fd, SHUT_WR);
     }
     close(fd);
-}
-
-struct FrameSink::Impl {
-    int listenFd = -1;
-    std::atomic<bool> stop{false};
-    std::mutex lock;
-    std::vector<std::pair<long, std::vector<unsigned char>>> frames;
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-    std::thread reader;
-
-    void run() {
-        while (!stop.load()) {
-            pollfd p{listenFd, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0) continue;
-            const int c = accept(listenFd, nullptr, nullptr);
-            if (c < 0) continue;
-            unsigned char head[4];
-            std::vector<unsigned char> payload;
-            bool ok = recvAll(c, head, 4);
-            if (ok) {
-                payload.resize((uint32_t(head[0]) << 24) | (uint32_t(head[1]) << 16) | (uint32_t(head[2]) << 8) |
-                               head[3]);
-                ok = recvAll(c, payload.data(), payload.size());
-            }
-            close(c);
-            if (ok) {
-                const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    std::chrono::steady_clock::now() - start);
-                std::lock_guard<std::mutex> g(lock);
-                frames.emplace_back(static_cast<long>(ms.count()), std::move(payload));
-            }
-        }
-    }
-};
-
-FrameSink::FrameSink() : impl_(new Impl), port_(0) {
-    impl_->listenFd = rawListen(port_);
-    impl_->reader = std::thread([this] { impl_->run(); });
-}
-
-FrameSink::~FrameSink() {
-    impl_->stop.store(true);
-    impl_->reader.join();
-    close(impl_->listenFd);
-    delete impl_;
-}
-
-std::vector<std::pair<long, std::vector<unsigned char>>> FrameSink::frames() {
-    std::lock_guard<std::mutex> g(impl_->lock);
-    return impl_->frames;
 }

@@ -16,9 +16,9 @@
 std::vector<unsigned char> ucs2be(const std::wstring& text);
 
 // Connects to 127.0.0.1:port and writes one frame (4-byte big-endian count,
-// then payload). With waitForClose, half-closes and waits up to 5 s for the
-// peer to close. Returns false when the connection or the write failed.
-bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload, bool waitForClose = true);
+// then payload), half-closes and waits up to 5 s for the peer to close.
+// Returns false when the connection or the write failed.
+bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload);
 
 // A connected socket to 127.0.0.1:port (blocking), or -1.
 int rawConnect(unsigned int port);
@@ -60,21 +60,5 @@ struct RawFault {
 const std::vector<RawFault>& rawFaults();
 // Sends f's bytes on a new connection to port and closes it as f says.
 void sendRawFault(unsigned int port, const RawFault& f);
-
-// A listening socket on 127.0.0.1 that reads whole frames, one per
-// connection, on a thread of its own, and records their payloads.
-class FrameSink {
-public:
-    FrameSink();
-    ~FrameSink();
-    unsigned int port() const { return port_; }
-    // Payloads received so far, with their arrival times in ms since start.
-    std::vector<std::pair<long, std::vector<unsigned char>>> frames();
-
-private:
-    struct Impl;
-    Impl* impl_;
-    unsigned int port_;
-};
 
 #endif
