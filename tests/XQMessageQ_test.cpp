@@ -94,26 +94,6 @@ TEST(XQMessageQ, ReceiveWaitsForAMessageUpToItsTimeout) {
     EXPECT_EQ(m.BVName, L"wake up");
 }
 
-TEST(XQMessageQ, ReceiveTypeThenReceiveGiveTheSameMessage) {
-    TestQueue a;
-    XQKernelMessage k;
-    address(k, a.port(), L"kernel one");
-    k.AliasName = L"alias";
-    ASSERT_EQ(k.Send().code, 0);
-    ASSERT_EQ(sendBase(a.port(), L"second").code, 0);
-    EMSGTYPE type = XQBaseMsgType;
-    ASSERT_EQ(a.q.ReceiveType(type, 5000).code, 0);
-    EXPECT_EQ(type, XQKernelMsgType);
-    EXPECT_EQ(a.q.ReceiveType(type, 5000).code, 0);
-    EXPECT_EQ(type, XQKernelMsgType);
-    XQKernelMessage got;
-    ASSERT_EQ(a.q.Receive(got, 5000).code, 0);
-    EXPECT_EQ(got.BVName, L"kernel one");
-    EXPECT_EQ(got.AliasName, L"alias");
-    ASSERT_EQ(a.q.ReceiveType(type, 5000).code, 0);
-    EXPECT_EQ(type, XQBaseMsgType);
-}
-
 TEST(XQMessageQ, PeekAndPurgeByPosition) {
     TestQueue a;
     XQBaseMessage m;

@@ -23,7 +23,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -150,20 +150,12 @@ TEST(DISABLED_HostNameChild, NameReplacesTheSystemName) {
     ASSERT_EQ(s.GetInetAddr(address).code, 0);
     EXPECT_EQ(address, L"127.0.0.1");
     unsigned int port = 0;
-    XQRC rc = s.GetReceivePort(port);
-    EXPECT_EQ(rc.code, 6001);
-    EXPECT_EQ(rc.hostName, L"localhost");
-    unsigned char* data = nullptr;
-    rc = s.InitializeSend(&data, XQ_MAX_FRAME_PAYLOAD + 1);
-    EXPECT_EQ(rc.code, 6005);
-    EXPECT_EQ(rc.hostName, L"localhost");
+    EXPECT_EQ(s.GetReceivePort(port).hostName, L"localhost") << "in return codes too";
 }
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 size_t countOf(const std::string& text, const std::string& what) {
