@@ -61,7 +61,8 @@ TEST(ReceivePath, SilentAndStalledPeersDelayNoGoodSender) {
     const std::pair<const char*, std::vector<unsigned char>> stalls[] = {
         {"connects and sends nothing", {}},
         {"sends two count bytes", {0, 0}},
-        {"sends 10 of 1,000 announced bytes", frameCount(1000, std::vector<unsigned char>(10, 'x'))},
+        {"sends 10 of 1,000 announced bytes",
+         frameCount(1000, std::vector<unsigned char>(10, 'x'))},
     };
     for (const auto& stall : stalls) {
         for (unsigned int peers : {1u, 3u, 20u, 2000u}) {
@@ -225,7 +226,8 @@ TEST(ReceivePath, AThousandPeersAtOnceLoseNothing) {
     for (int i = 0; i < peers; ++i) {
         XQBaseMessage m = addressed(queue.port(), L"peer " + std::to_wstring(i));
         const std::vector<unsigned char> payload = ucs2be(packed(m));
-        const std::vector<unsigned char> frame = frameCount(static_cast<uint32_t>(payload.size()), payload);
+        const std::vector<unsigned char> frame =
+            frameCount(static_cast<uint32_t>(payload.size()), payload);
         ASSERT_TRUE(rawWrite(conns.fds[i], frame.data(), frame.size()));
     }
     std::set<XQSTRING> names;

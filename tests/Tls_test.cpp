@@ -116,7 +116,8 @@ TEST_F(Tls, PeersThatCannotAuthenticateQueueNothing) {
             sendRawFrame(queue.port(), ucs2be(L"XQ plain"));
         } else {
             const std::string get = "GET / HTTP/1.0\r\n\r\n";
-            HeldFds().connectPeers(queue.port(), 1, std::vector<unsigned char>(get.begin(), get.end()));
+            HeldFds().connectPeers(queue.port(), 1,
+                                   std::vector<unsigned char>(get.begin(), get.end()));
         }
         expectCountedThenPrompt(queue.q, &XQReceiveStats::droppedHandshake, ++refused);
     }

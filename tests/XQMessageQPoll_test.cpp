@@ -25,7 +25,8 @@ public:
         reader_ = std::thread([this, start = Clock::now()] {
             unsigned char* data = nullptr;
             int size = 0;
-            for (XQRC rc = socket_.Receive(&data, &size); rc.code != 6107; rc = socket_.Receive(&data, &size)) {
+            for (XQRC rc = socket_.Receive(&data, &size); rc.code != 6107;
+                 rc = socket_.Receive(&data, &size)) {
                 if (rc.code != 0) continue;
                 std::wstring text(reinterpret_cast<const wchar_t*>(data), size / sizeof(wchar_t));
                 std::free(data);

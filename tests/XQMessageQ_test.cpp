@@ -187,7 +187,9 @@ TEST(XQMessageQ, PingsAreNeverQueuedAndDeadClientReportsComeBackAs9124) {
     for (int reader = 0; reader < 3; ++reader) {
         ASSERT_TRUE(sendRawFrame(a.port(), ucs2be(report)));
         ASSERT_TRUE(waitQueued(a.q, 1));
-        const XQRC rc = reader == 0 ? a.q.Receive(m, 0) : reader == 1 ? a.q.ReceiveType(type, 0) : a.q.Peek(m, 0, count);
+        const XQRC rc = reader == 0   ? a.q.Receive(m, 0)
+                        : reader == 1 ? a.q.ReceiveType(type, 0)
+                                      : a.q.Peek(m, 0, count);
         EXPECT_EQ(rc.code, 9124);
         EXPECT_EQ(rc.messageToken1, report);
         EXPECT_EQ(queued(a.q), 0u) << "reported once and removed";

@@ -96,7 +96,8 @@ TEST(XQSocketProcess, SettingsFromTheEnvironmentAndSystemFiles) {
     char templ[] = "/tmp/tcore-socket-proc-XXXXXX";
     ASSERT_NE(mkdtemp(templ), nullptr);
     const std::string dir = templ;
-    const std::string services = dir + "/services", minOnly = dir + "/min-services", hosts = dir + "/hosts";
+    const std::string services = dir + "/services", minOnly = dir + "/min-services",
+                      hosts = dir + "/hosts";
     std::ofstream(services) << "ORX_MIN\t\t6000/tcp\nORX_MAX\t\t6002/tcp\n";
     std::ofstream(minOnly) << "ORX_MIN\t\t6000/tcp\n";
     std::ofstream(hosts) << "127.0.0.1\tlocalhost\n";
@@ -112,14 +113,18 @@ TEST(XQSocketProcess, SettingsFromTheEnvironmentAndSystemFiles) {
         {"HostNameChild", {"NVHOSTNAME=localhost"}, {}},
         {"FirewallChild", {"XQS_LOGGING=" + dir}, {{services, "/etc/services"}}},
         {"MinOnlyChild", {}, {{minOnly, "/etc/services"}}},
-        {"FlakyResolverChild", {"NVHOSTNAME=tcore-flaky-host", "TCORE_TEST_HOSTS=" + hosts}, {{hosts, "/etc/hosts"}}},
+        {"FlakyResolverChild",
+         {"NVHOSTNAME=tcore-flaky-host", "TCORE_TEST_HOSTS=" + hosts},
+         {{hosts, "/etc/hosts"}}},
         // The TLS children run in the C locale: ASCII text on the wire.
         {"TlsChild",
          {"TCORE_TLS_CA=" + ca.cert, "TCORE_TLS_CERT=" + host.cert, "TCORE_TLS_KEY=" + host.key,
           "TCORE_EXPECT_CODE=0", "NVHOSTNAME=localhost", "LC_ALL=C"},
          {}},
         {"TlsChild", {"TCORE_TLS_CA=" + ca.cert, "TCORE_EXPECT_CODE=6120", "LC_ALL=C"}, {}},
-        {"TlsChild", {"TCORE_ALLOW_PEERS=127.0.0.1,10.0.0.0/33", "TCORE_EXPECT_CODE=6124", "LC_ALL=C"}, {}},
+        {"TlsChild",
+         {"TCORE_ALLOW_PEERS=127.0.0.1,10.0.0.0/33", "TCORE_EXPECT_CODE=6124", "LC_ALL=C"},
+         {}},
     };
     bool skipped = false;
     for (const Case& c : cases) {

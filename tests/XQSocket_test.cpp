@@ -28,7 +28,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+double secondsSince(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
 
 // A packed payload of `bytes` bytes: "XQ" then a repeating pattern of
 // printable characters.
@@ -205,7 +207,8 @@ TEST(XQSocket, SendFailsWhenTheReceiverDoesNotReadTheFrame) {
 
 // TIME_WAIT connections whose local or peer side is the port.
 int countTimeWait(const char* side, unsigned int port) {
-    const std::string cmd = "ss -Htan state time-wait '( " + std::string(side) + " = :" + std::to_string(port) + " )'";
+    const std::string cmd =
+        "ss -Htan state time-wait '( " + std::string(side) + " = :" + std::to_string(port) + " )'";
     FILE* p = popen((cmd + " 2>/dev/null | wc -l").c_str(), "r");
     int n = -1;
     if (p != nullptr && std::fscanf(p, "%d", &n) != 1) n = -1;
@@ -276,9 +279,11 @@ TEST(XQSocket, ConnectFailuresRetryOnlyRefusalsWithinTheTimeout) {
         // A multicast address cannot take a TCP connection: no retry.
         {"multicast", L"224.0.0.1", 9, 1500, 6105, ENETUNREACH, L"0", 0, 0.9},
         {"packets dropped", L"127.0.0.1", dropping, 1500, 6105, ETIMEDOUT, nullptr, 1.4, 3.0},
-        {"refused until the timeout", L"127.0.0.1", unusedLoopbackPort(), 1500, 6106, ECONNREFUSED, nullptr, 0, 3.0},
+        {"refused until the timeout", L"127.0.0.1", unusedLoopbackPort(), 1500, 6106, ECONNREFUSED,
+         nullptr, 0, 3.0},
         // Five attempts a second apart, then 6106.
-        {"refused throughout", L"127.0.0.1", unusedLoopbackPort(), 10000, 6106, ECONNREFUSED, L"5", 4.5, 15.0},
+        {"refused throughout", L"127.0.0.1", unusedLoopbackPort(), 10000, 6106, ECONNREFUSED, L"5",
+         4.5, 15.0},
     };
     std::vector<std::thread> senders;
     for (Case& c : cases) {

@@ -85,7 +85,8 @@ void expectPromptDelivery(XQMessageQ& q, const XQSTRING& name) {
     EXPECT_LT(secondsSince(start), kPromptSeconds) << "queued " << name;
 }
 
-void expectCountedThenPrompt(XQMessageQ& q, std::uint64_t XQReceiveStats::*counter, std::uint64_t want) {
+void expectCountedThenPrompt(XQMessageQ& q, std::uint64_t XQReceiveStats::*counter,
+                             std::uint64_t want) {
     EXPECT_TRUE(eventually([&] { return q.GetReceiveStats().*counter == want; }));
     expectPromptDelivery(q, L"after a bad peer");
 }

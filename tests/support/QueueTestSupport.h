@@ -36,7 +36,8 @@ bool eventually(Pred pred, long limitMs = 5000) {
 // long for its frame.
 struct TestQueue {
     XQMessageQ q;
-    explicit TestQueue(unsigned int timeoutMs = 0, const XQReceiveLimits& limits = XQReceiveLimits());
+    explicit TestQueue(unsigned int timeoutMs = 0,
+                       const XQReceiveLimits& limits = XQReceiveLimits());
     ~TestQueue();
     unsigned int port() const { return q.nQueuePort; }
 };
@@ -61,6 +62,7 @@ const double kPromptSeconds = 2.0;
 void expectPromptDelivery(XQMessageQ& q, const XQSTRING& name);
 // After a bad peer: the queue's counter reaches want, and a good sender is
 // still queued promptly.
-void expectCountedThenPrompt(XQMessageQ& q, std::uint64_t XQReceiveStats::*counter, std::uint64_t want);
+void expectCountedThenPrompt(XQMessageQ& q, std::uint64_t XQReceiveStats::*counter,
+                             std::uint64_t want);
 
 #endif

@@ -79,7 +79,8 @@ std::vector<unsigned char> frameCount(uint32_t count, const std::vector<unsigned
 bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload) {
     const int fd = rawConnect(port);
     if (fd < 0) return false;
-    const std::vector<unsigned char> frame = frameCount(static_cast<uint32_t>(payload.size()), payload);
+    const std::vector<unsigned char> frame =
+        frameCount(static_cast<uint32_t>(payload.size()), payload);
     const bool ok = rawWrite(fd, frame.data(), frame.size());
     if (ok) {
         shutdown(fd, SHUT_WR);
@@ -116,7 +117,8 @@ bool HeldFds::connectPeers(unsigned int port, int n, const std::vector<unsigned 
     return true;
 }
 
-XQRC socketSend(unsigned int port, const void* bytes, size_t n, unsigned int timeoutMs, const std::wstring& host) {
+XQRC socketSend(unsigned int port, const void* bytes, size_t n, unsigned int timeoutMs,
+                const std::wstring& host) {
     XQSocket s;
     s.SetTimeout(timeoutMs);
     unsigned char* data = nullptr;
@@ -127,15 +129,18 @@ XQRC socketSend(unsigned int port, const void* bytes, size_t n, unsigned int tim
 }
 
 const std::vector<RawFault>& rawFaults() {
-    const std::vector<unsigned char> tenOf100 = frameCount(100, std::vector<unsigned char>(10, '0'));
+    const std::vector<unsigned char> tenOf100 =
+        frameCount(100, std::vector<unsigned char>(10, '0'));
     static const std::vector<RawFault> faults = {
         {"count 0", frameCount(0), false, 6109, -1, L"0", &XQReceiveStats::droppedMalformed},
         {"count 0xFFFFFFFF", frameCount(0xFFFFFFFFu), false, 6109, EMSGSIZE, nullptr,
          &XQReceiveStats::droppedOversize},
         {"one byte above the limit", frameCount(XQ_MAX_FRAME_PAYLOAD + 1), false, 6109, -1, nullptr,
          &XQReceiveStats::droppedOversize},
-        {"fewer bytes than announced", tenOf100, false, 6109, -1, L"100", &XQReceiveStats::droppedMalformed},
-        {"reset mid-frame", tenOf100, true, 6109, ECONNRESET, L"100", &XQReceiveStats::droppedMalformed},
+        {"fewer bytes than announced", tenOf100, false, 6109, -1, L"100",
+         &XQReceiveStats::droppedMalformed},
+        {"reset mid-frame", tenOf100, true, 6109, ECONNRESET, L"100",
+         &XQReceiveStats::droppedMalformed},
         {"half a count", {0, 0}, false, 6108, -1, nullptr, &XQReceiveStats::droppedMalformed},
         {"odd count, no UCS-2", frameCount(3, {0, 'X', 0}), false, 8461, -1, nullptr,
          &XQReceiveStats::droppedMalformed},
