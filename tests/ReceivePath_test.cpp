@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -165,11 +164,7 @@ TEST(ReceivePath, QueueSurvivesTheDescriptorLimitAndDestroyStillEnds) {
     ASSERT_LT(open("/dev/null", O_RDONLY | O_CLOEXEC), 0) << "the process is not at its limit";
 
     // A peer arriving now cannot be given a descriptor: it is taken and closed.
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(queue.port()));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(waiting, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    ASSERT_EQ(connectLoopback(waiting, queue.port()), 0);
     EXPECT_TRUE(eventually([&] { return queue.q.GetReceiveStats().connectionsDropped >= 1; }, 3000));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(queue.q.GetReceiveStats().connectionsDropped, 1u) << "one peer, one refusal";

@@ -140,6 +140,15 @@ TEST(XQMessageQ, OperationsOnAQueueNotCreated) {
     count = 7;
     EXPECT_EQ(q.GetDeadClientName(name, count).code, 9125);
     EXPECT_EQ(count, 0u);
+    // An empty retrieve by message raises the trace level; by type it does not.
+    setDebugTcore(0);
+    EXPECT_EQ(q.RetrieveMessageTypeFromQ(type).code, 9120);
+    EXPECT_EQ(getDebugTcore(), 0);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(q.RetrieveMessageFromQ(m).code, 9120);
+    EXPECT_GE(getDebugTcore(), 3);
+    setDebugTcore(0);
+    testing::internal::GetCapturedStdout();
     EXPECT_EQ(q.Destroy(1).code, 0);
 }
 
@@ -226,20 +235,6 @@ TEST(XQMessageQ, PayloadsThatCannotBeUnpackedAreRemovedAndReported) {
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(a.q.ReceiveType(type, 0).code, 0);
     EXPECT_EQ(type, XQBaseMsgType);
-}
-
-TEST(XQMessageQ, AnEmptyRetrieveRaisesTheTraceLevel) {
-    XQMessageQ q;
-    XQBaseMessage m;
-    EMSGTYPE type = XQBaseMsgType;
-    setDebugTcore(0);
-    EXPECT_EQ(q.RetrieveMessageTypeFromQ(type).code, 9120);
-    EXPECT_EQ(getDebugTcore(), 0);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(q.RetrieveMessageFromQ(m).code, 9120);
-    EXPECT_GE(getDebugTcore(), 3);
-    setDebugTcore(0);
-    testing::internal::GetCapturedStdout();
 }
 
 TEST(XQMessageQ, ReceiveWritesItsSummaryLineAtLevelThree) {

@@ -255,13 +255,8 @@ TEST(XQSocket, ConnectFailuresRetryOnlyRefusalsWithinTheTimeout) {
     held.add(rawListen(dropping, 0));
     ASSERT_EQ(held.fds.size(), 1u);
     for (int i = 0; i < 4; ++i) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(dropping));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        held.add(fd);
+        held.add(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        connectLoopback(held.fds.back(), dropping);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 

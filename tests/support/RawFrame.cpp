@@ -45,15 +45,16 @@ bool rawWrite(int fd, const void* data, size_t n) {
     return true;
 }
 
+int connectLoopback(int fd, unsigned int port) {
+    sockaddr_in a = loopback(port);
+    return connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+}
+
 int rawConnect(unsigned int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_in a = loopback(port);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
+    if (fd < 0 || connectLoopback(fd, port) == 0) return fd;
+    close(fd);
+    return -1;
 }
 
 int rawListen(unsigned int& port, int backlog) {

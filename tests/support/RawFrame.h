@@ -22,6 +22,8 @@ bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload);
 
 // A connected socket to 127.0.0.1:port (blocking), or -1.
 int rawConnect(unsigned int port);
+// Connects fd, a socket made earlier, to 127.0.0.1:port; 0 or -1 as connect.
+int connectLoopback(int fd, unsigned int port);
 // Writes all n bytes; false when the peer is gone.
 bool rawWrite(int fd, const void* p, size_t n);
 // The 4-byte big-endian count of a frame, then the bytes of tail.
