@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "messages/XQBaseMessage.h"
+#include "support/ChildProcess.h"
 #include "support/QueueTestSupport.h"
 #include "support/RawFrame.h"
 #include "support/TestCerts.h"
@@ -27,11 +28,10 @@ namespace {
 XQSTRING wide(const std::string& s) { return XQSTRING(s.begin(), s.end()); }
 
 struct Pki {
-    std::string dir;
+    TempDir temp;
+    std::string dir = temp.path();
     TestCert ca, host, otherCa, foreign, self, expired, elsewhere;
     Pki() {
-        char templ[] = "/tmp/tcore-tls-XXXXXX";
-        dir = mkdtemp(templ);
         TestPki pki(dir);
         ca = pki.authority("ca");
         host = pki.host("host", "DNS:localhost,IP:127.0.0.1", ca);
@@ -41,7 +41,6 @@ struct Pki {
         expired = pki.host("expired", "DNS:localhost,IP:127.0.0.1", ca, -30, -1);
         elsewhere = pki.host("elsewhere", "DNS:elsewhere.example", ca);
     }
-    ~Pki() { std::system(("rm -rf " + dir).c_str()); }
 };
 
 const Pki& pki() {

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "messages/XQBaseMessage.h"
+#include "support/ChildProcess.h"
 #include "support/RawFrame.h"
 #include "support/TestCerts.h"
 #include "transport/XQMessageQ.h"
@@ -93,9 +94,9 @@ TEST(XQSocketProcess, SettingsFromTheEnvironmentAndSystemFiles) {
     char name[256] = {};
     gethostname(name, 255);
     ASSERT_STRNE(name, "localhost") << "the system's own name must differ for this test to mean anything";
-    char templ[] = "/tmp/tcore-socket-proc-XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    const std::string dir = templ;
+    TempDir temp;
+    const std::string& dir = temp.path();
+    ASSERT_FALSE(dir.empty());
     const std::string services = dir + "/services", minOnly = dir + "/min-services",
                       hosts = dir + "/hosts";
     std::ofstream(services) << "ORX_MIN\t\t6000/tcp\nORX_MAX\t\t6002/tcp\n";
@@ -135,7 +136,6 @@ TEST(XQSocketProcess, SettingsFromTheEnvironmentAndSystemFiles) {
             EXPECT_EQ(rc, 0);
         }
     }
-    std::system(("rm -rf '" + dir + "'").c_str());
     if (skipped) GTEST_SKIP() << "private mount and network namespaces are not allowed here";
 }
 
@@ -156,11 +156,6 @@ TEST(DISABLED_HostNameChild, NameReplacesTheSystemName) {
     EXPECT_EQ(address, L"127.0.0.1");
     unsigned int port = 0;
     EXPECT_EQ(s.GetReceivePort(port).hostName, L"localhost") << "in return codes too";
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 size_t countOf(const std::string& text, const std::string& what) {
@@ -190,7 +185,7 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     XQSocket d;
     XQRC rc = d.InitializeReceive(0, 8);
     EXPECT_EQ(rc.code, 6104);
-    EXPECT_EQ(countOf(readFile(log), ">>>> vsbase:: Out Of Socket\n"), 1u);
+    EXPECT_EQ(countOf(readWholeFile(log), ">>>> vsbase:: Out Of Socket\n"), 1u);
 
     auto start = std::chrono::steady_clock::now();
     rc = sendText(L"127.0.0.1", pa);
@@ -198,7 +193,7 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     EXPECT_TRUE(rc.secondaryCode == EADDRINUSE || rc.secondaryCode == EADDRNOTAVAIL) << rc.secondaryCode;
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.9)
         << "no retries when the range is exhausted";
-    std::string text = readFile(log);
+    std::string text = readWholeFile(log);
     EXPECT_EQ(countOf(text, ">>>> vsbase:: Out Of Socket\n"), 2u);
     EXPECT_NE(text.find(">>>> vsbase:: ORX_MIN=6000\n>>>> vsbase:: ORX_MAX=6002\n"), std::string::npos) << text;
 

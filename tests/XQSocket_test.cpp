@@ -14,13 +14,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "foundation/Trace.h"
+#include "support/ChildProcess.h"
 #include "support/RawFrame.h"
 #include "transport/XQSocket.h"
 
@@ -341,33 +340,27 @@ TEST(XQSocket, HaltReceiveEndsAWaitingReceive) {
 }
 
 TEST(XQSocket, BusyPortIsReportedAndLogged) {
-    char dir[] = "/tmp/tcore-socket-log-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    setenv("XQS_LOGGING", dir, 1);
+    TempDir dir;
+    setenv("XQS_LOGGING", dir.path().c_str(), 1);
     unsigned int port = 0;
-    int holder = rawListen(port);
-    ASSERT_GE(holder, 0);
+    HeldFds holder;
+    holder.add(rawListen(port));
+    ASSERT_EQ(holder.fds.size(), 1u);
 
     XQSocket s;
     XQRC rc = s.InitializeReceive(port, 7);
+    unsetenv("XQS_LOGGING");
     EXPECT_EQ(rc.code, 6104);
     EXPECT_EQ(rc.secondaryCode, EADDRINUSE);
     EXPECT_EQ(rc.messageToken1, L"7");
     unsigned int none = 0;
     EXPECT_EQ(s.GetReceivePort(none).code, 6001);
-
-    std::string log = std::string(dir) + "/ORV2LOGC.LOG";
-    std::stringstream text;
-    text << std::ifstream(log).rdbuf();
-    EXPECT_NE(text.str().find("Time="), std::string::npos);
-    EXPECT_NE(text.str().find(">>>> vsbase:: FireWall enable\n>>>> vsbase:: ORX_MIN=0\n>>>> vsbase:: ORX_MAX=0\n"
-                              ">>>> vsbase:: Out Of Socket\n"),
+    const std::string log = readWholeFile(dir.path() + "/ORV2LOGC.LOG");
+    EXPECT_NE(log.find("Time="), std::string::npos);
+    EXPECT_NE(log.find(">>>> vsbase:: FireWall enable\n>>>> vsbase:: ORX_MIN=0\n>>>> vsbase:: ORX_MAX=0\n"
+                       ">>>> vsbase:: Out Of Socket\n"),
               std::string::npos)
-        << text.str();
-    close(holder);
-    unsetenv("XQS_LOGGING");
-    std::remove(log.c_str());
-    rmdir(dir);
+        << log;
 }
 
 TEST(XQSocket, ReturnCodesCarryDomainContextAndTokens) {
