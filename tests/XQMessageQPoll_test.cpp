@@ -58,11 +58,7 @@ private:
 
 // Waits (at most 10 s) until every poll slot is free again.
 bool waitAllSlotsFree(XQMessageQ& q) {
-    const auto start = Clock::now();
-    while (msSince(start) < 10000) {
-        if (q.HaltAllPollClients().code == 9125) return true;
-    }
-    return false;
+    return eventually([&] { return q.HaltAllPollClients().code == 9125; }, 10000);
 }
 
 TEST(XQMessageQPoll, TheEleventhClientIsRefusedAndHaltsFreeEverySlot) {
@@ -151,14 +147,15 @@ TEST(XQMessageQPoll, DeadClientsAreReportedOnceAndHandedOutInSlotOrder) {
 
     EXPECT_EQ(a.q.GetDeadClientCount(), 2u);
     XQSTRING name;
-    unsigned int count = 0;
-    ASSERT_EQ(a.q.GetDeadClientName(name, count).code, 0);
-    EXPECT_EQ(name, L"deadA");
-    EXPECT_EQ(count, 1u);
-    ASSERT_EQ(a.q.GetDeadClientName(name, count).code, 0);
-    EXPECT_EQ(name, L"deadB");
-    EXPECT_EQ(count, 0u);
-    EXPECT_EQ(a.q.GetDeadClientName(name, count).code, 9125);
+    unsigned int left = 0;
+    // In slot order, with the number still to hand out.
+    const std::pair<const wchar_t*, unsigned int> handedOut[] = {{L"deadA", 1}, {L"deadB", 0}};
+    for (const auto& dead : handedOut) {
+        ASSERT_EQ(a.q.GetDeadClientName(name, left).code, 0);
+        EXPECT_EQ(name, dead.first);
+        EXPECT_EQ(left, dead.second);
+    }
+    EXPECT_EQ(a.q.GetDeadClientName(name, left).code, 9125);
     EXPECT_EQ(a.q.GetDeadClientCount(), 0u);
     EXPECT_EQ(a.q.HaltAllPollClients().code, 9125);
 }
