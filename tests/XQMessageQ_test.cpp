@@ -28,12 +28,15 @@ TEST(XQMessageQ, TheRoadOfOneRequestAndItsReply) {
     request.SetOriginQueueHost(L"localhost");
     request.SetOriginQueuePort(a.port());
     address(request, b.port(), L"step-7");
+    request.SetCommand(17);
+    request.SetSubCommand(3);
     ASSERT_EQ(request.Send().code, 0);
 
     XQAgentMessage work;
     ASSERT_EQ(b.q.Receive(work, 5000).code, 0);
     EXPECT_EQ(work.BVName, L"step-7");
     EXPECT_EQ(work.OriginQueuePort, a.port());
+    EXPECT_EQ(work.Command, 17);
     EXPECT_FALSE(work.OriginInetAddr.empty()) << "filled in by Send";
     work.ReturnCode = XQRC(6105, 111, XQRC::Sockets);
     work.ReturnCode.SetComment(L"target refused the connection");
