@@ -7,18 +7,14 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "messages/XQBaseMessage.h"
+#include "support/ChildProcess.h"
 #include "support/QueueTestSupport.h"
 #include "support/RawFrame.h"
 #include "support/TestCerts.h"
@@ -32,11 +28,10 @@ namespace {
 XQSTRING wide(const std::string& s) { return XQSTRING(s.begin(), s.end()); }
 
 struct Pki {
-    std::string dir;
+    TempDir temp;
+    std::string dir = temp.path();
     TestCert ca, host, otherCa, foreign, self, expired, elsewhere;
     Pki() {
-        char templ[] = "/tmp/tcore-tls-XXXXXX";
-        dir = mkdtemp(templ);
         TestPki pki(dir);
         ca = pki.authority("ca");
         host = pki.host("host", "DNS:localhost,IP:127.0.0.1", ca);
@@ -46,7 +41,6 @@ struct Pki {
         expired = pki.host("expired", "DNS:localhost,IP:127.0.0.1", ca, -30, -1);
         elsewhere = pki.host("elsewhere", "DNS:elsewhere.example", ca);
     }
-    ~Pki() { std::system(("rm -rf " + dir).c_str()); }
 };
 
 const Pki& pki() {
@@ -55,21 +49,6 @@ const Pki& pki() {
 }
 
 XQRC useCert(const TestCert& c) { return xqTlsConfigure(wide(pki().ca.cert), wide(c.cert), wide(c.key)); }
-
-// A TLS queue presenting cert, its connections each given timeoutMs.
-struct TlsQueue {
-    XQMessageQ q;
-    explicit TlsQueue(const TestCert& cert, unsigned int timeoutMs = 5000) {
-        EXPECT_EQ(useCert(cert).code, 0);
-        const unsigned int previous = XQSocket::GetDefaultTimeout();
-        XQSocket::SetDefaultTimeout(timeoutMs);
-        EXPECT_EQ(q.Create(0, 1024).code, 0);
-        XQSocket::SetDefaultTimeout(previous);
-        EXPECT_EQ(useCert(pki().host).code, 0);
-    }
-    ~TlsQueue() { q.Destroy(1); }
-    unsigned int port() const { return q.nQueuePort; }
-};
 
 // A TLS client without any certificate: completes what it can of a
 // handshake and writes a frame.
@@ -100,7 +79,7 @@ protected:
 }  // namespace
 
 TEST_F(Tls, FramesArriveAndLaterHandshakesResume) {
-    TlsQueue queue(pki().host);
+    TestQueue queue(5000);
     const unsigned long full = xqTlsFullHandshakes(), resumed = xqTlsResumedHandshakes();
     for (int i = 0; i < 5; ++i) expectPromptDelivery(queue.q, L"tls " + std::to_wstring(i));
     EXPECT_EQ(xqTlsFullHandshakes() - full, 1u);
@@ -121,7 +100,7 @@ TEST_F(Tls, PeersThatCannotAuthenticateQueueNothing) {
         {"a plain frame", nullptr},
         {"garbage instead of a ClientHello", nullptr},
     };
-    TlsQueue queue(pki().host);
+    TestQueue queue(5000);
     std::uint64_t refused = 0;
     for (const Peer& p : peers) {
         SCOPED_TRACE(p.what);
@@ -133,44 +112,36 @@ TEST_F(Tls, PeersThatCannotAuthenticateQueueNothing) {
         } else if (std::string(p.what) == "no certificate") {
             certificateLessClient(queue.port());
         } else if (std::string(p.what) == "a plain frame") {
-            sendRawFrame(queue.port(), ucs2be(L"XQ plain"), true);
+            sendRawFrame(queue.port(), ucs2be(L"XQ plain"));
         } else {
-            const int fd = rawConnect(queue.port());
-            rawWrite(fd, "GET / HTTP/1.0\r\n\r\n", 18);
-            close(fd);
+            const std::string get = "GET / HTTP/1.0\r\n\r\n";
+            HeldFds().connectPeers(queue.port(), 1,
+                                   std::vector<unsigned char>(get.begin(), get.end()));
         }
-        ++refused;
-        EXPECT_TRUE(eventually([&] { return queue.q.GetReceiveStats().droppedHandshake == refused; }));
-        expectPromptDelivery(queue.q, L"good");
+        expectCountedThenPrompt(queue.q, &XQReceiveStats::droppedHandshake, ++refused);
     }
     EXPECT_EQ(queue.q.GetReceiveStats().framesQueued, peers.size());
 }
 
 TEST_F(Tls, ADestinationWithAnotherHostsCertificateIsRefused) {
-    TlsQueue queue(pki().elsewhere);
+    ASSERT_EQ(useCert(pki().elsewhere).code, 0);
+    TestQueue queue(5000);
+    ASSERT_EQ(useCert(pki().host).code, 0);
     const XQRC rc = addressed(queue.port(), L"to the wrong host").Send();
     EXPECT_EQ(rc.code, 6123);
-    XQSTRING t[10];
-    rc.GetXQMessage(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
-    EXPECT_EQ(t[0], L"127.0.0.1");
-    EXPECT_NE(t[2].find(L"mismatch"), XQSTRING::npos) << t[2];
+    EXPECT_EQ(rc.messageToken1, L"127.0.0.1");
+    EXPECT_NE(rc.messageToken3.find(L"mismatch"), XQSTRING::npos) << rc.messageToken3;
     XQBaseMessage m;
     EXPECT_EQ(queue.q.Receive(m, 200).code, 9117);
 }
 
 TEST_F(Tls, StalledHandshakesDelayNoGoodSender) {
-    TlsQueue queue(pki().host, 1000);
-    std::vector<int> held;
-    for (int i = 0; i < 200; ++i) {
-        const int fd = rawConnect(queue.port());
-        // The first bytes of a ClientHello record, then nothing.
-        const unsigned char start[] = {0x16, 0x03, 0x01, 0x02, 0x00, 0x01};
-        rawWrite(fd, start, sizeof start);
-        held.push_back(fd);
-    }
+    TestQueue queue(1000);
+    HeldFds held;
+    // The first bytes of a ClientHello record, then nothing.
+    ASSERT_TRUE(held.connectPeers(queue.port(), 200, {0x16, 0x03, 0x01, 0x02, 0x00, 0x01}));
     expectPromptDelivery(queue.q, L"past the stalled handshakes");
     EXPECT_TRUE(eventually([&] { return queue.q.GetReceiveStats().droppedHandshake == 200; }));
-    for (int fd : held) close(fd);
 }
 
 TEST_F(Tls, SettingsThatCannotBeUsedFailQueuesAndSends) {
@@ -194,54 +165,5 @@ TEST_F(Tls, SettingsThatCannotBeUsedFailQueuesAndSends) {
         EXPECT_EQ(q.Create(0, 8).code, c.code);
         EXPECT_EQ(addressed(unusedLoopbackPort(), L"never").Send().code, c.code);
         EXPECT_FALSE(xqTlsEnabled());
-    }
-}
-
-TEST(TlsEnvironment, SettingsComeFromTheEnvironment) {
-    // Read once per process: a new process for each setting.
-    const Pki& p = pki();
-    struct Case {
-        std::vector<std::string> env;
-        int code;
-    };
-    const std::vector<Case> cases = {
-        {{"TCORE_TLS_CA=" + p.ca.cert, "TCORE_TLS_CERT=" + p.host.cert, "TCORE_TLS_KEY=" + p.host.key}, 0},
-        {{"TCORE_TLS_CA=" + p.ca.cert}, 6120},
-        {{"TCORE_ALLOW_PEERS=127.0.0.1,10.0.0.0/33"}, 6124},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::string> env = c.env;
-        env.push_back("TCORE_EXPECT_CODE=" + std::to_string(c.code));
-        env.push_back("NVHOSTNAME=localhost");
-        std::vector<char*> envp;
-        for (auto& e : env) envp.push_back(&e[0]);
-        envp.push_back(nullptr);
-        std::string exe = "/proc/self/exe", filter = "--gtest_filter=DISABLED_TlsChild.*",
-                    disabled = "--gtest_also_run_disabled_tests";
-        char* argv[] = {&exe[0], &filter[0], &disabled[0], nullptr};
-        std::fflush(stdout);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            execve(argv[0], argv, envp.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.env[0] << " status " << status;
-    }
-}
-
-TEST(DISABLED_TlsChild, CreateGivesTheExpectedCode) {
-    const int expected = std::atoi(std::getenv("TCORE_EXPECT_CODE"));
-    XQMessageQ q;
-    const XQRC rc = q.Create(0, 8);
-    EXPECT_EQ(rc.code, expected);
-    if (expected == 0) {
-        EXPECT_TRUE(xqTlsEnabled());
-        EXPECT_EQ(addressed(q.nQueuePort, L"over TLS").Send().code, 0);
-        XQBaseMessage m;
-        EXPECT_EQ(q.Receive(m, 2000).code, 0);
-        q.Destroy(1);
     }
 }

@@ -1,5 +1,6 @@
-// Socket behaviour fixed once per process: the host name (NVHOSTNAME) and the
-// firewall port range from the services database. Each case runs this program
+// Socket behaviour fixed once per process: the host name (NVHOSTNAME), the
+// TLS settings and allowed peers, and the firewall port range from the
+// services database. Each case runs this program
 // again in a child process, with its environment and, for the port range, in
 // private mount and network namespaces where a services file of the test's
 // own is mounted over /etc/services. The child cases are DISABLED_ so that
@@ -7,10 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <net/if.h>
-#include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -25,24 +23,24 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "messages/XQBaseMessage.h"
+#include "support/ChildProcess.h"
+#include "support/RawFrame.h"
+#include "support/TestCerts.h"
+#include "transport/XQMessageQ.h"
 #include "transport/XQSocket.h"
+#include "transport/XQTls.h"
 
 extern char** environ;
 
 namespace {
 
 const int kSkip = 77;
-
-std::string tempDir() {
-    char templ[] = "/tmp/tcore-socket-proc-XXXXXX";
-    const char* d = mkdtemp(templ);
-    return d ? d : "";
-}
 
 // Files bind-mounted over system files in a child: {source, target}.
 using Mounts = std::vector<std::pair<std::string, std::string>>;
@@ -52,9 +50,9 @@ using Mounts = std::vector<std::pair<std::string, std::string>>;
 // with those files mounted. Returns the exit status, kSkip when the
 // namespaces cannot be made here.
 int runChild(const std::string& filter, const std::vector<std::string>& extraEnv, const Mounts& mounts) {
-    std::vector<std::string> env;
+    // The extra entries first: they are the ones found.
+    std::vector<std::string> env = extraEnv;
     for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
-    for (const auto& e : extraEnv) env.push_back(e);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(&e[0]);
     envp.push_back(nullptr);
@@ -91,74 +89,61 @@ int runChild(const std::string& filter, const std::vector<std::string>& extraEnv
     return -1;
 }
 
-std::string writeServices(const std::string& dir, const std::string& text) {
-    std::string path = dir + "/services";
-    std::ofstream(path) << text;
-    return path;
-}
-
-TEST(XQSocketProcess, HostNameFromTheEnvironment) {
+// Settings read once per process: each case runs in a child of its own.
+TEST(XQSocketProcess, SettingsFromTheEnvironmentAndSystemFiles) {
     char name[256] = {};
     gethostname(name, 255);
     ASSERT_STRNE(name, "localhost") << "the system's own name must differ for this test to mean anything";
-    EXPECT_EQ(runChild("*DISABLED_HostNameChild*", {"NVHOSTNAME=localhost"}, {}), 0);
-}
-
-TEST(XQSocketProcess, FirewallRangeFromTheServicesDatabase) {
-    if (access("/etc/services", F_OK) != 0) GTEST_SKIP() << "no /etc/services to mount a test file over";
-    std::string dir = tempDir();
+    TempDir temp;
+    const std::string& dir = temp.path();
     ASSERT_FALSE(dir.empty());
-    std::string services = writeServices(dir, "ORX_MIN\t\t6000/tcp\nORX_MAX\t\t6002/tcp\n");
-    int rc = runChild("*DISABLED_FirewallChild*", {"XQS_LOGGING=" + dir}, {{services, "/etc/services"}});
-    std::remove((dir + "/ORV2LOGC.LOG").c_str());
-    std::remove(services.c_str());
-    rmdir(dir.c_str());
-    if (rc == kSkip) GTEST_SKIP() << "private mount and network namespaces are not allowed here";
-    EXPECT_EQ(rc, 0);
-}
-
-TEST(XQSocketProcess, OneRangeEntryAloneLeavesTheRangeOff) {
-    if (access("/etc/services", F_OK) != 0) GTEST_SKIP() << "no /etc/services to mount a test file over";
-    std::string dir = tempDir();
-    ASSERT_FALSE(dir.empty());
-    std::string services = writeServices(dir, "ORX_MIN\t\t6000/tcp\n");
-    int rc = runChild("*DISABLED_MinOnlyChild*", {}, {{services, "/etc/services"}});
-    std::remove(services.c_str());
-    rmdir(dir.c_str());
-    if (rc == kSkip) GTEST_SKIP() << "private mount and network namespaces are not allowed here";
-    EXPECT_EQ(rc, 0);
-}
-
-TEST(XQSocketProcess, LocalAddressIsLookedUpAgainAfterAFailure) {
-    std::string dir = tempDir();
-    ASSERT_FALSE(dir.empty());
-    const std::string hosts = dir + "/hosts";
+    const std::string services = dir + "/services", minOnly = dir + "/min-services",
+                      hosts = dir + "/hosts";
+    std::ofstream(services) << "ORX_MIN\t\t6000/tcp\nORX_MAX\t\t6002/tcp\n";
+    std::ofstream(minOnly) << "ORX_MIN\t\t6000/tcp\n";
     std::ofstream(hosts) << "127.0.0.1\tlocalhost\n";
-    int rc = runChild("*DISABLED_FlakyResolverChild*", {"NVHOSTNAME=tcore-flaky-host", "TCORE_TEST_HOSTS=" + hosts},
-                      {{hosts, "/etc/hosts"}});
-    std::remove(hosts.c_str());
-    rmdir(dir.c_str());
-    if (rc == kSkip) GTEST_SKIP() << "private mount and network namespaces are not allowed here";
-    EXPECT_EQ(rc, 0);
+    TestPki pki(dir);
+    const TestCert ca = pki.authority("ca");
+    const TestCert host = pki.host("host", "DNS:localhost,IP:127.0.0.1", ca);
+    struct Case {
+        std::string child;
+        std::vector<std::string> env;
+        Mounts mounts;
+    };
+    const Case cases[] = {
+        {"HostNameChild", {"NVHOSTNAME=localhost"}, {}},
+        {"FirewallChild", {"XQS_LOGGING=" + dir}, {{services, "/etc/services"}}},
+        {"MinOnlyChild", {}, {{minOnly, "/etc/services"}}},
+        {"FlakyResolverChild",
+         {"NVHOSTNAME=tcore-flaky-host", "TCORE_TEST_HOSTS=" + hosts},
+         {{hosts, "/etc/hosts"}}},
+        // The TLS children run in the C locale: ASCII text on the wire.
+        {"TlsChild",
+         {"TCORE_TLS_CA=" + ca.cert, "TCORE_TLS_CERT=" + host.cert, "TCORE_TLS_KEY=" + host.key,
+          "TCORE_EXPECT_CODE=0", "NVHOSTNAME=localhost", "LC_ALL=C"},
+         {}},
+        {"TlsChild", {"TCORE_TLS_CA=" + ca.cert, "TCORE_EXPECT_CODE=6120", "LC_ALL=C"}, {}},
+        {"TlsChild",
+         {"TCORE_ALLOW_PEERS=127.0.0.1,10.0.0.0/33", "TCORE_EXPECT_CODE=6124", "LC_ALL=C"},
+         {}},
+    };
+    bool skipped = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.child + " " + (c.env.empty() ? "" : c.env[0]));
+        const int rc = runChild("*DISABLED_" + c.child + "*", c.env, c.mounts);
+        skipped = skipped || rc == kSkip;
+        if (rc != kSkip) {
+            EXPECT_EQ(rc, 0);
+        }
+    }
+    if (skipped) GTEST_SKIP() << "private mount and network namespaces are not allowed here";
 }
 
 // ---- cases run by the children ----
 
-XQSTRING token(const XQRC& rc, int n) {
-    XQSTRING t[10];
-    rc.GetXQMessage(t[0], t[1], t[2], t[3], t[4], t[5], t[6], t[7], t[8], t[9]);
-    return t[n - 1];
-}
-
 XQRC sendText(const XQSTRING& host, unsigned int port) {
-    XQSocket s;
-    s.SetTimeout(5000);
-    unsigned char* data = nullptr;
-    XQRC rc = s.InitializeSend(&data, 128);
-    if (rc.code != 0) return rc;
-    const wchar_t text[] = L"XQBase    firewall";
-    std::memcpy(data, text, sizeof text - sizeof(wchar_t));
-    return s.Send(host, port);
+    const wchar_t text[32] = L"XQBase    firewall";
+    return socketSend(port, text, sizeof text, 5000, host);
 }
 
 TEST(DISABLED_HostNameChild, NameReplacesTheSystemName) {
@@ -170,20 +155,7 @@ TEST(DISABLED_HostNameChild, NameReplacesTheSystemName) {
     ASSERT_EQ(s.GetInetAddr(address).code, 0);
     EXPECT_EQ(address, L"127.0.0.1");
     unsigned int port = 0;
-    XQRC rc = s.GetReceivePort(port);
-    EXPECT_EQ(rc.code, 6001);
-    EXPECT_EQ(rc.hostName, L"localhost");
-    unsigned char* data = nullptr;
-    rc = s.InitializeSend(&data, XQ_MAX_FRAME_PAYLOAD + 1);
-    EXPECT_EQ(rc.code, 6005);
-    EXPECT_EQ(rc.hostName, L"localhost");
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    EXPECT_EQ(s.GetReceivePort(port).hostName, L"localhost") << "in return codes too";
 }
 
 size_t countOf(const std::string& text, const std::string& what) {
@@ -194,27 +166,26 @@ size_t countOf(const std::string& text, const std::string& what) {
 
 TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     const std::string log = std::string(std::getenv("XQS_LOGGING")) + "/ORV2LOGC.LOG";
-    std::unique_ptr<XQSocket> a(new XQSocket), b(new XQSocket), c(new XQSocket);
+    // Listeners take the range's ports in turn, starting after its first.
+    std::unique_ptr<XQSocket> s[3];
+    unsigned int ports[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        s[i].reset(new XQSocket);
+        ASSERT_EQ(s[i]->InitializeReceive(0, 8).code, 0);
+        s[i]->GetReceivePort(ports[i]);
+        EXPECT_EQ(ports[i], 6000u + (i + 1) % 3);
+    }
+    const unsigned int pa = ports[0];
     ASSERT_EQ(FireWallStatus.load(), 1);
     EXPECT_EQ(FireWallMinPort.load(), 6000u);
     EXPECT_EQ(FireWallMaxPort.load(), 6002u);
     EXPECT_EQ(FireWallNPorts.load(), 3u);
-    unsigned int pa = 0, pb = 0, pc = 0;
-    ASSERT_EQ(a->InitializeReceive(0, 8).code, 0);
-    ASSERT_EQ(b->InitializeReceive(0, 8).code, 0);
-    ASSERT_EQ(c->InitializeReceive(0, 8).code, 0);
-    a->GetReceivePort(pa);
-    b->GetReceivePort(pb);
-    c->GetReceivePort(pc);
-    EXPECT_EQ(pa, 6001u);
-    EXPECT_EQ(pb, 6002u);
-    EXPECT_EQ(pc, 6000u);
 
     // Every port of the range is taken: a fourth listener and any sender are out of ports.
     XQSocket d;
     XQRC rc = d.InitializeReceive(0, 8);
     EXPECT_EQ(rc.code, 6104);
-    EXPECT_EQ(countOf(readFile(log), ">>>> vsbase:: Out Of Socket\n"), 1u);
+    EXPECT_EQ(countOf(readWholeFile(log), ">>>> vsbase:: Out Of Socket\n"), 1u);
 
     auto start = std::chrono::steady_clock::now();
     rc = sendText(L"127.0.0.1", pa);
@@ -222,16 +193,16 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     EXPECT_TRUE(rc.secondaryCode == EADDRINUSE || rc.secondaryCode == EADDRNOTAVAIL) << rc.secondaryCode;
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.9)
         << "no retries when the range is exhausted";
-    std::string text = readFile(log);
+    std::string text = readWholeFile(log);
     EXPECT_EQ(countOf(text, ">>>> vsbase:: Out Of Socket\n"), 2u);
     EXPECT_NE(text.find(">>>> vsbase:: ORX_MIN=6000\n>>>> vsbase:: ORX_MAX=6002\n"), std::string::npos) << text;
 
     // With 6000 free again, a send to the listener on 6001 leaves from 6000.
-    c.reset();
+    s[2].reset();
     unsigned char* data = nullptr;
     int size = 0;
     XQRC received(0, 0, XQRC::WhsSrv);
-    std::thread receiver([&] { received = a->Receive(&data, &size); });
+    std::thread receiver([&] { received = s[0]->Receive(&data, &size); });
     rc = sendText(L"127.0.0.1", pa);
     receiver.join();
     EXPECT_EQ(rc.code, 0);
@@ -242,7 +213,7 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     EXPECT_EQ(FireWallLastPort.load(), 6000u);
 
     // A listener on a port asked for by number also moves the range on.
-    b.reset();
+    s[1].reset();
     XQSocket e;
     ASSERT_EQ(e.InitializeReceive(6002, 8).code, 0);
     EXPECT_EQ(FireWallLastPort.load(), 6002u);
@@ -250,7 +221,7 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     // A name that cannot be resolved (no name server in this namespace).
     rc = sendText(L"tcore-no-such-host.invalid", pa);
     EXPECT_EQ(rc.code, 6113);
-    EXPECT_EQ(token(rc, 1), L"tcore-no-such-host.invalid");
+    EXPECT_EQ(rc.messageToken1, L"tcore-no-such-host.invalid");
 }
 
 TEST(DISABLED_FlakyResolverChild, AFailureIsNotKept) {
@@ -274,6 +245,22 @@ TEST(DISABLED_MinOnlyChild, RangeStaysOff) {
     unsigned int port = 0;
     s.GetReceivePort(port);
     EXPECT_TRUE(port < 6000 || port > 6002) << port;
+}
+
+TEST(DISABLED_TlsChild, CreateGivesTheExpectedCode) {
+    const int expected = std::atoi(std::getenv("TCORE_EXPECT_CODE"));
+    XQMessageQ q;
+    EXPECT_EQ(q.Create(0, 8).code, expected);
+    if (expected == 0) {
+        EXPECT_TRUE(xqTlsEnabled());
+        XQBaseMessage m;
+        m.SetDestQueueHost(L"127.0.0.1");
+        m.SetDestQueuePort(q.nQueuePort);
+        m.SetIsRequest(1);
+        EXPECT_EQ(m.Send().code, 0);
+        EXPECT_EQ(q.Receive(m, 2000).code, 0);
+        q.Destroy(1);
+    }
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <thread>
+
+#include "transport/XQSocket.h"
 
 namespace {
 const bool environmentSet = [] {
@@ -18,9 +21,13 @@ long msSince(Clock::time_point start) {
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-TestQueue::TestQueue() {
-    EXPECT_EQ(q.Create(0, 16).code, 0);
+TestQueue::TestQueue(unsigned int timeoutMs, const XQReceiveLimits& limits) {
+    const unsigned int previous = XQSocket::GetDefaultTimeout();
+    if (timeoutMs != 0) XQSocket::SetDefaultTimeout(timeoutMs);
+    q.SetReceiveLimits(limits);
+    EXPECT_EQ(q.Create(0, 1024).code, 0);
     EXPECT_NE(q.nQueuePort, 0u);
+    XQSocket::SetDefaultTimeout(previous);
 }
 
 TestQueue::~TestQueue() {
@@ -36,8 +43,7 @@ unsigned int queued(XQMessageQ& q) {
 }
 
 bool waitQueued(XQMessageQ& q, unsigned int n) {
-    const auto start = Clock::now();
-    while (queued(q) < n && msSince(start) < 10000) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    eventually([&] { return queued(q) >= n; }, 10000);
     return queued(q) == n;
 }
 
@@ -48,18 +54,25 @@ void address(XQBaseMessage& m, unsigned int port, const XQSTRING& name) {
     m.SetBVName(name);
 }
 
-XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement) {
-    XQBaseMessage m;
-    address(m, port, name);
-    m.SetSQLStmt1(statement);
-    return m.Send();
-}
-
-
 XQBaseMessage addressed(unsigned int port, const XQSTRING& name) {
     XQBaseMessage m;
     address(m, port, name);
     return m;
+}
+
+XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement) {
+    XQBaseMessage m = addressed(port, name);
+    m.SetSQLStmt1(statement);
+    return m.Send();
+}
+
+std::wstring packed(XQBaseMessage& m) {
+    const unsigned int size = m.CalculateSize();
+    std::vector<unsigned char> bytes(size, 0);
+    m.PackMessage(bytes.data(), size);
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    std::memcpy(&text[0], bytes.data(), text.size() * sizeof(wchar_t));
+    return text;
 }
 
 void expectPromptDelivery(XQMessageQ& q, const XQSTRING& name) {
@@ -70,4 +83,10 @@ void expectPromptDelivery(XQMessageQ& q, const XQSTRING& name) {
     EXPECT_EQ(q.Receive(m, static_cast<unsigned int>(kPromptSeconds * 1000)).code, 0) << name;
     EXPECT_EQ(m.BVName, name);
     EXPECT_LT(secondsSince(start), kPromptSeconds) << "queued " << name;
+}
+
+void expectCountedThenPrompt(XQMessageQ& q, std::uint64_t XQReceiveStats::*counter,
+                             std::uint64_t want) {
+    EXPECT_TRUE(eventually([&] { return q.GetReceiveStats().*counter == want; }));
+    expectPromptDelivery(q, L"after a bad peer");
 }

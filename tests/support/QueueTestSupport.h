@@ -7,7 +7,9 @@
 // includes this header keeps that name on loopback (NVHOSTNAME=localhost).
 
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/XQRC.h"
 #include "foundation/XQString.h"
@@ -30,10 +32,12 @@ bool eventually(Pred pred, long limitMs = 5000) {
 }
 
 // A created queue, destroyed (its poll clients halted, its messages purged)
-// at the end of the test.
+// at the end of the test. With timeoutMs, each of its connections has that
+// long for its frame.
 struct TestQueue {
     XQMessageQ q;
-    TestQueue();
+    explicit TestQueue(unsigned int timeoutMs = 0,
+                       const XQReceiveLimits& limits = XQReceiveLimits());
     ~TestQueue();
     unsigned int port() const { return q.nQueuePort; }
 };
@@ -47,11 +51,18 @@ void address(XQBaseMessage& m, unsigned int port, const XQSTRING& name);
 XQBaseMessage addressed(unsigned int port, const XQSTRING& name);
 XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement = XQSTRING());
 
+// The packed form of a message, as host-order wide characters.
+std::wstring packed(XQBaseMessage& m);
+
 // A request named name sent to the queue must be confirmed and queued
 // within kPromptSeconds. Generous, since the machine may be busy: a queue that
 // served one connection after another would keep it waiting for whole socket
 // timeouts (several seconds at least in these tests).
 const double kPromptSeconds = 2.0;
 void expectPromptDelivery(XQMessageQ& q, const XQSTRING& name);
+// After a bad peer: the queue's counter reaches want, and a good sender is
+// still queued promptly.
+void expectCountedThenPrompt(XQMessageQ& q, std::uint64_t XQReceiveStats::*counter,
+                             std::uint64_t want);
 
 #endif

@@ -6,10 +6,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <mutex>
-#include <thread>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "transport/XQSocket.h"
 
 std::vector<unsigned char> ucs2be(const std::wstring& text) {
     std::vector<unsigned char> out;
@@ -44,32 +45,45 @@ bool rawWrite(int fd, const void* data, size_t n) {
     return true;
 }
 
+int connectLoopback(int fd, unsigned int port) {
+    sockaddr_in a = loopback(port);
+    return connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+}
+
 int rawConnect(unsigned int port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    sockaddr_in a = loopback(port);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
+    if (fd < 0 || connectLoopback(fd, port) == 0) return fd;
+    close(fd);
+    return -1;
+}
+
+int rawListen(unsigned int& port, int backlog) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = loopback(0);
+    socklen_t len = sizeof(a);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 || listen(fd, backlog) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
         close(fd);
         return -1;
     }
+    port = ntohs(a.sin_port);
     return fd;
 }
 
-std::vector<unsigned char> frameCount(uint32_t count) {
-    return {static_cast<unsigned char>(count >> 24), static_cast<unsigned char>(count >> 16),
-            static_cast<unsigned char>(count >> 8), static_cast<unsigned char>(count)};
+std::vector<unsigned char> frameCount(uint32_t count, const std::vector<unsigned char>& tail) {
+    std::vector<unsigned char> out(4 + tail.size());
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(count >> (24 - 8 * i));
+    std::copy(tail.begin(), tail.end(), out.begin() + 4);
+    return out;
 }
 
-bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload, bool waitForClose) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload) {
+    const int fd = rawConnect(port);
     if (fd < 0) return false;
-    sockaddr_in a = loopback(port);
-    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0;
+    const std::vector<unsigned char> frame =
+        frameCount(static_cast<uint32_t>(payload.size()), payload);
+    const bool ok = rawWrite(fd, frame.data(), frame.size());
     if (ok) {
-        const uint32_t n = htonl(static_cast<uint32_t>(payload.size()));
-        ok = rawWrite(fd, &n, 4) && rawWrite(fd, payload.data(), payload.size());
-    }
-    if (ok && waitForClose) {
         shutdown(fd, SHUT_WR);
         pollfd p{fd, POLLIN, 0};
         char c;
@@ -81,79 +95,68 @@ bool sendRawFrame(unsigned int port, const std::vector<unsigned char>& payload, 
 }
 
 unsigned int unusedLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = loopback(0);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    socklen_t len = sizeof(a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
+    unsigned int port = 0;
+    close(rawListen(port));
+    return port;
 }
 
-struct FrameSink::Impl {
-    int listenFd = -1;
-    std::atomic<bool> stop{false};
-    std::mutex lock;
-    std::vector<std::pair<long, std::vector<unsigned char>>> frames;
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-    std::thread reader;
+void HeldFds::add(int fd) {
+    if (fd >= 0) fds.push_back(fd);
+}
 
-    void run() {
-        while (!stop.load()) {
-            pollfd p{listenFd, POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0) continue;
-            const int c = accept(listenFd, nullptr, nullptr);
-            if (c < 0) continue;
-            unsigned char head[4];
-            size_t got = 0;
-            std::vector<unsigned char> payload;
-            bool ok = true;
-            while (ok && got < 4) {
-                const ssize_t r = recv(c, head + got, 4 - got, 0);
-                ok = r > 0;
-                if (ok) got += static_cast<size_t>(r);
-            }
-            if (ok) {
-                const uint32_t n = (uint32_t(head[0]) << 24) | (uint32_t(head[1]) << 16) | (uint32_t(head[2]) << 8) | head[3];
-                payload.resize(n);
-                got = 0;
-                while (ok && got < n) {
-                    const ssize_t r = recv(c, payload.data() + got, n - got, 0);
-                    ok = r > 0;
-                    if (ok) got += static_cast<size_t>(r);
-                }
-            }
-            close(c);
-            if (ok) {
-                const long ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                      std::chrono::steady_clock::now() - start)
-                                                      .count());
-                std::lock_guard<std::mutex> g(lock);
-                frames.emplace_back(ms, std::move(payload));
-            }
-        }
+void HeldFds::closeAll() {
+    for (int fd : fds) close(fd);
+    fds.clear();
+}
+
+bool HeldFds::connectPeers(unsigned int port, int n, const std::vector<unsigned char>& bytes) {
+    for (int i = 0; i < n; ++i) {
+        const int fd = rawConnect(port);
+        if (fd < 0 || !rawWrite(fd, bytes.data(), bytes.size())) return false;
+        add(fd);
     }
-};
-
-FrameSink::FrameSink() : impl_(new Impl), port_(0) {
-    impl_->listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = loopback(0);
-    bind(impl_->listenFd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    listen(impl_->listenFd, 16);
-    socklen_t len = sizeof(a);
-    getsockname(impl_->listenFd, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
-    impl_->reader = std::thread([this] { impl_->run(); });
+    return true;
 }
 
-FrameSink::~FrameSink() {
-    impl_->stop.store(true);
-    impl_->reader.join();
-    close(impl_->listenFd);
-    delete impl_;
+XQRC socketSend(unsigned int port, const void* bytes, size_t n, unsigned int timeoutMs,
+                const std::wstring& host) {
+    XQSocket s;
+    s.SetTimeout(timeoutMs);
+    unsigned char* data = nullptr;
+    XQRC rc = s.InitializeSend(&data, static_cast<int>(n));
+    if (rc.code != 0) return rc;
+    std::memcpy(data, bytes, n);
+    return s.Send(host, port);
 }
 
-std::vector<std::pair<long, std::vector<unsigned char>>> FrameSink::frames() {
-    std::lock_guard<std::mutex> g(impl_->lock);
-    return impl_->frames;
+const std::vector<RawFault>& rawFaults() {
+    const std::vector<unsigned char> tenOf100 =
+        frameCount(100, std::vector<unsigned char>(10, '0'));
+    static const std::vector<RawFault> faults = {
+        {"count 0", frameCount(0), false, 6109, -1, L"0", &XQReceiveStats::droppedMalformed},
+        {"count 0xFFFFFFFF", frameCount(0xFFFFFFFFu), false, 6109, EMSGSIZE, nullptr,
+         &XQReceiveStats::droppedOversize},
+        {"one byte above the limit", frameCount(XQ_MAX_FRAME_PAYLOAD + 1), false, 6109, -1, nullptr,
+         &XQReceiveStats::droppedOversize},
+        {"fewer bytes than announced", tenOf100, false, 6109, -1, L"100",
+         &XQReceiveStats::droppedMalformed},
+        {"reset mid-frame", tenOf100, true, 6109, ECONNRESET, L"100",
+         &XQReceiveStats::droppedMalformed},
+        {"half a count", {0, 0}, false, 6108, -1, nullptr, &XQReceiveStats::droppedMalformed},
+        {"odd count, no UCS-2", frameCount(3, {0, 'X', 0}), false, 8461, -1, nullptr,
+         &XQReceiveStats::droppedMalformed},
+    };
+    return faults;
+}
+
+void sendRawFault(unsigned int port, const RawFault& f) {
+    const int fd = rawConnect(port);
+    rawWrite(fd, f.bytes.data(), f.bytes.size());
+    if (f.reset) {
+        linger hard{1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    } else {
+        shutdown(fd, SHUT_WR);
+    }
+    close(fd);
 }

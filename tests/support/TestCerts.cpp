@@ -31,20 +31,14 @@ void writePem(const std::string& path, EVP_PKEY* key, X509* cert) {
     if (!ok) throw std::runtime_error("cannot write " + path);
 }
 
-Key readKey(const std::string& path) {
+// Reads the one PEM object at path with read (PEM_read_PrivateKey, PEM_read_X509).
+template <class Ptr, class Read>
+Ptr readPem(const std::string& path, Read read) {
     FILE* f = std::fopen(path.c_str(), "r");
     if (f == nullptr) throw std::runtime_error("cannot read " + path);
-    Key k(PEM_read_PrivateKey(f, nullptr, nullptr, nullptr));
+    Ptr p(read(f, nullptr, nullptr, nullptr));
     std::fclose(f);
-    return k;
-}
-
-Cert readCert(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "r");
-    if (f == nullptr) throw std::runtime_error("cannot read " + path);
-    Cert c(PEM_read_X509(f, nullptr, nullptr, nullptr));
-    std::fclose(f);
-    return c;
+    return p;
 }
 
 void addExtension(X509* cert, X509* issuer, int nid, const std::string& value) {
@@ -72,6 +66,16 @@ Cert newCert(const std::string& commonName, EVP_PKEY* key, long fromDays, long t
     return c;
 }
 
+// Signs cert with signer; writes it and its key as dir/name.pem and dir/name.key.
+TestCert signAndWrite(const std::string& dir, const std::string& name, X509* cert, EVP_PKEY* signer,
+                      EVP_PKEY* key) {
+    X509_sign(cert, signer, EVP_sha256());
+    TestCert out{dir + "/" + name + ".pem", dir + "/" + name + ".key"};
+    writePem(out.cert, nullptr, cert);
+    writePem(out.key, key, nullptr);
+    return out;
+}
+
 }  // namespace
 
 TestCert TestPki::authority(const std::string& name) {
@@ -80,11 +84,7 @@ TestCert TestPki::authority(const std::string& name) {
     X509_set_issuer_name(cert.get(), X509_get_subject_name(cert.get()));
     addExtension(cert.get(), cert.get(), NID_basic_constraints, "critical,CA:TRUE");
     addExtension(cert.get(), cert.get(), NID_key_usage, "critical,keyCertSign,cRLSign");
-    X509_sign(cert.get(), key.get(), EVP_sha256());
-    TestCert out{dir_ + "/" + name + ".pem", dir_ + "/" + name + ".key"};
-    writePem(out.cert, nullptr, cert.get());
-    writePem(out.key, key.get(), nullptr);
-    return out;
+    return signAndWrite(dir_, name, cert.get(), key.get(), key.get());
 }
 
 TestCert TestPki::host(const std::string& name, const std::string& altNames, const TestCert& issuer, long fromDays,
@@ -94,17 +94,13 @@ TestCert TestPki::host(const std::string& name, const std::string& altNames, con
     Cert issuerCert;
     Key issuerKey;
     if (!issuer.cert.empty()) {
-        issuerCert = readCert(issuer.cert);
-        issuerKey = readKey(issuer.key);
+        issuerCert = readPem<Cert>(issuer.cert, PEM_read_X509);
+        issuerKey = readPem<Key>(issuer.key, PEM_read_PrivateKey);
     }
     X509* signer = issuerCert ? issuerCert.get() : cert.get();
     X509_set_issuer_name(cert.get(), X509_get_subject_name(signer));
     addExtension(cert.get(), signer, NID_basic_constraints, "critical,CA:FALSE");
     addExtension(cert.get(), signer, NID_ext_key_usage, "serverAuth,clientAuth");
     if (!altNames.empty()) addExtension(cert.get(), signer, NID_subject_alt_name, altNames);
-    X509_sign(cert.get(), issuerKey ? issuerKey.get() : key.get(), EVP_sha256());
-    TestCert out{dir_ + "/" + name + ".pem", dir_ + "/" + name + ".key"};
-    writePem(out.cert, nullptr, cert.get());
-    writePem(out.key, key.get(), nullptr);
-    return out;
+    return signAndWrite(dir_, name, cert.get(), issuerKey ? issuerKey.get() : key.get(), key.get());
 }
