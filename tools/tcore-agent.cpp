@@ -150,10 +150,13 @@ struct Agent {
             rc = result.rc;
             XQSTRING status = rc.code == 0 ? L"copy complete: " + xqNumber(static_cast<long>(result.rows)) + L" rows"
                                            : L"copy failed after " + xqNumber(static_cast<long>(result.rows)) + L" rows";
+            // The outcome is settled (committed or rolled back): the requester
+            // hears it before the connections are closed, which takes a while
+            // after a large copy.
+            reply(req, demo::SubFinal, rc, result.rows, result.bytes, status);
             log(req, rc.code == 0 ? 3 : 9, status, result.rows, result.bytes);
             source.disconnect();
             target.disconnect();
-            reply(req, demo::SubFinal, rc, result.rows, result.bytes, status);
             return rc;
         }
         rc.AddComment(L"tcore-agent: connecting the data sources");
