@@ -424,28 +424,4 @@ TEST(XQSocket, LocalHostNameAddressAndServices) {
     }
 }
 
-TEST(XQSocket, SummariesAtLevelThreeAndMethodLinesAtFour) {
-    Listener rx;
-    getTraceLock();
-    getTraceTS();
-    setDebugTcore(3);
-    testing::internal::CaptureStdout();
-    sendAndReceive(rx.socket, rx.port, payload(1024));
-    setDebugTcore(0);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("XQSocket::Send (200) Message: XQCDEFGHIJ"), std::string::npos) << out;
-    EXPECT_NE(out.find("XQSocket::Recieve MsgLen = 1024"), std::string::npos) << out;
-    EXPECT_NE(out.find("XQSocket::Receive (200) Message: XQCDEFGHIJ"), std::string::npos) << out;
-    EXPECT_EQ(out.find("enter method"), std::string::npos);
-
-    setDebugTcore(4);
-    testing::internal::CaptureStdout();
-    sendAndReceive(rx.socket, rx.port, payload(64));
-    setDebugTcore(0);
-    out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find(": enter method XQSocket::Send()"), std::string::npos);
-    EXPECT_NE(out.find(": exit method XQSocket::Receive()"), std::string::npos);
-    EXPECT_NE(out.find(" Sending message in unicode"), std::string::npos);
-}
-
 }  // namespace

@@ -206,15 +206,22 @@ TEST(MessageSend, TraceLinesAtLevelsThreeAndFour) {
     setDebugTcore(4);
     testing::internal::CaptureStdout();
     XQRC rc = m.Send();
+    const XQRC got = dest.wait();  // the socket's receiving lines too
     std::string out = testing::internal::GetCapturedStdout();
     setDebugTcore(0);
     ASSERT_EQ(rc.code, 0);
-    ASSERT_EQ(dest.wait().code, 0);
-    for (const char* text : {": enter method XQKernelMessage::Send()", "BVK... sending mt/ct/cst 4/0/0 rc 0/0 Orig/Dest 1/",
-                             ": Sending base message size = ", ": Sending kernel message size = ",
-                             ": Sending buffer pointer = 0x", ": Add kernel message after base message at: 0x",
-                             ": Calculated size = ", ": PackMessage\t buffer pointer = 0x",
-                             ": exit method XQKernelMessage::Send()"})
+    ASSERT_EQ(got.code, 0);
+    const std::string received = std::to_string(dest.payload().size() / 2);
+    for (const std::string& text : std::vector<std::string>{
+             ": enter method XQKernelMessage::Send()",
+             "BVK... sending mt/ct/cst 4/0/0 rc 0/0 Orig/Dest 1/",
+             ": Sending base message size = ", ": Sending kernel message size = ",
+             ": Sending buffer pointer = 0x", ": Add kernel message after base message at: 0x",
+             ": Calculated size = ", ": PackMessage\t buffer pointer = 0x",
+             ": exit method XQKernelMessage::Send()", ": enter method XQSocket::Send()",
+             " Sending message in unicode", "XQSocket::Send (200) Message: XQKernel",
+             "XQSocket::Recieve MsgLen = " + received, "XQSocket::Receive (200) Message: XQKernel",
+             ": exit method XQSocket::Receive()"})
         EXPECT_NE(out.find(text), std::string::npos) << text;
 
     XQAgentMessage reply;
