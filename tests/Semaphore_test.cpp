@@ -124,22 +124,6 @@ TEST(MutexSemaphore, ManyThreadsContend) {
     EXPECT_EQ(counter, 8L * 20000);
 }
 
-TEST(MutexSemaphore, ReleasedByAnotherThread) {
-    auto mx = makeMutex();
-    ASSERT_EQ(mx->Acquire().code, 0);
-    std::atomic<bool> got{false};
-    std::thread other([&] {
-        mx->Acquire();
-        got = true;
-        mx->Release();
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(got.load());
-    mx->Release();
-    other.join();
-    EXPECT_TRUE(got.load());
-}
-
 TEST(MutexSemaphore, NotCreatedGives9015AndReleaseOfAFreeOneGives9012) {
     auto mx = makeMutex();
     XQRC free = mx->Release();

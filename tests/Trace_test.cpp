@@ -226,10 +226,4 @@ TEST_F(TraceTest, LinesFromManyThreadsStayWhole) {
     EXPECT_EQ(out.back(), '\n');
 }
 
-TEST_F(TraceTest, SingletonsAreMadeOnce) {
-    EXPECT_EQ(getTraceLock(), pTraceLock);
-    EXPECT_EQ(getTraceTS(), pTraceTS);
-    EXPECT_EQ(pTraceLock->name, L"tracelock");
-}
-
 }  // namespace
