@@ -171,7 +171,7 @@ protected:
     unsigned int daemonPort = 0;
 };
 
-TEST_F(DaemonTest, StartsAnAgentAnswersWithItsPortAndTellsWhenItEnds) {
+TEST_F(DaemonTest, StartsAnAgentAnswersWithItsPortTellsWhenItEndsAndStopsOnSigterm) {
     startDaemon({currentUser()});
     Started a = startAgent("tcore-agent", currentUser());
     ASSERT_EQ(0, a.rc.code) << resolved(a.rc).c_str() << " " << daemon->out();
@@ -185,6 +185,14 @@ TEST_F(DaemonTest, StartsAnAgentAnswersWithItsPortAndTellsWhenItEnds) {
     EXPECT_EQ(ESRCH, errno);
     XQRC again = stopAgent(a.port);
     EXPECT_EQ(demo::DaemonNoSuchAgent, again.code);
+
+    // SIGTERM stops every agent and tells the requester.
+    Started b = startAgent("tcore-agent", currentUser());
+    ASSERT_EQ(0, b.rc.code);
+    daemon->signal(SIGTERM);
+    EXPECT_EQ(0, endedNote(b.port).code);
+    EXPECT_EQ(0, daemon->wait(10));
+    EXPECT_EQ(-1, kill(b.pid, 0));
 }
 
 TEST_F(DaemonTest, RefusesWithReturnCodesTheCatalogueExplains) {
@@ -259,16 +267,6 @@ TEST_F(DaemonTest, ADroppedIdentityNeverRunsTheProgram) {
     EXPECT_EQ(1, idOf(real.pid, "Gid:"));
     EXPECT_EQ(0, stopAgent(0).code) << "stops every agent of this requester";
     EXPECT_EQ(0, endedNote(real.port).code);
-}
-
-TEST_F(DaemonTest, SigtermStopsEveryAgentAndTellsTheRequester) {
-    startDaemon({currentUser()});
-    Started a = startAgent("tcore-agent", currentUser());
-    ASSERT_EQ(0, a.rc.code);
-    daemon->signal(SIGTERM);
-    EXPECT_EQ(0, endedNote(a.port).code);
-    EXPECT_EQ(0, daemon->wait(10));
-    EXPECT_EQ(-1, kill(a.pid, 0));
 }
 
 TEST_F(DaemonTest, TakesItsPortFromTheConfigurationStoreAndTheServicesDatabase) {
