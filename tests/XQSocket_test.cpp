@@ -101,6 +101,17 @@ TEST(XQSocket, FramesOfEverySizeArriveWhole) {
         std::vector<wchar_t> p = payload(bytes);
         expectWideFrame(sendAndReceive(rx.socket, rx.port, p), p);
     }
+    // A short frame's text is traced at level 3 up to its first NUL; a long
+    // one's is cut (message_send_test), and only it has a send summary.
+    getTraceLock();
+    getTraceTS();
+    setDebugTcore(3);
+    testing::internal::CaptureStdout();
+    sendAndReceive(rx.socket, rx.port, payload(64));
+    setDebugTcore(0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("XQSocket::Receive (128) Message: XQCDEFGHIJKLMNOP\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("XQSocket::Send ("), std::string::npos) << out;
 }
 
 TEST(XQSocket, SendFrameIsCountThenZeroFilledPayloadUpToTheLimit) {
