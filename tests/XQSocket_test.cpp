@@ -146,6 +146,8 @@ TEST(XQSocket, OperationsOutOfOrderGiveTheirCodes) {
     XQRC rc = s.Send(L"127.0.0.1", 9);
     EXPECT_EQ(rc.code, 6003);
     EXPECT_EQ(rc.methodName, L"XQSocket::Send");
+    s.sendByteCount = 8;  // a count without a frame
+    EXPECT_EQ(s.Send(L"127.0.0.1", 9).code, 6003);
 }
 
 TEST(XQSocket, RawPeerFaultsAreDroppedAndTheListenerServesTheNext) {
