@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -86,31 +84,6 @@ TEST(DesCipher, CbcAndPartialBlocksLeaveTheBytesAfterAlone) {
             << "bytes past the length are not touched";
         encstring(0, t.ktab, iv.data(), c.length, buf.data());
         EXPECT_EQ(std::string(buf.begin(), buf.begin() + c.length), text.substr(0, c.length));
-    }
-}
-
-TEST(DesCipher, RoundTripEveryLength) {
-    Table t("5a3c96e1f00fd24b");
-    auto iv = fromHex("0f1e2d3c4b5a6978");
-    for (unsigned long n = 0; n <= 41; ++n) {
-        std::vector<unsigned char> plain(n), buf(n + 8);
-        for (unsigned long i = 0; i < n; ++i) plain[i] = static_cast<unsigned char>(i * 37 + n);
-        std::copy(plain.begin(), plain.end(), buf.begin());
-        encstring(1, t.ktab, iv.data(), n, buf.data());
-        if (n >= 8) {
-            EXPECT_NE(std::memcmp(buf.data(), plain.data(), n), 0) << n;
-        }
-        encstring(0, t.ktab, iv.data(), n, buf.data());
-        EXPECT_TRUE(std::equal(plain.begin(), plain.end(), buf.begin())) << n;
-    }
-}
-
-TEST(DesCipher, KeyTableDecryptionHalfIsReversedRounds) {
-    Table t("0123456789abcdef");
-    for (int r = 0; r < 16; ++r) {
-        EXPECT_EQ(t.ktab[32 + 2 * r], t.ktab[2 * (15 - r)]);
-        EXPECT_EQ(t.ktab[32 + 2 * r + 1], t.ktab[2 * (15 - r) + 1]);
-        EXPECT_LT(t.ktab[2 * r], 1ul << 24);
     }
 }
 
