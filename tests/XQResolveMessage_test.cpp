@@ -199,6 +199,10 @@ TEST_F(Catalogue, BadCataloguesGiveEmptyTextAndSuccess) {
     XQSTRING text;
     EXPECT_EQ(r.ResolveEvent(6, text).code, 0);
     EXPECT_EQ(text, L"six");
+    writeBytes(file("big.mo"), makeMoBytes({{"5", "big-endian five"}}, true));
+    XQResolveMessage big(wfile("big.mo"));
+    EXPECT_EQ(big.ResolveEvent(5, text).code, 0);
+    EXPECT_EQ(text, L"big-endian five");
 }
 
 TEST_F(Catalogue, ChangedFileIsReadAgain) {
