@@ -199,7 +199,10 @@ TEST_F(Catalogue, BadCataloguesGiveEmptyTextAndSuccess) {
     XQSTRING text;
     EXPECT_EQ(r.ResolveEvent(6, text).code, 0);
     EXPECT_EQ(text, L"six");
-    writeBytes(file("big.mo"), makeMoBytes({{"5", "big-endian five"}}, true));
+    // A long text before it puts the offset of "5" past 65,535: every byte of
+    // a big-endian word then matters.
+    const std::string longText(70000, 'x');
+    writeBytes(file("big.mo"), makeMoBytes({{"4", longText}, {"5", "big-endian five"}}, true));
     XQResolveMessage big(wfile("big.mo"));
     EXPECT_EQ(big.ResolveEvent(5, text).code, 0);
     EXPECT_EQ(text, L"big-endian five");
