@@ -1,8 +1,9 @@
 // Message queue throughput and latency, each against a plain-socket baseline
 // measured in the same run:
 //  - one-way: messages from a sender thread through Send into a queue and out
-//    through Receive, against a plain connect/write/close loop; also with 100
-//    idle connections held open on the queue's port;
+//    through Receive, against a plain connect/write/close loop and against
+//    one that also waits for the receiver's close (as a confirmed Send
+//    must); also with 100 idle connections held open on the queue's port;
 //  - round trip: request and reply between two queues, against a plain
 //    two-socket request/reply loop (a new connection each way);
 //  - wake-up: from a frame's arrival to the return of a reader blocked in
@@ -103,6 +104,25 @@ void writeFrame(unsigned int port, const std::vector<unsigned char>& payload) {
     close(fd);
 }
 
+// The same, then waits for the receiver to close: what a sender that learns
+// its frame was taken must wait for, the floor of a confirmed send.
+void writeFrameConfirmed(unsigned int port, const std::vector<unsigned char>& payload) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a = loopback(port);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0) {
+        std::vector<unsigned char> frame(payload.size() + 4);
+        const uint32_t n = htonl(static_cast<uint32_t>(payload.size()));
+        std::memcpy(frame.data(), &n, 4);
+        std::memcpy(frame.data() + 4, payload.data(), payload.size());
+        if (send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(frame.size())) {
+            unsigned char end;
+            while (recv(fd, &end, 1, 0) > 0) {
+            }
+        }
+    }
+    close(fd);
+}
+
 // Accepts one connection and reads one frame; false when the socket closed.
 bool readFrame(int listenFd, std::vector<unsigned char>& payload) {
     const int c = accept(listenFd, nullptr, nullptr);
@@ -117,7 +137,7 @@ bool readFrame(int listenFd, std::vector<unsigned char>& payload) {
     return ok;
 }
 
-void BM_PlainOneWay(benchmark::State& state) {
+void plainOneWay(benchmark::State& state, void (*write)(unsigned int, const std::vector<unsigned char>&)) {
     unsigned int port = 0;
     const int listenFd = listenOn(port);
     std::atomic<long> received{0};
@@ -128,7 +148,7 @@ void BM_PlainOneWay(benchmark::State& state) {
     const std::vector<unsigned char> payload(frameBytes(), 'x');
     long sent = 0;
     for (auto _ : state) {
-        writeFrame(port, payload);
+        write(port, payload);
         ++sent;
     }
     while (received.load() < sent) std::this_thread::yield();
@@ -137,7 +157,10 @@ void BM_PlainOneWay(benchmark::State& state) {
     close(listenFd);
     state.SetItemsProcessed(sent);
 }
+void BM_PlainOneWay(benchmark::State& state) { plainOneWay(state, writeFrame); }
 BENCHMARK(BM_PlainOneWay)->Iterations(kIterations)->UseRealTime();
+void BM_PlainOneWayConfirmed(benchmark::State& state) { plainOneWay(state, writeFrameConfirmed); }
+BENCHMARK(BM_PlainOneWayConfirmed)->Iterations(kIterations)->UseRealTime();
 
 // One sender into a queue; with idle > 0 that many peers hold connections
 // open without sending, as idle or stalled agents would.
