@@ -5,7 +5,8 @@
 //    one that also waits for the receiver's close (as a confirmed Send
 //    must); also with 100 idle connections held open on the queue's port;
 //  - round trip: request and reply between two queues, against a plain
-//    two-socket request/reply loop (a new connection each way);
+//    two-socket request/reply loop (a new connection each way), with and
+//    without each sender waiting for the receiver's close;
 //  - wake-up: from a frame's arrival to the return of a reader blocked in
 //    Receive, against a condition-variable wake-up between two threads;
 //  - the one-way and round-trip cases again inside TLS, and one TLS send with
@@ -264,19 +265,20 @@ void BM_QueueOneWay8Senders(benchmark::State& state) {
 }
 BENCHMARK(BM_QueueOneWay8Senders)->Iterations(1)->UseRealTime();
 
-void BM_PlainRequestReply(benchmark::State& state) {
+void plainRequestReply(benchmark::State& state,
+                       void (*write)(unsigned int, const std::vector<unsigned char>&)) {
     unsigned int serverPort = 0;
     unsigned int clientPort = 0;
     const int serverFd = listenOn(serverPort);
     const int clientFd = listenOn(clientPort);
     std::thread server([&] {
         std::vector<unsigned char> payload;
-        while (readFrame(serverFd, payload)) writeFrame(clientPort, payload);
+        while (readFrame(serverFd, payload)) write(clientPort, payload);
     });
     const std::vector<unsigned char> payload(frameBytes(), 'x');
     std::vector<unsigned char> reply;
     for (auto _ : state) {
-        writeFrame(serverPort, payload);
+        write(serverPort, payload);
         readFrame(clientFd, reply);
     }
     shutdown(serverFd, SHUT_RDWR);
@@ -285,7 +287,12 @@ void BM_PlainRequestReply(benchmark::State& state) {
     close(clientFd);
     state.SetItemsProcessed(state.iterations());
 }
+void BM_PlainRequestReply(benchmark::State& state) { plainRequestReply(state, writeFrame); }
 BENCHMARK(BM_PlainRequestReply)->Iterations(kIterations)->UseRealTime();
+void BM_PlainRequestReplyConfirmed(benchmark::State& state) {
+    plainRequestReply(state, writeFrameConfirmed);
+}
+BENCHMARK(BM_PlainRequestReplyConfirmed)->Iterations(kIterations)->UseRealTime();
 
 void queueRequestReply(benchmark::State& state) {
     XQMessageQ a;
