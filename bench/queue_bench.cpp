@@ -91,37 +91,32 @@ bool readAll(int fd, unsigned char* p, size_t n) {
     return true;
 }
 
-void writeFrame(unsigned int port, const std::vector<unsigned char>& payload) {
+// One connection, one write for the whole frame (as the library's sender
+// does); with confirm, then waits for the receiver to close: what a sender
+// that learns its frame was taken must wait for, the floor of a confirmed send.
+void sendFrame(unsigned int port, const std::vector<unsigned char>& payload, bool confirm) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a = loopback(port);
     if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0) {
-        // One write for the whole frame, as the library's sender does.
         std::vector<unsigned char> frame(payload.size() + 4);
         const uint32_t n = htonl(static_cast<uint32_t>(payload.size()));
         std::memcpy(frame.data(), &n, 4);
         std::memcpy(frame.data() + 4, payload.data(), payload.size());
-        send(fd, frame.data(), frame.size(), MSG_NOSIGNAL);
+        const bool sent =
+            send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(frame.size());
+        unsigned char end;
+        while (sent && confirm && recv(fd, &end, 1, 0) > 0) {
+        }
     }
     close(fd);
 }
 
-// The same, then waits for the receiver to close: what a sender that learns
-// its frame was taken must wait for, the floor of a confirmed send.
+void writeFrame(unsigned int port, const std::vector<unsigned char>& payload) {
+    sendFrame(port, payload, false);
+}
+
 void writeFrameConfirmed(unsigned int port, const std::vector<unsigned char>& payload) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a = loopback(port);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) == 0) {
-        std::vector<unsigned char> frame(payload.size() + 4);
-        const uint32_t n = htonl(static_cast<uint32_t>(payload.size()));
-        std::memcpy(frame.data(), &n, 4);
-        std::memcpy(frame.data() + 4, payload.data(), payload.size());
-        if (send(fd, frame.data(), frame.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(frame.size())) {
-            unsigned char end;
-            while (recv(fd, &end, 1, 0) > 0) {
-            }
-        }
-    }
-    close(fd);
+    sendFrame(port, payload, true);
 }
 
 // Accepts one connection and reads one frame; false when the socket closed.
