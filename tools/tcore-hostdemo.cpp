@@ -267,16 +267,7 @@ void HostKernel::sendCopy(Job& job) {
     ++job.attempt;
     job.progressRows.clear();
     XQAgentMessage req;
-    XQSTRING host;
-    xqLocalHostName(host);
-    req.SetOriginQueueName(L"kernel");
-    req.SetOriginQueueHost(host);
-    req.SetOriginQueuePort(queue.nQueuePort);
-    req.SetDestQueueName(L"agent");
-    req.SetDestQueueHost(job.host);
-    req.SetDestQueuePort(job.agentPort);
-    req.SetIsRequest(1);
-    req.SetBVName(L"kernel");
+    demo::routeKernelRequest(req, queue, L"agent", job.host, job.agentPort);
     req.SetMessageID(static_cast<unsigned int>(job.messageId()));
     req.SetCommand(demo::CmdCopyTable);
     req.SetCommitFlag(1);  // replace the target in one transaction: a rerun is safe

@@ -11,23 +11,28 @@ namespace {
 XQKernelMessage daemonRequest(const XQMessageQ& replyQueue, const XQSTRING& daemonHost, unsigned int daemonPort,
                               int command) {
     XQKernelMessage m;
-    XQSTRING host;
-    xqLocalHostName(host);
-    m.SetOriginQueueName(L"kernel");
-    m.SetOriginQueueHost(host);
-    m.SetOriginQueuePort(replyQueue.nQueuePort);
-    m.SetDestQueueName(L"daemon");
-    m.SetDestQueueHost(daemonHost);
-    m.SetDestQueuePort(daemonPort);
-    m.SetIsRequest(1);
+    routeKernelRequest(m, replyQueue, L"daemon", daemonHost, daemonPort);
     m.SetReplyNeeded(1);
     m.SetCommand(command);
     m.SetSubCommand(SubRequest);
-    m.SetBVName(L"kernel");
     return m;
 }
 
 }  // namespace
+
+void routeKernelRequest(XQBaseMessage& m, const XQMessageQ& replyQueue, const XQSTRING& destName,
+                        const XQSTRING& host, unsigned int port) {
+    XQSTRING self;
+    xqLocalHostName(self);
+    m.SetOriginQueueName(L"kernel");
+    m.SetOriginQueueHost(self);
+    m.SetOriginQueuePort(replyQueue.nQueuePort);
+    m.SetDestQueueName(destName);
+    m.SetDestQueueHost(host);
+    m.SetDestQueuePort(port);
+    m.SetIsRequest(1);
+    m.SetBVName(L"kernel");
+}
 
 XQKernelMessage agentStartRequest(const XQMessageQ& replyQueue, const XQSTRING& daemonHost, unsigned int daemonPort,
                                   const XQSTRING& program, const XQSTRING& arguments, const XQSTRING& user) {

@@ -7,6 +7,11 @@ class XQMessageQ;
 
 namespace demo {
 
+// Routes m as the kernel's request from replyQueue (this host's name as the
+// origin, where the reply comes back) to the queue destName at host:port.
+void routeKernelRequest(XQBaseMessage& m, const XQMessageQ& replyQueue, const XQSTRING& destName,
+                        const XQSTRING& host, unsigned int port);
+
 // The kernel's side of the agent daemon's protocol (DemoProtocol.h): the
 // requests, routed from replyQueue (whose replies come back there) to the
 // daemon at daemonHost:daemonPort. Send them with Send().
