@@ -67,17 +67,8 @@ struct Totals {
     unsigned long received = 0;
 };
 
-void say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void say(const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    std::vfprintf(stdout, fmt, ap);
-    va_end(ap);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-std::string mb(const XQSTRING& s) { return xqToMultibyte(s); }
+using demo::mb;
+using demo::say;
 
 bool fail(const char* step, const XQRC& rc) {
     say("FAILED  %s: %s", step, tools::describe(rc).c_str());

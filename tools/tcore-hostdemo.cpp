@@ -75,17 +75,8 @@ void usage(FILE* out) {
                  "failed cleanly).\n");
 }
 
-void say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-void say(const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    std::vfprintf(stdout, fmt, ap);
-    va_end(ap);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-std::string mb(const XQSTRING& s) { return xqToMultibyte(s); }
+using demo::mb;
+using demo::say;
 
 long long wallMs() {
     timeval tv;

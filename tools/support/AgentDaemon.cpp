@@ -46,8 +46,6 @@ void note(const char* fmt, ...) {
     std::fflush(stdout);
 }
 
-std::string mb(const XQSTRING& s) { return xqToMultibyte(s); }
-
 std::string trim(const std::string& s) {
     size_t b = s.find_first_not_of(" \t\r");
     if (b == std::string::npos) return std::string();

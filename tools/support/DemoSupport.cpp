@@ -1,6 +1,7 @@
 #include "support/DemoSupport.h"
 
 #include <csignal>
+#include <cstdarg>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -46,6 +47,15 @@ bool readFile(const std::string& path, std::string& text) {
 long long nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+void say(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::vfprintf(stdout, fmt, ap);
+    va_end(ap);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
 }
 
 }  // namespace demo

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <string>
 
+#include "foundation/XQString.h"
+
 namespace demo {
 
 // Set by SIGINT and SIGTERM once installStopSignals() ran; loops poll it.
@@ -19,6 +21,13 @@ bool readFile(const std::string& path, std::string& text);
 
 // Milliseconds on the monotonic clock.
 long long nowMs();
+
+// One line of a demo's report on standard output, flushed at once (the test
+// scripts read it as it comes).
+void say(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Text for printing.
+inline std::string mb(const XQSTRING& s) { return xqToMultibyte(s); }
 
 }  // namespace demo
 
