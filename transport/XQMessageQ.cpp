@@ -28,16 +28,8 @@ const unsigned long kStopJoinMs = 10000;
 // Destroy's stop frame and the wait for it to be read: short, since the
 // wake-up descriptor ends the receive thread if the frame cannot get through.
 const unsigned int kStopFrameMs = 500;
-// Pause before a listening socket that failed by itself is opened again.
-const int kRelistenPauseMs = 100;
 
 XQRC success() { return XQRC(0, 0, XQRC::WhsSrv); }
-
-// Receive failures that concern one accepted connection only.
-bool isConnectionFailure(int code) {
-    return code == 6002 || code == 6004 || code == 6108 || code == 6109 || code == 6123 ||
-           (code >= 8461 && code <= 8463);
-}
 
 // Milliseconds left until deadline, 0 once it has passed.
 unsigned int remainingMs(std::chrono::steady_clock::time_point deadline) {
@@ -88,7 +80,8 @@ XQMessageQ::XQMessageQ()
       receiveThreadStarted(0),
       counters_(std::make_shared<XQReceiveCounters>()),
       stopArmed_(false),
-      backlog_(0) {
+      backlog_(0),
+      pLoopEvent(nullptr) {
     XQ_TRACE_METHOD("XQMessageQ::XQMessageQ()");
     XQabsFactory* factory = XQabsFactory::Instance();
     pQueueMutex = factory->CreateMutexSemaphore(XQSTRING());
@@ -100,8 +93,9 @@ XQMessageQ::XQMessageQ()
     pReceiveThread = factory->CreateThread(StartReceiveThread, this);
     pMessageEvent = factory->CreateEventSemaphore(XQSTRING());
     pReceiveEndEvent = factory->CreateEventSemaphore(XQSTRING());
+    pLoopEvent = factory->CreateEventSemaphore(XQSTRING());
     if (pMessageEvent == nullptr || pMessageEvent->state != 1 || pReceiveEndEvent == nullptr ||
-        pReceiveEndEvent->state != 1) {
+        pReceiveEndEvent->state != 1 || pLoopEvent == nullptr || pLoopEvent->state != 1) {
         semaphoreState = 2;
         XQ_TRACE(4, "Could not create the event");
         return;
@@ -126,6 +120,7 @@ XQMessageQ::~XQMessageQ() {
         }
         receiveThreadStarted = 0;
     }
+    if (pSocketServer != nullptr) LeaveLoopForGood();
     delete pSocketServer;
     pSocketServer = nullptr;
     XQ_TRACE(4, "\tDelete XQSocketServer");
@@ -152,6 +147,8 @@ XQMessageQ::~XQMessageQ() {
     }
     delete pReceiveEndEvent;
     pReceiveEndEvent = nullptr;
+    delete pLoopEvent;
+    pLoopEvent = nullptr;
     delete pQueueMutex;
     pQueueMutex = nullptr;
     XQ_TRACE(4, "\tDelete Mutex");
@@ -241,91 +238,6 @@ XQRC XQMessageQ::Create(unsigned int port, unsigned int nInstanceCount) {
     backlog_ = nInstanceCount;
     XQ_TRACE(3, "\tnQueuePort = " << nQueuePort);
     return rc;
-}
-
-XQRC XQMessageQ::ReceiveThread() {
-    XQ_TRACE_METHOD("XQMessageQ::ReceiveThread()");
-    // A forced end may land only while the thread waits for a frame, never
-    // while it holds the queue mutex or writes a trace line.
-    XQCancelScope quiet(false);
-    unsigned char* data = nullptr;
-    int size = 0;
-    bool stop = false;
-    for (;;) {
-        {
-            XQCancelScope open(true);
-            data = nullptr;
-            size = 0;
-            lastReceiveRC = pSocketServer->Receive(&data, &size);
-        }
-        if (lastReceiveRC.code == 6107) {
-            // Destroy halted the socket, or the listening socket failed by
-            // itself: then it is reported and opened again on the same port.
-            if (stopArmed_.load() || !Relisten()) break;
-            continue;
-        }
-        if (lastReceiveRC.code != 0) {
-            // A frame that one peer failed to deliver is that peer's loss.
-            if (!isConnectionFailure(lastReceiveRC.code)) break;
-            XQ_TRACE(3, "\tFrame dropped; socket rc = " << lastReceiveRC.code);
-            continue;
-        }
-        const unsigned int bytes = size > 0 ? static_cast<unsigned int>(size) : 0u;
-        if (xqPayloadBegins(data, bytes, kPingPrefix)) {
-            std::free(data);
-            XQ_TRACE(4, "\tDiscarded PING message.");
-        } else if (xqPayloadBegins(data, bytes, kStopText)) {
-            std::free(data);
-            // Only the queue's own Destroy stops it; anyone else's stop frame
-            // is a peer's mistake or an attack.
-            if (stopArmed_.load()) {
-                stop = true;
-                break;
-            }
-            counters_->droppedForeignStop.fetch_add(1, std::memory_order_relaxed);
-            XQ_TRACE(3, "\tSTOP RECEIVING message not sent by this queue; dropped.");
-        } else {
-            XQ_TRACE(4, "\tFound a valid message.");
-            std::unique_ptr<XQMessageBuffer> buffer(new (std::nothrow) XQMessageBuffer(data, bytes));
-            if (buffer == nullptr) {
-                std::free(data);
-                counters_->droppedMemory.fetch_add(1, std::memory_order_relaxed);
-            } else {
-                AcquireOrTrace("XQMessageQ::ReceiveThread: mutex->Acquire != XQ_OK");
-                counters_->add(bytes);
-                counters_->framesQueued.fetch_add(1, std::memory_order_relaxed);
-                messageList.push_back(std::move(buffer));
-                ReleaseOrTrace("XQMessageQ::ReceiveThread: mutex->Release != XQ_OK");
-                // Signalled after the release, so the woken reader does not
-                // block at once on the mutex this thread still holds. Readers
-                // re-check the list after every wake, so a signal that comes
-                // after a reader already took the message costs one wait.
-                pMessageEvent->SetSignal();
-            }
-        }
-    }
-    if (stop) XQ_TRACE(4, "\tSTOP RECEIVING message found; set bQuitFlag to true and terminate.");
-    return lastReceiveRC;
-}
-
-bool XQMessageQ::Relisten() {
-    XQ_TRACE_ALWAYS("XQMessageQ::ReceiveThread: listening socket failed; rc = "
-                    << lastReceiveRC.code << "/" << lastReceiveRC.secondaryCode << "; port " << nQueuePort);
-    std::unique_ptr<XQabsThreadControl> control(XQabsFactory::Instance()->CreateThreadControl());
-    while (!stopArmed_.load()) {
-        {
-            XQCancelScope open(true);
-            if (control != nullptr) control->Sleep(kRelistenPauseMs);
-        }
-        if (stopArmed_.load()) break;
-        const XQRC rc = pSocketServer->InitializeReceive(nQueuePort, backlog_);
-        if (rc.code == 0) {
-            XQ_TRACE_ALWAYS("XQMessageQ::ReceiveThread: listening again on port " << nQueuePort);
-            // Destroy may have come while the socket was being opened again.
-            return !stopArmed_.load();
-        }
-    }
-    return false;
 }
 
 std::unique_ptr<XQMessageBuffer> XQMessageQ::TakeAt(size_t position) {
@@ -453,11 +365,7 @@ XQRC XQMessageQ::Receive(XQBaseMessage& message, unsigned int timeout) {
         }
         ReleaseOrTrace("XQMessageQ::Receive: mutex->Release != XQ_OK");
         XQ_TRACE(3, "\tWaiting for message to arrive or until timeout=" << wait);
-        XQRC waited(0, 0, XQRC::WhsSrv);
-        {
-            XQCancelScope waiting(held.wasEnabled());
-            waited = pMessageEvent->Wait(wait);
-        }
+        const XQRC waited = AwaitMessage(wait, held.wasEnabled());
         if (waited.code != 0 && waited.code != 9001) return waited;
         AcquireOrTrace("XQMessageQ::Receive: mutex->Acquire != XQ_OK");
         if (!messageList.empty()) {
@@ -500,11 +408,7 @@ XQRC XQMessageQ::ReceiveType(EMSGTYPE& type, unsigned int timeout) {
         }
         ReleaseOrTrace("XQMessageQ::ReceiveType: mutex->Release != XQ_OK");
         XQ_TRACE(3, "\tWaiting for message to arrive or until timeout=" << wait);
-        XQRC waited(0, 0, XQRC::WhsSrv);
-        {
-            XQCancelScope waiting(held.wasEnabled());
-            waited = pMessageEvent->Wait(wait);
-        }
+        const XQRC waited = AwaitMessage(wait, held.wasEnabled());
         if (waited.code != 0 && waited.code != 9001) return waited;
         AcquireOrTrace("XQMessageQ::ReceiveType: mutex->Acquire != XQ_OK");
         if (!messageList.empty()) {
@@ -600,8 +504,10 @@ XQRC XQMessageQ::PurgeLocked(unsigned int number) {
 }
 
 XQRC XQMessageQ::StopReceiveThread(XQSocket& sender) {
-    // From here on a stop frame counts, and a halted socket ends the thread.
+    // From here on a stop frame counts, and a halted socket ends the thread;
+    // no reader takes the loop again, and the thread takes it at once.
     stopArmed_.store(true);
+    pLoopEvent->SetSignal();
     if (receiveThreadRunning.load()) {
         unsigned char* frame = nullptr;
         const unsigned int bytes = static_cast<unsigned int>(kStopText.size() * sizeof(wchar_t));
@@ -648,6 +554,7 @@ XQRC XQMessageQ::Destroy(int purge) {
     if (rc.code == 0) {
         rc = pSocketServer->HaltReceive();
         if (rc.code == 0) {
+            LeaveLoopForGood();
             delete pSocketServer;
             pSocketServer = nullptr;
             if (purge) {

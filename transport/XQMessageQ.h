@@ -2,8 +2,10 @@
 #define TCORE_TRANSPORT_XQMESSAGEQ_H
 
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <memory>
+#include <mutex>
 
 #include "foundation/Export.h"
 #include "foundation/XQRC.h"
@@ -186,6 +188,32 @@ private:
     // stop frame count.
     std::atomic<bool> stopArmed_;
     unsigned int backlog_;
+
+    // Who runs the receive loop: the receive thread, or a reader waiting in
+    // Receive or ReceiveType, which then takes its frame without a hand-off
+    // between threads (XQMessageQReceive.cpp).
+    enum class LoopRunner { Nobody, Thread, Reader };
+    enum class Pumped { Queued, Dropped, Idle, Stop, ListenerDown, Failed };
+    Pumped PumpOnce(XQRC& rc, unsigned int waitMs, bool cancellable);
+    bool AwaitLoop();
+    void GiveLoopUp();
+    bool TakeLoop();
+    void ReturnLoop(bool threadNext);
+    void LeaveLoopForGood();
+    // Waits up to waitMs for a message to be queued: 0 to look again, 9001
+    // when the time is up, or the wait's failure. REQUIRES: the queue mutex
+    // not held.
+    XQRC AwaitMessage(unsigned int waitMs, bool cancellable);
+
+    std::mutex loopMutex_;  // guards the members below it
+    LoopRunner runner_ = LoopRunner::Nobody;
+    std::chrono::steady_clock::time_point runnerTaken_;
+    std::chrono::steady_clock::time_point runnerFreed_;
+    bool threadFirst_ = false;   // the receive thread runs the loop next, before any reader
+    bool threadStop_ = false;    // the receive thread is to end; no reader runs the loop
+    bool threadAsleep_ = false;  // the receive thread waits without a bound for the loop
+    int readersWaiting_ = 0;     // readers waiting on pMessageEvent
+    XQabsEventSemaphore* pLoopEvent;  // wakes the receive thread waiting for the loop
 };
 
 // The thread entry given to the factory for the receive thread; its exit

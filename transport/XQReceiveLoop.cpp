@@ -69,6 +69,15 @@ void XQReceiveLoop::halt() {
     // New connections are refused from here on; the descriptor itself is
     // closed with the loop, so its number cannot be reused under next().
     if (listen_.valid()) ::shutdown(listen_.get(), SHUT_RDWR);
+    wake();
+}
+
+void XQReceiveLoop::interrupt() {
+    interrupted_.store(true);
+    wake();
+}
+
+void XQReceiveLoop::wake() {
     if (wake_.valid()) {
         const std::uint64_t one = 1;
         ssize_t w = ::write(wake_.get(), &one, sizeof one);
@@ -76,8 +85,8 @@ void XQReceiveLoop::halt() {
     }
 }
 
-int XQReceiveLoop::waitMs() const {
-    Clock::time_point next = Clock::time_point::max();
+int XQReceiveLoop::waitMs(Clock::time_point bound) const {
+    Clock::time_point next = bound;
     if (!deadlines_.empty()) next = deadlines_.begin()->first;
     if (acceptPaused_) next = std::min(next, acceptResumes_);
     if (next == Clock::time_point::max()) return -1;
@@ -87,10 +96,12 @@ int XQReceiveLoop::waitMs() const {
     return ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(ms);
 }
 
-XQReceiveOutcome XQReceiveLoop::next(unsigned int timeoutMs) {
+XQReceiveOutcome XQReceiveLoop::next(unsigned int timeoutMs, unsigned int boundMs, bool cancellable) {
     // A forced end of the calling thread lands only in the wait, where
     // every connection is in a state its destructor can clean up.
     XQCancelScope closed(false);
+    const Clock::time_point bound =
+        boundMs == 0xFFFFFFFFu ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(boundMs);
     for (;;) {
         if (halted_.load()) {
             connections_.clear();
@@ -112,11 +123,16 @@ XQReceiveOutcome XQReceiveLoop::next(unsigned int timeoutMs) {
             o.error = listenError_;
             return o;
         }
+        if (interrupted_.exchange(false) || (bound != Clock::time_point::max() && Clock::now() >= bound)) {
+            XQReceiveOutcome o;
+            o.kind = XQReceiveOutcome::Idle;
+            return o;
+        }
         epoll_event events[kEventsPerWait];
         int n;
         {
-            XQCancelScope open(true);
-            n = epoll_wait(epoll_.get(), events, kEventsPerWait, waitMs());
+            XQCancelScope open(cancellable);
+            n = epoll_wait(epoll_.get(), events, kEventsPerWait, waitMs(bound));
         }
         if (n < 0) {
             if (errno == EINTR) continue;

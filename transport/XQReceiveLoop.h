@@ -27,9 +27,10 @@ class XQReceiveCounters;
 class XQPeerFilter;
 
 // One result of the loop: a whole frame, or the failure of one connection,
-// or the end of the listening socket.
+// or the end of the listening socket, or nothing (Idle: the wait bound passed
+// or interrupt() was called).
 struct XQReceiveOutcome {
-    enum Kind { Frame, Fault, Halted, ListenerFailed };
+    enum Kind { Frame, Fault, Halted, ListenerFailed, Idle };
     Kind kind = Frame;
     unsigned int code = 0;  // for a Fault: 6108 (count), 6109 (payload), 6123 (TLS handshake)
     int error = 0;          // system error: ETIMEDOUT, ECONNRESET, EMSGSIZE, ENOBUFS, ...
@@ -55,8 +56,13 @@ public:
     // Returns 0 or the system error.
     int open();
     // Waits for the next outcome. timeoutMs bounds each connection from its
-    // accept to its last byte (0xFFFFFFFF: no bound).
-    XQReceiveOutcome next(unsigned int timeoutMs);
+    // accept to its last byte, boundMs this call (0xFFFFFFFF: no bound). The
+    // calling thread may be ended by force only inside the wait, and there
+    // only when cancellable.
+    XQReceiveOutcome next(unsigned int timeoutMs, unsigned int boundMs = 0xFFFFFFFFu, bool cancellable = true);
+    // Makes the waiting next() return Idle at once, or the next one when
+    // none waits. Any thread.
+    void interrupt();
     // Ends the loop: a waiting next() returns Halted at once, and so does
     // every later one. The listening socket stops taking connections.
     void halt();
@@ -76,6 +82,7 @@ private:
         bool registered = false;  // in the epoll set
     };
 
+    void wake();
     void acceptPending(unsigned int timeoutMs);
     bool acceptOne(unsigned int timeoutMs);
     // A pending peer taken at the descriptor limit: its descriptor, -1 when
@@ -93,7 +100,7 @@ private:
     bool dropIdlest();
     void expire();
     void pauseAccepting(int ms);
-    int waitMs() const;
+    int waitMs(Clock::time_point bound) const;
 
     UniqueFd listen_;
     UniqueFd epoll_;
@@ -103,6 +110,7 @@ private:
     std::shared_ptr<const XQTlsContext> tls_;
     const XQPeerFilter* defaultPeers_;
     std::atomic<bool> halted_{false};
+    std::atomic<bool> interrupted_{false};
     bool listenFailed_ = false;
     int listenError_ = 0;
     bool acceptPaused_ = false;

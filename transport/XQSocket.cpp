@@ -785,8 +785,22 @@ FaultText faultText(const XQReceiveOutcome& o) {
 }  // namespace
 
 XQRC XQSocket::Receive(unsigned char** data, int* size) {
+    bool idle = false;
+    for (;;) {
+        XQRC rc = ReceiveFor(data, size, XQ_NONE, true, idle);
+        if (!idle) return rc;
+    }
+}
+
+void XQSocket::InterruptReceive() {
+    std::lock_guard<std::mutex> lock(loopMutex_);
+    if (loop_) loop_->interrupt();
+}
+
+XQRC XQSocket::ReceiveFor(unsigned char** data, int* size, unsigned int waitMs, bool cancellable, bool& idle) {
     XQ_TRACE_METHOD("XQSocket::Receive()");
     XQRC rc(0, 0, XQRC::WhsSrv);
+    idle = false;
     if (receivePort == XQ_NONE) {
         FormatXQRC(rc, kReceive, 0, 6001);
         XQ_TRACE(4, "\tPort initialization rc=" << rc.code);
@@ -797,9 +811,15 @@ XQRC XQSocket::Receive(unsigned char** data, int* size) {
     recvByteCount = 0;
     XQReceiveOutcome o;
     if (loop_) {
-        o = loop_->next(timeoutMs);
+        o = loop_->next(timeoutMs, waitMs, cancellable);
     } else {
         o.kind = XQReceiveOutcome::Halted;
+    }
+    if (o.kind == XQReceiveOutcome::Idle) {
+        idle = true;
+        if (data != nullptr) *data = nullptr;
+        if (size != nullptr) *size = 0;
+        return rc;
     }
 
     if (o.kind == XQReceiveOutcome::Halted || o.kind == XQReceiveOutcome::ListenerFailed) {

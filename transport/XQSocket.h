@@ -82,6 +82,14 @@ public:
     // ENOBUFS, payload cut short), each with ETIMEDOUT when the timeout ran
     // out; 8461-8463 for a payload that is no UCS-2. 6107 after HaltReceive.
     XQRC Receive(unsigned char** data, int* size);
+    // Receive for a thread that must not wait for ever: returns success with
+    // idle set and nothing in *data once waitMs (XQ_NONE: no bound) have
+    // passed or InterruptReceive was called. A forced end of the thread may
+    // land inside the wait only when cancellable.
+    XQRC ReceiveFor(unsigned char** data, int* size, unsigned int waitMs, bool cancellable, bool& idle);
+    // Makes a waiting ReceiveFor return idle, or the next one when none
+    // waits. Any thread.
+    void InterruptReceive();
     // Stops the listening socket; a waiting Receive returns 6107 at once.
     XQRC HaltReceive();
 
