@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cwchar>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -324,6 +325,49 @@ TEST(XQMessageQ, FourSendersLoseNothing) {
     EXPECT_EQ(duplicates, 0);
     XQBaseMessage extra;
     EXPECT_EQ(a.q.Receive(extra, 0).code, 9117);
+}
+
+// A waiting reader runs the receive loop itself; with two of them, one runs
+// it and the other waits for its turn, and a Destroy under both ends their
+// waits without a use of the deleted socket.
+TEST(XQMessageQ, TwoReadersShareTheLoopAndDestroyEndsTheirWaits) {
+    const int kEach = 300;
+    TestQueue a;
+    std::atomic<int> sendFailures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t)
+        threads.emplace_back([&, t] {
+            for (int n = 0; n < kEach; ++n)
+                if (sendBase(a.port(), loadName(t, n)).code != 0) sendFailures.fetch_add(1);
+        });
+    std::mutex seenMutex;
+    std::multiset<XQSTRING> seen;
+    std::atomic<int> afterDestroy[2] = {{-1}, {-1}};
+    std::atomic<bool> allIn{false};
+    const auto start = Clock::now();
+    for (int r = 0; r < 2; ++r)
+        threads.emplace_back([&, r] {
+            XQBaseMessage m;
+            while (!allIn.load() && msSince(start) < 120000)
+                if (a.q.Receive(m, 200).code == 0) {
+                    std::lock_guard<std::mutex> lock(seenMutex);
+                    seen.insert(m.BVName);
+                    if (seen.size() == 2 * kEach) allIn.store(true);
+                }
+            afterDestroy[r].store(a.q.Receive(m, 3000).code);
+        });
+    ASSERT_TRUE(eventually([&] { return allIn.load(); }, 120000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // both readers wait again
+    const auto destroyed = Clock::now();
+    EXPECT_EQ(a.q.Destroy(1).code, 0);
+    EXPECT_LT(msSince(destroyed), 2500) << "a reader in the loop held Destroy up";
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(sendFailures.load(), 0);
+    std::set<XQSTRING> distinct(seen.begin(), seen.end());
+    EXPECT_EQ(seen.size(), distinct.size()) << "a message read twice";
+    EXPECT_EQ(distinct.size(), 2u * kEach);
+    EXPECT_EQ(afterDestroy[0].load(), 9117);
+    EXPECT_EQ(afterDestroy[1].load(), 9117);
 }
 
 TEST(XQMessageQ, DeletingACreatedQueueWithoutDestroyEndsItsReceiveThread) {
