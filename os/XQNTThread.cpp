@@ -140,6 +140,8 @@ void XQNTThread::clearHandle() {
     endRequested = false;
 }
 
+void XQCancellationPoint() { pthread_testcancel(); }
+
 XQCancelScope::XQCancelScope(bool enable) : previous(PTHREAD_CANCEL_ENABLE) {
     pthread_setcancelstate(enable ? PTHREAD_CANCEL_ENABLE : PTHREAD_CANCEL_DISABLE, &previous);
 }

@@ -60,6 +60,11 @@ private:
 // and restores the former setting afterwards. Thread bodies turn
 // cancellation off around code that holds locks or writes trace lines, and on
 // around the blocking calls where a forced end may land.
+// Where a pending forced end of the calling thread lands when its
+// cancellation is on: for waits made in slices, whose system call must not
+// be left by a forced end.
+TCORE_EXPORT void XQCancellationPoint();
+
 class TCORE_EXPORT XQCancelScope {
 public:
     explicit XQCancelScope(bool enable);

@@ -41,6 +41,9 @@ const auto kLoopGrace = std::chrono::milliseconds(5);
 const int kRelistenPauseMs = 100;
 // Destroy's wait for a reader still inside the halted loop.
 const int kLeaveLoopMs = 10000;
+// The longest wait of a reader in the loop between two points where a
+// forced end may land: well inside the time a thread is given to end.
+const unsigned int kReaderSliceMs = 500;
 
 // Receive failures that concern one accepted connection only.
 bool isConnectionFailure(int code) {
@@ -265,7 +268,23 @@ XQRC XQMessageQ::AwaitMessage(unsigned int waitMs, bool cancellable) {
         } back{this, false};
         XQRC rc(0, 0, XQRC::WhsSrv);
         const Clock::time_point start = Clock::now();
-        const Pumped p = PumpOnce(rc, waitMs, cancellable);
+        const Clock::time_point end =
+            waitMs == kNoLimit ? Clock::time_point::max() : start + std::chrono::milliseconds(waitMs);
+        Pumped p;
+        for (;;) {
+            // A reader that may be ended by force waits in slices and lets
+            // the end land between them: unwinding out of the loop's system
+            // call would leave the sanitizers' view of its locks behind.
+            const Clock::time_point now = Clock::now();
+            unsigned int slice = end == Clock::time_point::max() ? kNoLimit : msUntil(end, now);
+            if (cancellable && slice > kReaderSliceMs) slice = kReaderSliceMs;
+            p = PumpOnce(rc, slice, false);
+            if (p != Pumped::Idle || Clock::now() >= end) break;
+            if (cancellable) {
+                XQCancelScope open(true);
+                XQCancellationPoint();
+            }
+        }
         switch (p) {
             case Pumped::Stop:
                 // This queue's own stop frame: the receive thread ends.
@@ -281,9 +300,7 @@ XQRC XQMessageQ::AwaitMessage(unsigned int waitMs, bool cancellable) {
                 back.threadNext = true;
                 break;
             case Pumped::Idle:
-                if (waitMs != kNoLimit && Clock::now() >= start + std::chrono::milliseconds(waitMs))
-                    return XQRC(9001, 0, XQRC::WhsSrv);
-                break;
+                return XQRC(9001, 0, XQRC::WhsSrv);
             default:
                 break;
         }
