@@ -60,8 +60,9 @@ struct XQPollClient {
 // A payload whose announced size exceeds the bytes received is removed and
 // reported as 6004 (announced size, bytes held).
 //
-// The receive thread serves every connection at once and ends only through
-// Destroy. A frame that one connection fails to deliver (stalled past the
+// The receive loop serves every connection at once. A reader waiting in
+// Receive or ReceiveType runs it itself; the receive thread runs it while no
+// reader waits, and ends only through Destroy. A frame that one connection fails to deliver (stalled past the
 // socket's timeout, cut short, refused by a bound, not convertible) is
 // dropped and counted; a listening socket that fails by itself is reported
 // and opened again on the same port.
