@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 
 #include <atomic>
 #include <chrono>
@@ -69,7 +71,10 @@ TEST(XQMessageQ, ReceiveWaitsForAMessageUpToItsTimeout) {
     TestQueue a;
     XQBaseMessage m;
     EMSGTYPE type = XQBaseMsgType;
-    // An empty queue: 9117, no earlier than the timeout, from either reader.
+    // An empty queue: 9117, no earlier than the timeout, from either reader,
+    // while a silent peer holds a connection whose deadline is far off.
+    const int silent = rawConnect(a.port());
+    ASSERT_GE(silent, 0);
     for (unsigned int timeout : {0u, 300u, 1250u}) {
         for (bool typeOnly : {false, true}) {
             const auto start = Clock::now();
@@ -82,7 +87,19 @@ TEST(XQMessageQ, ReceiveWaitsForAMessageUpToItsTimeout) {
             EXPECT_LT(ms, static_cast<long>(timeout) + 3000);
         }
     }
+    close(silent);
     EXPECT_EQ(a.q.Receive(m, 0).methodName, L"XQMessageQ::Receive()");
+    // A reader that polls without waiting, more often than the receive
+    // thread would take the loop back, still gets its message.
+    std::thread polled([&] { EXPECT_EQ(sendBase(a.port(), L"polled").code, 0); });
+    XQRC got(9117, 0, XQRC::WhsSrv);
+    for (auto start = Clock::now(); got.code == 9117 && msSince(start) < 5000;) {
+        got = a.q.Receive(m, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    polled.join();
+    EXPECT_EQ(got.code, 0);
+    EXPECT_EQ(m.BVName, L"polled");
     // A queued message is taken at once.
     ASSERT_EQ(sendBase(a.port(), L"first").code, 0);
     ASSERT_TRUE(waitQueued(a.q, 1));

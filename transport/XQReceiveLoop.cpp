@@ -87,7 +87,7 @@ void XQReceiveLoop::wake() {
 
 int XQReceiveLoop::waitMs(Clock::time_point bound) const {
     Clock::time_point next = bound;
-    if (!deadlines_.empty()) next = deadlines_.begin()->first;
+    if (!deadlines_.empty()) next = std::min(next, deadlines_.begin()->first);
     if (acceptPaused_) next = std::min(next, acceptResumes_);
     if (next == Clock::time_point::max()) return -1;
     const auto now = Clock::now();
@@ -102,6 +102,7 @@ XQReceiveOutcome XQReceiveLoop::next(unsigned int timeoutMs, unsigned int boundM
     XQCancelScope closed(false);
     const Clock::time_point bound =
         boundMs == 0xFFFFFFFFu ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(boundMs);
+    bool polled = false;
     for (;;) {
         if (halted_.load()) {
             connections_.clear();
@@ -123,7 +124,9 @@ XQReceiveOutcome XQReceiveLoop::next(unsigned int timeoutMs, unsigned int boundM
             o.error = listenError_;
             return o;
         }
-        if (interrupted_.exchange(false) || (bound != Clock::time_point::max() && Clock::now() >= bound)) {
+        // A bound that has passed still leaves one round that does not wait:
+        // a reader polling with no time to wait keeps the loop served.
+        if (interrupted_.exchange(false) || (polled && bound != Clock::time_point::max() && Clock::now() >= bound)) {
             XQReceiveOutcome o;
             o.kind = XQReceiveOutcome::Idle;
             return o;
@@ -134,6 +137,7 @@ XQReceiveOutcome XQReceiveLoop::next(unsigned int timeoutMs, unsigned int boundM
             XQCancelScope open(cancellable);
             n = epoll_wait(epoll_.get(), events, kEventsPerWait, waitMs(bound));
         }
+        polled = true;
         if (n < 0) {
             if (errno == EINTR) continue;
             listenFailed_ = true;
