@@ -829,7 +829,6 @@ XQRC XQSocket::ReceiveFor(unsigned char** data, int* size, unsigned int waitMs, 
         listenSocket.store(XQ_NONE);
         return rc;
     }
-    const XQSTRING countText = num(static_cast<long>(o.count));
     if (o.kind == XQReceiveOutcome::Fault) {
         const FaultText text = faultText(o);
         if (o.code == 6108)
@@ -837,7 +836,7 @@ XQRC XQSocket::ReceiveFor(unsigned char** data, int* size, unsigned int waitMs, 
         else if (o.code == 6123)
             FormatXQRC(rc, kReceive, o.error, 6123, L"", L"", xqFromMultibyte(o.reason));
         else
-            FormatXQRC(rc, kReceive, o.error, 6109, countText);
+            FormatXQRC(rc, kReceive, o.error, 6109, num(static_cast<long>(o.count)));
         XQ_TRACE(4, text.trace << rc.code);
         XQ_TRACE(4, text.closing << 0);
         return rc;
