@@ -122,28 +122,24 @@ XQRC XQMessageQ::ReceiveThread() {
             if (q->runner_ == LoopRunner::Thread) q->runner_ = LoopRunner::Nobody;
         }
     } ended{this};
-    bool stop = false;
-    while (!stop) {
+    for (;;) {
         if (!AwaitLoop()) {
             // A reader took this queue's stop frame.
             lastReceiveRC = XQRC(0, 0, XQRC::WhsSrv);
-            stop = true;
             break;
         }
-        for (;;) {
-            const Pumped p = PumpOnce(lastReceiveRC, kNoLimit, true);
-            if (p == Pumped::Queued || p == Pumped::Dropped) continue;
-            if (p == Pumped::Idle) {
-                GiveLoopUp();
-            } else if (p == Pumped::ListenerDown) {
-                if (stopArmed_.load() || !Relisten()) return lastReceiveRC;
-                continue;
-            } else {
-                stop = p == Pumped::Stop;
-                if (!stop) return lastReceiveRC;
-            }
-            break;
+        Pumped p;
+        do {
+            p = PumpOnce(lastReceiveRC, kNoLimit, true);
+        } while (p == Pumped::Queued || p == Pumped::Dropped ||
+                 (p == Pumped::ListenerDown && !stopArmed_.load() && Relisten()));
+        if (p == Pumped::Idle) {
+            GiveLoopUp();  // a reader waits for it
+            continue;
         }
+        // A receive error, or the socket halted by Destroy, ends the thread.
+        if (p != Pumped::Stop) return lastReceiveRC;
+        break;
     }
     XQ_TRACE(4, "\tSTOP RECEIVING message found; set bQuitFlag to true and terminate.");
     return lastReceiveRC;
