@@ -3,6 +3,7 @@
 #include <climits>
 #include <cwchar>
 #include <cwctype>
+#include <type_traits>
 
 std::wstring::size_type xqFindNoCase(const XQSTRING& haystack, const XQSTRING& needle,
                                      std::wstring::size_type from) {
@@ -39,7 +40,24 @@ void xqReplaceRange(XQSTRING& s, std::wstring::size_type pos, std::wstring::size
     s.replace(pos, count, text);
 }
 
+namespace {
+
+// ASCII is the same in every character set a locale here can have (each is
+// a superset of it, and none starts in a shifted state), and most texts
+// converted (host names, addresses, keys, SQL) are ASCII only: they are
+// copied, not converted a character at a time.
+template <class From>
+bool allAscii(const From& s) {
+    for (auto c : s)
+        if (static_cast<unsigned long>(static_cast<std::make_unsigned_t<typename From::value_type>>(c)) > 0x7F)
+            return false;
+    return true;
+}
+
+}  // namespace
+
 std::string xqToMultibyte(const XQSTRING& s) {
+    if (allAscii(s)) return std::string(s.begin(), s.end());
     std::string out;
     out.reserve(s.size());
     std::mbstate_t st{};
@@ -57,6 +75,7 @@ std::string xqToMultibyte(const XQSTRING& s) {
 }
 
 XQSTRING xqFromMultibyte(const std::string& s) {
+    if (allAscii(s)) return XQSTRING(s.begin(), s.end());
     XQSTRING out;
     out.reserve(s.size());
     std::mbstate_t st{};

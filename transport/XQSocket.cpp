@@ -82,7 +82,8 @@ int resolveName(const std::string& name, in_addr& out) {
 struct LocalAddress {
     std::mutex lock;
     bool known = false;
-    std::string text;
+    XQSTRING text;  // dotted
+    in_addr_t raw = INADDR_NONE;
 };
 
 LocalAddress& localAddress() {
@@ -175,7 +176,8 @@ XQSocket::XQSocket()
     }
     XQ_TRACE(4, "\tSocket Startup OK; rc = " << rc);
     XQSTRING address;
-    if (GetInetAddr(address).code == 0) localInetAddress = inet_addr(xqToMultibyte(address).c_str());
+    // Written once, before the look-up that succeeded here returned.
+    if (GetInetAddr(address).code == 0) localInetAddress = localAddress().raw;
 
     std::call_once(firewallOnce, [this] {
         unsigned int minPort = 0;
@@ -296,12 +298,12 @@ XQRC XQSocket::GetHostName(XQSTRING& name) {
 XQRC XQSocket::GetInetAddr(XQSTRING& address) {
     XQ_TRACE_METHOD("XQSocket::GetInetAddr()");
     XQRC rc(0, 0, XQRC::WhsSrv);
-    XQSTRING host;
-    rc = GetHostName(host);
-    if (rc.code != 0) return rc;
     LocalAddress& a = localAddress();
     std::lock_guard<std::mutex> lock(a.lock);
     if (!a.known) {
+        XQSTRING host;
+        rc = GetHostName(host);
+        if (rc.code != 0) return rc;
         in_addr addr{};
         const int error = resolveName(xqToMultibyte(host), addr);
         if (error != 0) {
@@ -316,10 +318,11 @@ XQRC XQSocket::GetInetAddr(XQSTRING& address) {
             XQ_TRACE(4, "\tinet_ntoa rc=" << textError);
             return rc;
         }
-        a.text = text;
+        a.text = xqFromMultibyte(text);
+        a.raw = addr.s_addr;
         a.known = true;
     }
-    address = xqFromMultibyte(a.text);
+    address = a.text;
     return rc;
 }
 
