@@ -41,7 +41,17 @@ XQRC& XQRC::operator=(const XQRC& other) {
     return *this;
 }
 
-void XQRC::Reset() { *this = XQRC(0, 0, WhsSrv); }
+// Field by field: no temporary of sixteen strings for what is mostly a
+// success value being made a success value again.
+void XQRC::Reset() {
+    code = 0;
+    secondaryCode = 0;
+    isWarningFlag = 0;
+    domain = WhsSrv;
+#define XQRC_CLEAR(f) f.clear();
+    XQRC_TEXT_FIELDS(XQRC_CLEAR)
+#undef XQRC_CLEAR
+}
 
 void XQRC::SetXQMessage(const XQSTRING& t1, const XQSTRING& t2, const XQSTRING& t3, const XQSTRING& t4,
                         const XQSTRING& t5, const XQSTRING& t6, const XQSTRING& t7, const XQSTRING& t8,

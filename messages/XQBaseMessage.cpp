@@ -371,7 +371,9 @@ XQRC XQBaseMessage::UnpackMessage(const unsigned char* buffer, unsigned long* cu
         if (cursor != nullptr) *cursor = r.Cursor();
         return messageError(XQ_MSG_BAD_CHARTYPE, L"XQBaseMessage::UnpackMessage()");
     }
-    r.ReadCharsAsNumber(10);
+    // The total length (ten characters, space-padded): the reader's bound
+    // already comes from it, so it is passed over unread.
+    r.Skip(10 * sizeof(wchar_t));
 
     MessageID = static_cast<unsigned int>(r.ReadNumber());
     r.ReadString(ReleaseLevel);

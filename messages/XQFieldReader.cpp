@@ -13,7 +13,8 @@ long parseNumberSlow(const unsigned char* p, unsigned long n) {
     while (i < n) {
         c = loadChar(p + 4 * i);
         if (c >= L'0' && c <= L'9') break;
-        if (c == L'-' || c == L'+' || !std::iswspace(static_cast<wint_t>(c))) break;
+        // Space padding (the message's total length has it) without a call.
+        if (c != L' ' && (c == L'-' || c == L'+' || !std::iswspace(static_cast<wint_t>(c)))) break;
         ++i;
     }
     if (i == n) return 0;
