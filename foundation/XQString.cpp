@@ -46,11 +46,11 @@ namespace {
 // a superset of it, and none starts in a shifted state), and most texts
 // converted (host names, addresses, keys, SQL) are ASCII only: they are
 // copied, not converted a character at a time.
-template <class From>
-bool allAscii(const From& s) {
+template <class Text>
+bool allAscii(const Text& s) {
+    using Unit = std::make_unsigned_t<typename Text::value_type>;
     for (auto c : s)
-        if (static_cast<unsigned long>(static_cast<std::make_unsigned_t<typename From::value_type>>(c)) > 0x7F)
-            return false;
+        if (static_cast<Unit>(c) > 0x7F) return false;
     return true;
 }
 

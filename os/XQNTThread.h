@@ -56,15 +56,15 @@ private:
     bool endRequested = false;
 };
 
-// Sets whether the calling thread may be cancelled while this object lives,
-// and restores the former setting afterwards. Thread bodies turn
-// cancellation off around code that holds locks or writes trace lines, and on
-// around the blocking calls where a forced end may land.
 // Where a pending forced end of the calling thread lands when its
 // cancellation is on: for waits made in slices, whose system call must not
 // be left by a forced end.
 TCORE_EXPORT void XQCancellationPoint();
 
+// Sets whether the calling thread may be cancelled while this object lives,
+// and restores the former setting afterwards. Thread bodies turn
+// cancellation off around code that holds locks or writes trace lines, and on
+// around the blocking calls where a forced end may land.
 class TCORE_EXPORT XQCancelScope {
 public:
     explicit XQCancelScope(bool enable);

@@ -62,10 +62,10 @@ struct XQPollClient {
 //
 // The receive loop serves every connection at once. A reader waiting in
 // Receive or ReceiveType runs it itself; the receive thread runs it while no
-// reader waits, and ends only through Destroy. A frame that one connection fails to deliver (stalled past the
-// socket's timeout, cut short, refused by a bound, not convertible) is
-// dropped and counted; a listening socket that fails by itself is reported
-// and opened again on the same port.
+// reader waits, and ends only through Destroy. A frame that one connection
+// fails to deliver (stalled past the socket's timeout, cut short, refused by
+// a bound, not convertible) is dropped and counted; a listening socket that
+// fails by itself is reported and opened again on the same port.
 //
 // Call Destroy before deleting the object: the destructor ends a running
 // receive thread and the poll threads by force.
@@ -205,6 +205,8 @@ private:
     // when the time is up, or the wait's failure. REQUIRES: the queue mutex
     // not held.
     XQRC AwaitMessage(unsigned int waitMs, bool cancellable);
+    // The part of AwaitMessage for a reader that took the loop.
+    XQRC RunLoopAsReader(unsigned int waitMs, bool cancellable);
 
     std::mutex loopMutex_;  // guards the members below it
     LoopRunner runner_ = LoopRunner::Nobody;

@@ -254,54 +254,46 @@ void XQMessageQ::LeaveLoopForGood() {
     XQ_TRACE_ALWAYS("XQMessageQ: a reader did not leave the receive loop");
 }
 
-XQRC XQMessageQ::AwaitMessage(unsigned int waitMs, bool cancellable) {
-    if (TakeLoop()) {
-        // Given back however the wait ends, a forced end of the reader included.
-        struct Back {
-            XQMessageQ* q;
-            bool threadNext;
-            ~Back() { q->ReturnLoop(threadNext); }
-        } back{this, false};
-        XQRC rc(0, 0, XQRC::WhsSrv);
-        const Clock::time_point start = Clock::now();
-        const Clock::time_point end =
-            waitMs == kNoLimit ? Clock::time_point::max() : start + std::chrono::milliseconds(waitMs);
-        Pumped p;
-        for (;;) {
-            // A reader that may be ended by force waits in slices and lets
-            // the end land between them: unwinding out of the loop's system
-            // call would leave the sanitizers' view of its locks behind.
-            const Clock::time_point now = Clock::now();
-            unsigned int slice = end == Clock::time_point::max() ? kNoLimit : msUntil(end, now);
-            if (cancellable && slice > kReaderSliceMs) slice = kReaderSliceMs;
-            p = PumpOnce(rc, slice, false);
-            if (p != Pumped::Idle || Clock::now() >= end) break;
-            if (cancellable) {
-                XQCancelScope open(true);
-                XQCancellationPoint();
-            }
+XQRC XQMessageQ::RunLoopAsReader(unsigned int waitMs, bool cancellable) {
+    // Given back however the wait ends, a forced end of the reader included.
+    struct Back {
+        XQMessageQ* q;
+        bool threadNext;
+        ~Back() { q->ReturnLoop(threadNext); }
+    } back{this, false};
+    XQRC rc(0, 0, XQRC::WhsSrv);
+    const Clock::time_point end =
+        waitMs == kNoLimit ? Clock::time_point::max() : Clock::now() + std::chrono::milliseconds(waitMs);
+    Pumped p;
+    for (;;) {
+        // A reader that may be ended by force waits in slices and lets the
+        // end land between them: unwinding out of the loop's system call
+        // would leave the sanitizers' view of its locks behind.
+        unsigned int slice = end == Clock::time_point::max() ? kNoLimit : msUntil(end, Clock::now());
+        if (cancellable && slice > kReaderSliceMs) slice = kReaderSliceMs;
+        p = PumpOnce(rc, slice, false);
+        if (p != Pumped::Idle || Clock::now() >= end) break;
+        if (cancellable) {
+            XQCancelScope open(true);
+            XQCancellationPoint();
         }
-        switch (p) {
-            case Pumped::Stop:
-                // This queue's own stop frame: the receive thread ends.
-                {
-                    std::lock_guard<std::mutex> lock(loopMutex_);
-                    threadStop_ = true;
-                }
-                pLoopEvent->SetSignal();
-                break;
-            case Pumped::ListenerDown:
-            case Pumped::Failed:
-                // The receive thread opens the socket again, or ends.
-                back.threadNext = true;
-                break;
-            case Pumped::Idle:
-                return XQRC(9001, 0, XQRC::WhsSrv);
-            default:
-                break;
-        }
-        return XQRC(0, 0, XQRC::WhsSrv);
     }
+    if (p == Pumped::Idle) return XQRC(9001, 0, XQRC::WhsSrv);
+    if (p == Pumped::Stop) {
+        // This queue's own stop frame: the receive thread ends.
+        {
+            std::lock_guard<std::mutex> lock(loopMutex_);
+            threadStop_ = true;
+        }
+        pLoopEvent->SetSignal();
+    }
+    // The receive thread opens the socket again, or ends.
+    back.threadNext = p == Pumped::ListenerDown || p == Pumped::Failed;
+    return XQRC(0, 0, XQRC::WhsSrv);
+}
+
+XQRC XQMessageQ::AwaitMessage(unsigned int waitMs, bool cancellable) {
+    if (TakeLoop()) return RunLoopAsReader(waitMs, cancellable);
     struct Waiting {
         XQMessageQ* q;
         explicit Waiting(XQMessageQ* queue) : q(queue) {
