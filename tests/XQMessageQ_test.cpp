@@ -19,25 +19,18 @@
 
 namespace {
 
-TEST(XQMessageQ, TheRoadOfOneRequestAndItsReply) {
+// Requests and replies travel between queues in daemon_test; here, what a
+// reader at trace level 3 writes of a reply: one summary line.
+TEST(XQMessageQ, AReplyReadAtLevelThreeGivesOneSummaryLine) {
     TestQueue a;
-    TestQueue b;
-    XQAgentMessage request;
-    request.SetOriginQueueHost(L"localhost");
-    request.SetOriginQueuePort(a.port());
-    address(request, b.port(), L"step-7");
-    request.SetCommand(17);
-    ASSERT_EQ(request.Send().code, 0);
-
-    XQAgentMessage work;
-    ASSERT_EQ(b.q.Receive(work, 5000).code, 0);
-    EXPECT_FALSE(work.OriginInetAddr.empty()) << "filled in by Send";
-    work.ReturnCode = XQRC(6105, 111, XQRC::Sockets);
-    work.SetIsRequest(0);
-    ASSERT_EQ(work.Send().code, 0);
-
-    // The reply is received at level 3: one summary line.
     XQAgentMessage reply;
+    address(reply, 9, L"step-7");
+    reply.OriginInetAddr = L"127.0.0.1";
+    reply.SetOriginQueuePort(a.port());
+    reply.SetIsRequest(0);
+    reply.SetCommand(17);
+    reply.ReturnCode = XQRC(6105, 111, XQRC::Sockets);
+    ASSERT_EQ(reply.Send().code, 0);
     setDebugTcore(3);
     testing::internal::CaptureStdout();
     const XQRC received = a.q.Receive(reply, 5000);
@@ -45,7 +38,7 @@ TEST(XQMessageQ, TheRoadOfOneRequestAndItsReply) {
     const std::string out = testing::internal::GetCapturedStdout();
     ASSERT_EQ(received.code, 0);
     EXPECT_NE(out.find("step-7... received mt/ct/cst 2/17/0 rc 6105/111 Orig/Dest " +
-                       std::to_string(a.port()) + "/" + std::to_string(b.port())),
+                       std::to_string(a.port()) + "/9"),
               std::string::npos)
         << out;
 }
@@ -81,17 +74,10 @@ TEST(XQMessageQ, ReceiveWaitsForAMessageUpToItsTimeout) {
     polled.join();
     EXPECT_EQ(got.code, 0);
     EXPECT_EQ(m.BVName, L"polled");
-    // A queued message is taken at once.
-    ASSERT_EQ(sendBase(a.port(), L"first").code, 0);
-    ASSERT_TRUE(waitQueued(a.q, 1));
-    auto start = Clock::now();
-    ASSERT_EQ(a.q.Receive(m, 0).code, 0);
-    EXPECT_LT(msSince(start), 1000);
-    EXPECT_EQ(m.BVName, L"first");
     // A blocked reader wakes for a message from another thread.
     std::atomic<int> result{-1};
     std::atomic<long> wokeAfter{0};
-    start = Clock::now();
+    const auto start = Clock::now();
     std::thread reader([&] {
         result.store(a.q.Receive(m, 0xFFFFFFFFu).code);
         wokeAfter.store(msSince(start));

@@ -13,9 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "messages/XQBaseMessage.h"
@@ -106,15 +104,13 @@ size_t countOf(const std::string& text, const std::string& what) {
 TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     const std::string log = std::string(std::getenv("XQS_LOGGING")) + "/ORV2LOGC.LOG";
     // Listeners take the range's ports in turn, starting after its first.
-    std::unique_ptr<XQSocket> s[3];
+    XQSocket s[3];
     unsigned int ports[3] = {};
     for (int i = 0; i < 3; ++i) {
-        s[i].reset(new XQSocket);
-        ASSERT_EQ(s[i]->InitializeReceive(0, 8).code, 0);
-        s[i]->GetReceivePort(ports[i]);
+        ASSERT_EQ(s[i].InitializeReceive(0, 8).code, 0);
+        s[i].GetReceivePort(ports[i]);
         EXPECT_EQ(ports[i], 6000u + (i + 1) % 3);
     }
-    const unsigned int pa = ports[0];
     ASSERT_EQ(FireWallStatus.load(), 1);
 
     // Every port of the range is taken: a fourth listener and any sender are out of ports.
@@ -123,7 +119,7 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     EXPECT_EQ(rc.code, 6104);
 
     auto start = std::chrono::steady_clock::now();
-    rc = sendText(L"127.0.0.1", pa);
+    rc = sendText(L"127.0.0.1", ports[0]);
     EXPECT_EQ(rc.code, 6105);
     EXPECT_TRUE(rc.secondaryCode == EADDRINUSE || rc.secondaryCode == EADDRNOTAVAIL) << rc.secondaryCode;
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.9)
@@ -131,21 +127,8 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     std::string text = readWholeFile(log);
     EXPECT_EQ(countOf(text, ">>>> vsbase:: Out Of Socket\n"), 2u) << "listener and sender";
     EXPECT_NE(text.find(">>>> vsbase:: ORX_MIN=6000\n>>>> vsbase:: ORX_MAX=6002\n"), std::string::npos) << text;
-
-    // With 6000 free again, a send to the listener on 6001 leaves from 6000.
-    s[2].reset();
-    unsigned char* data = nullptr;
-    int size = 0;
-    XQRC received(0, 0, XQRC::WhsSrv);
-    std::thread receiver([&] { received = s[0]->Receive(&data, &size); });
-    rc = sendText(L"127.0.0.1", pa);
-    receiver.join();
-    EXPECT_EQ(rc.code, 0);
-    ASSERT_EQ(received.code, 0);
-    std::free(data);
-    EXPECT_EQ(FireWallLastPort.load(), 6000u);
     // A name that cannot be resolved (no name server in this namespace).
-    EXPECT_EQ(sendText(L"tcore-no-such-host.invalid", pa).code, 6113);
+    EXPECT_EQ(sendText(L"tcore-no-such-host.invalid", ports[0]).code, 6113);
 }
 
 TEST(DISABLED_FlakyResolverChild, AFailureIsNotKept) {
