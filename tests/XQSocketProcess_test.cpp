@@ -42,10 +42,10 @@ int runChild(const std::string& dir, const Case& c) {
                                      "--gtest_also_run_disabled_tests"};
     std::string program = exe;
     if (!c.mounts.empty()) {
-        std::string script;
-        for (const auto& m : c.mounts) script += "mount --bind " + m.first + " " + m.second + " && ";
-        script += "/usr/sbin/ip link set lo up && exec \"$0\" \"$@\"";
-        args.insert(args.begin(), {"--mount", "--net", "/bin/sh", "-c", script, exe});
+        std::string sh;
+        for (const auto& m : c.mounts) sh += "mount --bind " + m.first + " " + m.second + " && ";
+        sh += "/usr/sbin/ip link set lo up && exec \"$0\" \"$@\"";
+        args.insert(args.begin(), {"--mount", "--net", "/bin/sh", "-c", sh, exe});
         program = "/usr/bin/unshare";
     }
     ChildProcess child(dir, program, args, "", c.env);
@@ -95,12 +95,6 @@ XQRC sendText(const XQSTRING& host, unsigned int port) {
     return socketSend(port, text, sizeof text, 5000, host);
 }
 
-size_t countOf(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
-
 TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     const std::string log = std::string(std::getenv("XQS_LOGGING")) + "/ORV2LOGC.LOG";
     // Listeners take the range's ports in turn, starting after its first.
@@ -114,18 +108,17 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
     ASSERT_EQ(FireWallStatus.load(), 1);
 
     // Every port of the range is taken: a fourth listener and any sender are out of ports.
-    XQSocket d;
-    XQRC rc = d.InitializeReceive(0, 8);
-    EXPECT_EQ(rc.code, 6104);
+    EXPECT_EQ(XQSocket().InitializeReceive(0, 8).code, 6104);
 
     auto start = std::chrono::steady_clock::now();
-    rc = sendText(L"127.0.0.1", ports[0]);
+    const XQRC rc = sendText(L"127.0.0.1", ports[0]);
     EXPECT_EQ(rc.code, 6105);
     EXPECT_TRUE(rc.secondaryCode == EADDRINUSE || rc.secondaryCode == EADDRNOTAVAIL) << rc.secondaryCode;
     EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0.9)
         << "no retries when the range is exhausted";
     std::string text = readWholeFile(log);
-    EXPECT_EQ(countOf(text, ">>>> vsbase:: Out Of Socket\n"), 2u) << "listener and sender";
+    const std::string out = ">>>> vsbase:: Out Of Socket\n";
+    EXPECT_NE(text.find(out, text.find(out) + 1), std::string::npos) << text;
     EXPECT_NE(text.find(">>>> vsbase:: ORX_MIN=6000\n>>>> vsbase:: ORX_MAX=6002\n"), std::string::npos) << text;
     // A name that cannot be resolved (no name server in this namespace).
     EXPECT_EQ(sendText(L"tcore-no-such-host.invalid", ports[0]).code, 6113);
@@ -134,8 +127,7 @@ TEST(DISABLED_FirewallChild, ListenersAndSendersWalkTheRange) {
 TEST(DISABLED_FlakyResolverChild, AFailureIsNotKept) {
     XQSocket s;
     XQSTRING address;
-    XQRC rc = s.GetInetAddr(address);
-    EXPECT_EQ(rc.code, 6113) << "the host name is not in the hosts file yet";
+    EXPECT_EQ(s.GetInetAddr(address).code, 6113) << "the host name is not in the hosts file yet";
     // The resolver answers again (written in place: the mount shows the file).
     std::ofstream(std::getenv("TCORE_TEST_HOSTS"), std::ios::trunc) << "127.0.0.1\tlocalhost\n127.0.0.2\ttcore-flaky-host\n";
     ASSERT_EQ(s.GetInetAddr(address).code, 0);

@@ -22,17 +22,13 @@ std::vector<unsigned char> ucs2be(const std::wstring& text) {
     return out;
 }
 
-namespace {
-
-sockaddr_in loopback(unsigned int port) {
+static sockaddr_in loopback(unsigned int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<uint16_t>(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return a;
 }
-
-}  // namespace
 
 bool rawWrite(int fd, const void* data, size_t n) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
