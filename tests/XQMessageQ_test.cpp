@@ -2,11 +2,8 @@
 
 #include <unistd.h>
 
-
 #include <atomic>
 #include <chrono>
-#include <cwchar>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -16,55 +13,34 @@
 #include "foundation/Trace.h"
 #include "messages/XQAgentMessage.h"
 #include "messages/XQBaseMessage.h"
-#include "messages/XQKernelMessage.h"
-#include "messages/XQLogMessage.h"
 #include "support/QueueTestSupport.h"
 #include "support/RawFrame.h"
 #include "transport/XQMessageQ.h"
 
 namespace {
 
-TEST(XQMessageQ, TheRoadOfOneRequestAndItsReply) {
+// Requests and replies travel between queues in daemon_test; here, what a
+// reader at trace level 3 writes of a reply: one summary line.
+TEST(XQMessageQ, AReplyReadAtLevelThreeGivesOneSummaryLine) {
     TestQueue a;
-    TestQueue b;
-    XQAgentMessage request;
-    request.SetOriginQueueHost(L"localhost");
-    request.SetOriginQueuePort(a.port());
-    address(request, b.port(), L"step-7");
-    request.SetCommand(17);
-    request.SetSubCommand(3);
-    ASSERT_EQ(request.Send().code, 0);
-
-    XQAgentMessage work;
-    ASSERT_EQ(b.q.Receive(work, 5000).code, 0);
-    EXPECT_EQ(work.BVName, L"step-7");
-    EXPECT_EQ(work.OriginQueuePort, a.port());
-    EXPECT_EQ(work.Command, 17);
-    EXPECT_FALSE(work.OriginInetAddr.empty()) << "filled in by Send";
-    work.ReturnCode = XQRC(6105, 111, XQRC::Sockets);
-    work.ReturnCode.SetComment(L"target refused the connection");
-    work.SetIsRequest(0);
-    ASSERT_EQ(work.Send().code, 0);
-
-    // The reply is received at level 3: one summary line.
     XQAgentMessage reply;
+    address(reply, 9, L"step-7");
+    reply.OriginInetAddr = L"127.0.0.1";
+    reply.SetOriginQueuePort(a.port());
+    reply.SetIsRequest(0);
+    reply.SetCommand(17);
+    reply.ReturnCode = XQRC(6105, 111, XQRC::Sockets);
+    ASSERT_EQ(reply.Send().code, 0);
     setDebugTcore(3);
     testing::internal::CaptureStdout();
     const XQRC received = a.q.Receive(reply, 5000);
     setDebugTcore(0);
     const std::string out = testing::internal::GetCapturedStdout();
     ASSERT_EQ(received.code, 0);
-    EXPECT_NE(out.find("step-7... received mt/ct/cst 2/17/3 rc 6105/111 Orig/Dest " +
-                       std::to_string(a.port()) + "/" + std::to_string(b.port())),
+    EXPECT_NE(out.find("step-7... received mt/ct/cst 2/17/0 rc 6105/111 Orig/Dest " +
+                       std::to_string(a.port()) + "/9"),
               std::string::npos)
         << out;
-    EXPECT_EQ(reply.IsRequest, 0);
-    XQRC rc(0, 0, XQRC::WhsSrv);
-    rc.SetComment(L"kernel: copy step 7");
-    EXPECT_EQ(reply.GetRCFromReply(rc).code, 0);
-    EXPECT_EQ(rc.code, 6105);
-    EXPECT_EQ(rc.secondaryCode, 111);
-    EXPECT_EQ(rc.comment, L"kernel: copy step 7\ntarget refused the connection");
 }
 
 TEST(XQMessageQ, ReceiveWaitsForAMessageUpToItsTimeout) {
@@ -81,14 +57,12 @@ TEST(XQMessageQ, ReceiveWaitsForAMessageUpToItsTimeout) {
             const XQRC empty = typeOnly ? a.q.ReceiveType(type, timeout) : a.q.Receive(m, timeout);
             const long ms = msSince(start);
             EXPECT_EQ(empty.code, 9117);
-            EXPECT_EQ(empty.domain, XQRC::WhsSrv);
             EXPECT_EQ(empty.hostName, L"localhost");
             EXPECT_GE(ms, static_cast<long>(timeout));
             EXPECT_LT(ms, static_cast<long>(timeout) + 3000);
         }
     }
     close(silent);
-    EXPECT_EQ(a.q.Receive(m, 0).methodName, L"XQMessageQ::Receive()");
     // A reader that polls without waiting, more often than the receive
     // thread would take the loop back, still gets its message.
     std::thread polled([&] { EXPECT_EQ(sendBase(a.port(), L"polled").code, 0); });
@@ -100,17 +74,10 @@ TEST(XQMessageQ, ReceiveWaitsForAMessageUpToItsTimeout) {
     polled.join();
     EXPECT_EQ(got.code, 0);
     EXPECT_EQ(m.BVName, L"polled");
-    // A queued message is taken at once.
-    ASSERT_EQ(sendBase(a.port(), L"first").code, 0);
-    ASSERT_TRUE(waitQueued(a.q, 1));
-    auto start = Clock::now();
-    ASSERT_EQ(a.q.Receive(m, 0).code, 0);
-    EXPECT_LT(msSince(start), 1000);
-    EXPECT_EQ(m.BVName, L"first");
     // A blocked reader wakes for a message from another thread.
     std::atomic<int> result{-1};
     std::atomic<long> wokeAfter{0};
-    start = Clock::now();
+    const auto start = Clock::now();
     std::thread reader([&] {
         result.store(a.q.Receive(m, 0xFFFFFFFFu).code);
         wokeAfter.store(msSince(start));
@@ -128,11 +95,7 @@ TEST(XQMessageQ, ReceiveWaitsForAMessageUpToItsTimeout) {
 TEST(XQMessageQ, PeekAndPurgeByPosition) {
     TestQueue a;
     XQBaseMessage m;
-    m.SetBVName(L"untouched");
-    unsigned int count = 99;
-    EXPECT_EQ(a.q.Peek(m, 0, count).code, 0);
-    EXPECT_EQ(count, 0u);
-    EXPECT_EQ(m.BVName, L"untouched");
+    unsigned int count = 0;
     for (const wchar_t* n : {L"p0", L"p1", L"p2", L"p3"}) ASSERT_EQ(sendBase(a.port(), n).code, 0);
     ASSERT_TRUE(waitQueued(a.q, 4));
     EXPECT_EQ(a.q.Peek(m, 1, count).code, 0);
@@ -155,7 +118,6 @@ TEST(XQMessageQ, PeekAndPurgeByPosition) {
 
 TEST(XQMessageQ, OperationsOnAQueueNotCreated) {
     XQMessageQ q;
-    EXPECT_EQ(q.semaphoreState, 1);
     XQBaseMessage m;
     EMSGTYPE type = XQBaseMsgType;
     unsigned int count = 0;
@@ -164,17 +126,8 @@ TEST(XQMessageQ, OperationsOnAQueueNotCreated) {
     EXPECT_EQ(q.Peek(m, 0, count).code, 9112);
     EXPECT_EQ(q.Purge(0xFFFFFFFFu).code, 9112);
     EXPECT_EQ(q.PollClient(L"c", L"127.0.0.1", 1, 1).code, 9112);
-    EXPECT_EQ(q.HaltPollClient(L"c").code, 9122);
-    EXPECT_EQ(q.HaltAllPollClients().code, 9125);
-    EXPECT_EQ(q.GetDeadClientCount(), 0u);
-    XQSTRING name;
-    count = 7;
-    EXPECT_EQ(q.GetDeadClientName(name, count).code, 9125);
-    EXPECT_EQ(count, 0u);
-    // An empty retrieve by message raises the trace level; by type it does not.
+    // An empty retrieve by message raises the trace level.
     setDebugTcore(0);
-    EXPECT_EQ(q.RetrieveMessageTypeFromQ(type).code, 9120);
-    EXPECT_EQ(getDebugTcore(), 0);
     testing::internal::CaptureStdout();
     EXPECT_EQ(q.RetrieveMessageFromQ(m).code, 9120);
     EXPECT_GE(getDebugTcore(), 3);
@@ -189,20 +142,15 @@ TEST(XQMessageQ, CreateOnceAndDestroyKeepsOrPurgesTheQueuedMessages) {
         XQMessageQ q;
         ASSERT_EQ(q.Create(0, 8).code, 0);
         const unsigned int port = q.nQueuePort;
-        const XQRC again = q.Create(0, 8);
-        EXPECT_EQ(again.code, 9102);
-        EXPECT_EQ(again.methodName, L"XQMessageQ::Create()");
-        EXPECT_EQ(q.nQueuePort, port);
+        EXPECT_EQ(q.Create(0, 8).code, 9102);
         XQMessageQ busy;
         EXPECT_NE(busy.Create(port, 8).code, 0) << "the socket error is passed on";
         EXPECT_EQ(busy.isCreated, 0);
-        EXPECT_EQ(busy.pSocketServer, nullptr);
         ASSERT_EQ(sendBase(port, L"left behind").code, 0);
         ASSERT_TRUE(waitQueued(q, 1));
         const auto start = Clock::now();
         ASSERT_EQ(q.Destroy(purge).code, 0);
         EXPECT_LT(msSince(start), 5000);
-        EXPECT_EQ(q.pSocketServer, nullptr);
         EXPECT_EQ(q.Destroy(0).code, 0);
         EXPECT_EQ(q.Create(0, 8).code, 9102);
         EXPECT_LT(rawConnect(port), 0) << "nobody listens";
@@ -214,11 +162,9 @@ TEST(XQMessageQ, CreateOnceAndDestroyKeepsOrPurgesTheQueuedMessages) {
 
 TEST(XQMessageQ, PingsAreNeverQueuedAndDeadClientReportsComeBackAs9124) {
     TestQueue a;
-    TestQueue b;
-    EXPECT_EQ(a.q.PingClient(L"client", L"127.0.0.1", b.port()).code, 0);
-    ASSERT_TRUE(sendRawFrame(b.port(), ucs2be(L"PING SEND TO x y  FROM z ")));
-    expectPromptDelivery(b.q, L"after the pings");
-    EXPECT_EQ(queued(b.q), 0u);
+    ASSERT_TRUE(sendRawFrame(a.port(), ucs2be(L"PING SEND TO x y  FROM z ")));
+    expectPromptDelivery(a.q, L"after the ping");
+    EXPECT_EQ(queued(a.q), 0u);
 
     const std::wstring report = L"PING ERROR PING SEND TO c1 h1  FROM localhost ";
     XQBaseMessage m;
@@ -268,81 +214,7 @@ TEST(XQMessageQ, PayloadsThatCannotBeUnpackedAreRemovedAndReported) {
     EXPECT_EQ(type, XQBaseMsgType);
 }
 
-// Deterministic contents for message n of sender t, so the reader can check
-// every field it receives; the kind of message and the member that carries
-// the text go round with n.
 XQSTRING loadName(int t, int n) { return L"t" + std::to_wstring(t) + L"-" + std::to_wstring(n); }
-XQSTRING loadText(int t, int n) {
-    const size_t length = static_cast<size_t>((n * 7919 + t * 104729) % 6000);
-    XQSTRING s(length, L'a');
-    for (size_t i = 0; i < length; ++i) s[i] = static_cast<wchar_t>(L'A' + (i + n + t) % 57);
-    if (length > 3) s[length / 2] = static_cast<wchar_t>(0x00E9 + n % 20);
-    return s;
-}
-std::unique_ptr<XQBaseMessage> make(EMSGTYPE type) {
-    switch (type) {
-        case XQAgentMsgType: return std::make_unique<XQAgentMessage>();
-        case XQKernelMsgType: return std::make_unique<XQKernelMessage>();
-        case XQLogMsgType: return std::make_unique<XQLogMessage>();
-        default: return std::make_unique<XQBaseMessage>();
-    }
-}
-XQSTRING* loadMember(XQBaseMessage& m) {
-    if (auto* a = dynamic_cast<XQAgentMessage*>(&m)) return &a->StatusMsg;
-    if (auto* k = dynamic_cast<XQKernelMessage*>(&m)) return &k->AliasName;
-    if (auto* l = dynamic_cast<XQLogMessage*>(&m)) return &l->EventMessage;
-    return &m.SQLStmt1;
-}
-const EMSGTYPE kLoadTypes[] = {XQBaseMsgType, XQAgentMsgType, XQKernelMsgType, XQLogMsgType};
-
-TEST(XQMessageQ, FourSendersLoseNothing) {
-    const int kSenders = 4;
-    const int kEach = 2500;
-    TestQueue a;
-    std::atomic<int> sendFailures{0};
-    std::vector<std::thread> senders;
-    const auto start = Clock::now();
-    for (int t = 0; t < kSenders; ++t) {
-        senders.emplace_back([&, t] {
-            for (int n = 0; n < kEach && msSince(start) < 240000; ++n) {
-                std::unique_ptr<XQBaseMessage> m = make(kLoadTypes[n % 4]);
-                address(*m, a.port(), loadName(t, n));
-                *loadMember(*m) = loadText(t, n);
-                if (m->Send().code != 0) sendFailures.fetch_add(1);
-            }
-        });
-    }
-    std::set<XQSTRING> seen;
-    int wrong = 0;
-    int duplicates = 0;
-    const int total = kSenders * kEach;
-    while (static_cast<int>(seen.size()) < total && msSince(start) < 240000) {
-        EMSGTYPE type = XQBaseMsgType;
-        const XQRC rc = a.q.ReceiveType(type, 1000);
-        if (rc.code == 9117) {
-            if (sendFailures.load() != 0) break;
-            continue;
-        }
-        ASSERT_EQ(rc.code, 0);
-        std::unique_ptr<XQBaseMessage> m = make(type);
-        ASSERT_EQ(a.q.Receive(*m, 0).code, 0);
-        int t = -1;
-        int n = -1;
-        if (swscanf(m->BVName.c_str(), L"t%d-%d", &t, &n) != 2 || type != kLoadTypes[n % 4] ||
-            *loadMember(*m) != loadText(t, n)) {
-            ++wrong;
-            continue;
-        }
-        if (!seen.insert(m->BVName).second) ++duplicates;
-    }
-    for (auto& s : senders) s.join();
-    EXPECT_EQ(sendFailures.load(), 0);
-    EXPECT_EQ(static_cast<int>(seen.size()), total);
-    EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(duplicates, 0);
-    XQBaseMessage extra;
-    EXPECT_EQ(a.q.Receive(extra, 0).code, 9117);
-}
 
 // A waiting reader runs the receive loop itself; with two of them, one runs
 // it and the other waits for its turn, and a Destroy under both ends their

@@ -8,12 +8,7 @@
 
 #include "transport/XQSocket.h"
 
-namespace {
-const bool environmentSet = [] {
-    setenv("NVHOSTNAME", "localhost", 1);
-    return true;
-}();
-}  // namespace
+static const bool kHostNameSet = setenv("NVHOSTNAME", "localhost", 1) == 0;
 
 long msSince(Clock::time_point start) {
     return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
@@ -60,11 +55,7 @@ XQBaseMessage addressed(unsigned int port, const XQSTRING& name) {
     return m;
 }
 
-XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement) {
-    XQBaseMessage m = addressed(port, name);
-    m.SetSQLStmt1(statement);
-    return m.Send();
-}
+XQRC sendBase(unsigned int port, const XQSTRING& name) { return addressed(port, name).Send(); }
 
 std::wstring packed(XQBaseMessage& m) {
     const unsigned int size = m.CalculateSize();

@@ -49,7 +49,7 @@ bool waitQueued(XQMessageQ& q, unsigned int n);
 // A request to 127.0.0.1:port named `name` (its BV name).
 void address(XQBaseMessage& m, unsigned int port, const XQSTRING& name);
 XQBaseMessage addressed(unsigned int port, const XQSTRING& name);
-XQRC sendBase(unsigned int port, const XQSTRING& name, const XQSTRING& statement = XQSTRING());
+XQRC sendBase(unsigned int port, const XQSTRING& name);
 
 // The packed form of a message, as host-order wide characters.
 std::wstring packed(XQBaseMessage& m);
