@@ -130,6 +130,7 @@ std::string diffMessages(const XQLogMessage& a, const XQLogMessage& b) {
 }
 
 XQSTRING MessageRandom::text() {
+    if (counting_) return L"v" + std::to_wstring(++count_);
     unsigned len = rng_() % (maxText_ + 1);
     XQSTRING s;
     s.reserve(len);
@@ -144,6 +145,7 @@ XQSTRING MessageRandom::text() {
 }
 
 int32_t MessageRandom::number() {
+    if (counting_) return ++count_;
     switch (rng_() % 4) {
         case 0: return static_cast<int32_t>(rng_() % 10);
         case 1: return -static_cast<int32_t>(rng_() % 1000);

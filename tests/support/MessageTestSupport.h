@@ -42,12 +42,17 @@ public:
     XQSTRING text();
     int32_t number();
     std::mt19937& rng() { return rng_; }
+    // Texts "v1", "v2", ... and numbers counting on from there instead: every
+    // member distinct and readable (printouts); list sizes stay random.
+    void countUp() { counting_ = true; }
 
 private:
     std::mt19937 rng_;
     bool ascii_;
     unsigned maxText_;
     unsigned maxList_;
+    bool counting_ = false;
+    int32_t count_ = 0;
 };
 
 // A packed message: the bytes, the sizes the message computed, and how many
