@@ -136,10 +136,8 @@ TEST_F(Conversion, CodesOfCharactersTheWireOrLocaleCannotCarry) {
     for (bool fast : {true, false}) {
         WideResult l = toUnicode(latin, 64, fast);
         WideResult a = toUnicode(astral, 64, fast);
-        EXPECT_EQ(a.method, L"VCAUTIL::ConvertWideToUnicode");
         if (codeset_ == Codeset::Ascii) {
             EXPECT_EQ(l.code, 8462);
-            EXPECT_EQ(l.secondary, -1);
             EXPECT_EQ(l.text, L"Failed to convert wide char to multi-byte char");
             EXPECT_EQ(a.code, 8462);
         } else {
@@ -148,8 +146,6 @@ TEST_F(Conversion, CodesOfCharactersTheWireOrLocaleCannotCarry) {
         }
         if (codeset_ == Codeset::Utf8) {
             EXPECT_EQ(a.code, 8461);
-            EXPECT_EQ(a.secondary, -1);
-            EXPECT_EQ(a.text, L"iconv error");
         }
         if (codeset_ == Codeset::Latin1) {
             EXPECT_EQ(a.code, 8462);
@@ -202,50 +198,34 @@ TEST_F(Conversion, DirectPathGivesTheStagedPathsBytesAndCodes) {
     std::mt19937 rng(20261205);
     int succeeded = 0;
     auto compare = [&succeeded](const WideResult& fast, const WideResult& staged, int round) {
-        ASSERT_EQ(fast.code, staged.code) << "round " << round;
-        ASSERT_EQ(fast.secondary, staged.secondary) << "round " << round;
-        ASSERT_EQ(fast.bytes, staged.bytes) << "round " << round;
+        ASSERT_TRUE(fast.code == staged.code && fast.secondary == staged.secondary &&
+                    fast.bytes == staged.bytes)
+            << "round " << round << ": codes " << fast.code << ", " << staged.code;
         succeeded += fast.code == 0;
     };
-    for (int round = 0; round < 1500; ++round) {
-        size_t chars = rng() % 200;
-        int mainClass = static_cast<int>(rng() % 7);
-        int rareClass = static_cast<int>(rng() % 7);
-        std::vector<wchar_t> buf(chars + 1, L'\0');
-        for (size_t i = 0; i < chars; ++i) {
-            unsigned pick = rng() % 1000;
-            if (pick < 3) buf[i] = L'\0';
-            else if (pick < 20) buf[i] = drawWide(rng, rareClass);
-            else buf[i] = drawWide(rng, mainClass);
+    // Both directions over the same draws: as UCS-2 each character keeps its
+    // low 16 bits (ASCII, Latin-1, three UTF-8 bytes, surrogates, any unit).
+    for (int round = 0; round < 3000; ++round) {
+        const size_t chars = rng() % 250;
+        const int mainClass = static_cast<int>(rng() % 7);
+        const int rareClass = rng() % 2 ? mainClass : static_cast<int>(rng() % 7);
+        std::wstring text(chars, L'\0');
+        for (wchar_t& c : text) {
+            const unsigned pick = rng() % 1000;
+            c = pick < 3 ? L'\0' : drawWide(rng, pick < 20 ? rareClass : mainClass);
         }
-        if (chars >= 2 && rng() % 2) {
-            buf[0] = L'X';
-            buf[1] = L'Q';
+        if (rng() % 4 == 0) std::fill(text.begin() + chars / 2, text.end(), L'\0');  // a real frame
+        if (chars >= 2 && rng() % 2) text.replace(0, 2, L"XQ");
+        if (round % 2 == 0) {
+            unsigned int length = static_cast<unsigned int>(chars * 4);
+            if (round % 20 == 0 && length > 0) length -= 1 + rng() % 3;  // ragged lengths
+            const std::vector<wchar_t> wide = packed(text, chars + 1);
+            compare(toUnicode(wide, length, true), toUnicode(wide, length, false), round);
+        } else {
+            const int length = static_cast<int>(2 * chars) + (round % 20 == 1);  // a stray odd byte
+            const std::vector<unsigned char> ucs2 = ucs2Of(text, static_cast<size_t>(length));
+            compare(toWide(ucs2, length, true), toWide(ucs2, length, false), round);
         }
-        unsigned int length = static_cast<unsigned int>(chars * 4);
-        if (round % 10 == 0 && length > 0) length -= 1 + rng() % 3;  // ragged lengths
-        compare(toUnicode(buf, length, true), toUnicode(buf, length, false), round);
-    }
-    for (int round = 0; round < 1500; ++round) {
-        size_t units = rng() % 300;
-        int mode = static_cast<int>(rng() % 5);
-        std::vector<unsigned char> buf(2 * units + 1, 0);
-        for (size_t i = 0; i < units; ++i) {
-            unsigned u;
-            unsigned pick = rng() % 1000;
-            if (pick < 5) u = 0;
-            else if (mode == 0) u = 0x20 + rng() % 0x5F;
-            else if (mode == 1) u = pick < 30 ? 0xD800 + rng() % 0x800 : 0x20 + rng() % 0xE0;
-            else if (mode == 2) u = 0x800 + rng() % 0xD000;  // three bytes each in UTF-8
-            else if (mode == 3) u = rng() % 0x10000;
-            else u = i < units / 2 ? 0x4E00 + rng() % 0x5000 : 0;  // a real frame: text then zeros
-            buf[2 * i] = static_cast<unsigned char>(u >> 8);
-            buf[2 * i + 1] = static_cast<unsigned char>(u);
-        }
-        int length = static_cast<int>(2 * units);
-        if (round % 10 == 0) length += 1;  // a stray odd byte
-        buf.resize(static_cast<size_t>(length));
-        compare(toWide(buf, length, true), toWide(buf, length, false), round);
     }
     EXPECT_GT(succeeded, 300) << "too few inputs converted to compare the paths on success";
 }
@@ -256,16 +236,16 @@ TEST_F(Conversion, ThreadsConvertAtOnceWithTheirOwnDescriptors) {
     std::vector<int> failures(4, 0);
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &failures] {
-            std::wstring text = L"XQBase    thread " + std::to_wstring(t);
             for (int i = 0; i < 200; ++i) {
-                std::vector<wchar_t> buf = packed(text + L" " + std::to_wstring(i), 64);
+                const std::wstring text = L"XQBase thread " + std::to_wstring(t) + L" " + std::to_wstring(i);
+                std::vector<wchar_t> buf = packed(text, 64);
                 if (ConvertWideToUnicode(buf.data(), 256).code != 0) ++failures[t];
                 unsigned char* bytes = static_cast<unsigned char*>(std::malloc(256));
                 std::memcpy(bytes, buf.data(), 256);
                 int len = 256;
                 XQRC rc = ConvertUnicodeToWide(bytes, len);
-                std::vector<wchar_t> expect = packed(text + L" " + std::to_wstring(i), 128);
-                if (rc.code != 0 || len != 512 || std::memcmp(bytes, expect.data(), 512) != 0) ++failures[t];
+                if (rc.code != 0 || len != 512 || std::memcmp(bytes, packed(text, 128).data(), 512))
+                    ++failures[t];
                 std::free(bytes);
             }
         });

@@ -79,22 +79,4 @@ XQSTRING payloadText(const std::vector<unsigned char>& bytes);
 XQSTRING fieldText(const XQSTRING& s);
 XQSTRING fieldNumber(long v);
 
-// A fresh directory under /tmp, removed by the destructor; the current
-// directory moves there for the object's life (dumps land in the current
-// directory).
-class TempCwd {
-public:
-    TempCwd();
-    ~TempCwd();
-    const std::string& path() const { return path_; }
-    std::string read(const std::string& name) const;
-
-private:
-    std::string path_;
-    std::string old_;
-};
-
-// Splits text at line feeds (the last line may be empty).
-std::vector<std::string> splitLines(const std::string& text);
-
 #endif
