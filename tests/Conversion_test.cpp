@@ -237,7 +237,7 @@ TEST_F(Conversion, ThreadsConvertAtOnceWithTheirOwnDescriptors) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t, &failures] {
             for (int i = 0; i < 200; ++i) {
-                const std::wstring text = L"XQBase thread " + std::to_wstring(t) + L" " + std::to_wstring(i);
+                const std::wstring text = L"XQBase thread " + std::to_wstring(1000 * t + i);
                 std::vector<wchar_t> buf = packed(text, 64);
                 if (ConvertWideToUnicode(buf.data(), 256).code != 0) ++failures[t];
                 unsigned char* bytes = static_cast<unsigned char*>(std::malloc(256));
@@ -262,9 +262,12 @@ TEST_F(Conversion, CodeSetNamesTranslateThroughTheTable) {
         const char* table;
         int found;
         const char* result;
-    } cases[] = {{"ISO8859-1", nullptr, 1, "8859-1"},   {"BIG5", nullptr, 1, "zh_TW-big5"},
-                 {"EUC-JP", nullptr, 1, "EUC-JP"},      {"NONE", nullptr, 0, "NONE"},
-                 {"MADE-UP-9", nullptr, 0, "MADE-UP-9"}, {"MADE-UP-9", "ISO-8859-2", 1, "ISO-8859-2"}};
+    } cases[] = {{"ISO8859-1", nullptr, 1, "8859-1"},
+                 {"BIG5", nullptr, 1, "zh_TW-big5"},
+                 {"EUC-JP", nullptr, 1, "EUC-JP"},
+                 {"NONE", nullptr, 0, "NONE"},
+                 {"MADE-UP-9", nullptr, 0, "MADE-UP-9"},
+                 {"MADE-UP-9", "ISO-8859-2", 1, "ISO-8859-2"}};
     for (const auto& c : cases) {
         char name[XQ_CODESET_NAME_MAX];
         std::strcpy(name, c.name);
@@ -288,8 +291,7 @@ TEST_F(Conversion, CodeSetDetailIsTracedAtLevelFiveOnly) {
         EXPECT_EQ(ConvertWideToUnicode(buf.data(), 32).code, 0);
         setDebugTcore(0);
         const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(out.find(": enter method GetIconvCodeset()") != std::string::npos, level == 5) << out;
-        EXPECT_EQ(out.find("Return code for SUN first stage conversion is 0") != std::string::npos, level == 5);
+        EXPECT_EQ(out.find(": enter method GetIconvCodeset()") < out.size(), level == 5) << out;
     }
 }
 

@@ -12,7 +12,6 @@ namespace {
 // checks of the sanitizer builds see a new[] or delete[] on it.
 TEST(XQMessageBuffer, HoldsAndReleasesMallocMemoryOfAnySize) {
     unsigned char* bytes = static_cast<unsigned char*>(std::malloc(64));
-    bytes[0] = 'U';
     auto* adopted = new XQMessageBuffer(bytes, 64);
     EXPECT_EQ(adopted->data, bytes);
     EXPECT_EQ(adopted->size, 64u);
@@ -33,7 +32,7 @@ TEST(XQMessageBuffer, TracesConstructorAndDestructorAtLevelFourOnly) {
         setDebugTcore(0);
         const std::string out = testing::internal::GetCapturedStdout();
         EXPECT_EQ(out.empty(), level == 3) << out;
-        EXPECT_EQ(out.find(": enter method XQMessageBuffer::~XQMessageBuffer()\n") != std::string::npos,
+        EXPECT_EQ(out.find(": enter method XQMessageBuffer::~XQMessageBuffer()\n") < out.size(),
                   level == 4);
     }
 }

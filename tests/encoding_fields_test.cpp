@@ -36,15 +36,6 @@ Bytes writeNumber(long value) {
     return buffer;
 }
 
-class TraceLevel {
-  public:
-    explicit TraceLevel(int level) : saved_(getDebugTcore()) { setDebugTcore(level); }
-    ~TraceLevel() { setDebugTcore(saved_); }
-
-  private:
-    int saved_;
-};
-
 TEST(FieldEncoding, TextAndNumberFieldsAreAFiveDigitLengthAndTheCharacters) {
     // Unsigned values of 2^31 and above travel negative, as from a 32-bit sender.
     const struct {
@@ -70,7 +61,7 @@ TEST(FieldEncoding, FieldsOf99999CharactersAreWholeAndLongerOnesCutWithTwoWarnin
     std::wstring text(100000, L'y');
     text[99999] = L'Z';  // the character that is cut
     const std::wstring whole = text.substr(0, 99999);
-    TraceLevel level(2);
+    setDebugTcore(2);
     testing::internal::CaptureStdout();
     unsigned long cursor = 0;
     const Bytes b = writeText(whole, &cursor);
@@ -88,10 +79,11 @@ TEST(FieldEncoding, FieldsOf99999CharactersAreWholeAndLongerOnesCutWithTwoWarnin
               "\tWARNING!!!! data exceeds 99999 bytes; length=100000, which will be truncated to "
               "99999.\n");
     // Below level 2 the cut is silent.
-    TraceLevel quiet(1);
+    setDebugTcore(1);
     testing::internal::CaptureStdout();
     EXPECT_EQ(writeText(text), b);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    setDebugTcore(0);
 }
 
 TEST(FieldEncoding, NulAtEveryPositionOfALongerField) {
@@ -194,30 +186,23 @@ TEST(FieldReader, ReadsFieldsInOrderAndStopsExactlyAtTheEnd) {
     EXPECT_EQ(r.Cursor(), r.End());
 }
 
-TEST(FieldReader, PrefixThatIsNotALengthReadsAsLengthZero) {
-    const Bytes b = packedChars(L"abcde00002hi");
-    XQFieldReader r(b.data(), b.size());
-    EXPECT_EQ(r.ReadString(), L"");
-    EXPECT_EQ(r.Cursor(), 20u);
-    EXPECT_EQ(r.ReadString(), L"hi");
-    EXPECT_FALSE(r.Overrun());
-    const Bytes negative = packedChars(L"-0003abc");
-    XQFieldReader n(negative.data(), negative.size());
-    EXPECT_EQ(n.ReadNumberLong(), 0);
-    EXPECT_EQ(n.Cursor(), 20u);
-}
-
-TEST(FieldReader, LengthOf99999AtTheEndReadsEmptyAndStopsAtTheEnd) {
-    // An exactly sized heap copy: a read past it would be caught by ASan.
-    const Bytes b = packedChars(L"99999abc");
-    XQFieldReader r(b.data(), b.size());
-    XQSTRING out = L"old";
-    r.ReadString(out);
-    EXPECT_EQ(out, L"");
-    EXPECT_TRUE(r.Overrun());
-    EXPECT_EQ(r.Cursor(), b.size());
-    EXPECT_EQ(r.ReadNumber(), 0u);
-    EXPECT_EQ(r.Cursor(), b.size());
+TEST(FieldReader, PrefixesThatAreNoLengthOrRunPastTheEnd) {
+    // Not a length: length 0, read on behind it. Past the end (an exactly
+    // sized heap copy: ASan sees any read beyond it): empty, overrun, at the end.
+    const struct {
+        const wchar_t* text;
+        unsigned long cursor;
+        bool overrun;
+    } cases[] = {{L"abcde00002hi", 20, false}, {L"-0003abc", 20, false}, {L"99999abc", 32, true}};
+    for (const auto& c : cases) {
+        const Bytes b = packedChars(c.text);
+        XQFieldReader r(b.data(), b.size());
+        XQSTRING out = L"old";
+        r.ReadString(out);
+        EXPECT_EQ(out, L"") << b.size();
+        EXPECT_EQ(r.Cursor(), c.cursor);
+        EXPECT_EQ(r.Overrun(), c.overrun);
+    }
 }
 
 TEST(FieldReader, SkipAndFits) {

@@ -77,7 +77,6 @@ TEST(BaseMessage, EyeCatcherAndMessageType) {
 TEST(BaseMessage, ResetKeepsTheCarriedReturnCodeAndOrigin) {
     XQBaseMessage m;
     m.SetCharacterType(XQCharAscii);
-    m.SetReplyNeeded(0);
     m.SetSQLStmt2(L"g");
     m.ReturnCode.code = 77;
     m.OriginInetAddr = L"1.2.3.4";
@@ -85,7 +84,6 @@ TEST(BaseMessage, ResetKeepsTheCarriedReturnCodeAndOrigin) {
     EXPECT_EQ(m.ReturnCode.code, 77);
     EXPECT_EQ(m.OriginInetAddr, L"1.2.3.4");
     EXPECT_EQ(m.CharacterType, XQCharUnicode);
-    EXPECT_EQ(m.ReplyNeeded, 1);
     EXPECT_TRUE(m.SQLStmt2.empty());
 }
 

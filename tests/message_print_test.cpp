@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "messages/XQAgentMessage.h"
@@ -20,34 +19,25 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 std::string expected(const std::string& name) {
     const char* dir = std::getenv("TCORE_SOURCE_DIR");
-    const std::string text = readWholeFile(std::string(dir ? dir : ".") + "/tests/data/print/" + name);
+    auto text = readWholeFile(std::string(dir ? dir : ".") + "/tests/data/print/" + name);
     EXPECT_FALSE(text.empty()) << name;
     return text;
-}
-
-// The first differing line, for a readable failure.
-std::string firstDifference(const std::string& actual, const std::string& wanted) {
-    if (actual == wanted) return "";
-    std::istringstream a(actual), w(wanted);
-    std::string la, lw;
-    for (int line = 1; std::getline(a, la); ++line) {
-        if (!std::getline(w, lw) || la != lw) return "line " + std::to_string(line) + ": [" + la + "]";
-    }
-    return "ends before the expected text";
 }
 
 // A fresh directory as the current one for the object's life: dumps land there.
 class TempCwd {
   public:
-    TempCwd() : old_(std::filesystem::current_path()) { std::filesystem::current_path(dir_.path()); }
-    ~TempCwd() { std::filesystem::current_path(old_); }
-    std::string read(const std::string& name) const { return readWholeFile(dir_.path() + "/" + name); }
+    TempCwd() : old_(fs::current_path()) { fs::current_path(dir_.path()); }
+    ~TempCwd() { fs::current_path(old_); }
+    std::string read(const char* name) const { return readWholeFile(dir_.path() + "/" + name); }
 
   private:
     TempDir dir_;
-    std::filesystem::path old_;
+    fs::path old_;
 };
 
 std::string captured(const std::function<void()>& print) {
@@ -102,8 +92,6 @@ Kind kind(const char* name, void (*fill)(M&)) {
             }};
 }
 
-void PrintTo(const Kind& k, std::ostream* os) { *os << k.name; }
-
 const Kind kKinds[] = {kind<XQBaseMessage>("base", fillBase), kind<XQAgentMessage>("agent", fillAgent),
                        kind<XQKernelMessage>("kernel", fillKernel), kind<XQLogMessage>("log", fillLog)};
 
@@ -127,18 +115,18 @@ TEST_P(MessagePrint, FileStdoutAndStreamForms) {
     auto m = GetParam().make();
     const std::string file = expected(name + ".txt");
     m->Print(L"print.txt");
-    EXPECT_EQ(firstDifference(dir_.read("print.txt"), file), "");
+    EXPECT_EQ(dir_.read("print.txt"), file);
     m->Print(L"print.txt");  // appended
-    EXPECT_EQ(firstDifference(dir_.read("print.txt"), file + file), "");
+    EXPECT_EQ(dir_.read("print.txt"), file + file);
     const std::string plain = captured([&] { m->Print(L""); });
-    EXPECT_EQ(firstDifference(plain, file), "");
+    EXPECT_EQ(plain, file);
 
     if (auto* k = dynamic_cast<XQKernelMessage*>(m.get())) k->ScheduleMode = 1;
     const std::string stream = captured([&] { m->Print(L"COUT"); });
-    EXPECT_EQ(firstDifference(stream, expected(name + ".cout.txt")), "");
+    EXPECT_EQ(stream, expected(name + ".cout.txt"));
     // The log part has no stream form: it goes to a file named "COUT".
     if (name == "log") {
-        EXPECT_EQ(firstDifference(dir_.read("COUT"), expected("log.part.txt")), "");
+        EXPECT_EQ(dir_.read("COUT"), expected("log.part.txt"));
     }
     expectNoSecrets(plain + stream + dir_.read("print.txt"));
 }
@@ -164,7 +152,7 @@ TEST(MessageDumps, DebugFlagsThreeDumpsIntoTheLogFile) {
     for (int i = 0; i < 2; ++i)  // packWhole packs twice
         dump += ">>>>>> Dumping base message after pack:\n" + printed + ">>>> Dumping agent message after pack: \n" +
                 printed;
-    EXPECT_EQ(firstDifference(dir.read("ORV2LOGC.LOG"), dump), "");
+    EXPECT_EQ(dir.read("ORV2LOGC.LOG"), dump);
 
     XQAgentMessage r;
     ASSERT_EQ(r.UnpackMessageBounded(p.bytes.data(), p.bytes.size()).code, 0);
@@ -172,7 +160,7 @@ TEST(MessageDumps, DebugFlagsThreeDumpsIntoTheLogFile) {
     EXPECT_NE(all.find(">>>> Dumping base message from unpack:\n", dump.size()), std::string::npos);
     const std::string tail = ">>>> Dumping agent message after unpack: \n" + printed;
     ASSERT_GE(all.size(), tail.size());
-    EXPECT_EQ(firstDifference(all.substr(all.size() - tail.size()), tail), "");
+    EXPECT_EQ(all.substr(all.size() - tail.size()), tail);
     expectNoSecrets(all);
 
     XQKernelMessage k;

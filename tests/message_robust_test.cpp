@@ -40,7 +40,6 @@ TEST(MessageRobustness, TruncatedTailReadsAsEmptyFields) {
 
     // The announced size bounds the reads as well: a message that claims
     // less than it holds is read only that far.
-    XQSTRING head = payloadText(p.bytes).substr(0, 21);
     std::vector<unsigned char> shortened = p.bytes;
     wchar_t sizeText[16];
     swprintf(sizeText, 16, L"%10d", static_cast<int>(n));

@@ -115,18 +115,15 @@ TEST(MessageSend, RequestGoesToDestinationReplyToOrigin) {
 }
 
 TEST(MessageSend, AgentRepliesThatAreNotSent) {
-    struct Case {
-        int command, subCommand;
-    } cases[] = {{22, 0}, {0, 19}, {0, 29}};
-    for (const Case& c : cases) {
+    for (const auto& c : {std::pair<int, int>{22, 0}, {0, 19}, {0, 29}}) {
         Listener origin;
         XQAgentMessage m;
         route(m, 1, origin.port());
         m.IsRequest = 0;
-        m.Command = c.command;
-        m.SubCommand = c.subCommand;
+        m.Command = c.first;
+        m.SubCommand = c.second;
         EXPECT_EQ(m.Send().code, 0);
-        EXPECT_EQ(origin.stop().code, 6107) << c.command << "/" << c.subCommand;
+        EXPECT_EQ(origin.stop().code, 6107) << c.first << "/" << c.second;
         EXPECT_TRUE(origin.payload().empty());
     }
 }
