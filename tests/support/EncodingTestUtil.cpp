@@ -1,6 +1,5 @@
 #include "support/EncodingTestUtil.h"
 
-#include <cstdio>
 #include <cstring>
 
 Bytes packedChars(const std::wstring& chars) {
@@ -9,20 +8,9 @@ Bytes packedChars(const std::wstring& chars) {
     return out;
 }
 
-std::wstring wireText(const unsigned char* buffer, unsigned long bytes) {
-    std::wstring out(bytes / sizeof(wchar_t), L'\0');
-    if (!out.empty()) std::memcpy(&out[0], buffer, out.size() * sizeof(wchar_t));
-    return out;
-}
-
 std::wstring fieldsText(const std::vector<std::wstring>& fields) {
     std::wstring out;
-    for (const std::wstring& f : fields) {
-        wchar_t prefix[8];
-        std::swprintf(prefix, 8, L"%05d", static_cast<int>(f.size()));
-        out += prefix;
-        out += f;
-    }
+    for (const std::wstring& f : fields) out += fieldText(f);
     return out;
 }
 
@@ -42,17 +30,9 @@ int RandomValues::number() {
     static const std::uint32_t kEdges[] = {0u,          1u,          9u,          10u,
                                            99999u,      100000u,     0x7FFFFFFFu, 0x80000000u,
                                            0x80000001u, 0xFFFFFFFFu, 0xFFFFFFFEu, 3000000000u};
-    std::uint32_t bits;
-    switch (below(3)) {
-        case 0:
-            bits = kEdges[below(sizeof kEdges / sizeof kEdges[0])];
-            break;
-        case 1:
-            bits = static_cast<std::uint32_t>(static_cast<std::int32_t>(below(2001)) - 1000);
-            break;
-        default:
-            bits = static_cast<std::uint32_t>(rng_());
-            break;
-    }
+    const unsigned kind = below(3);
+    std::uint32_t bits = static_cast<std::uint32_t>(rng_());
+    if (kind == 0) bits = kEdges[below(sizeof kEdges / sizeof kEdges[0])];
+    if (kind == 1) bits = static_cast<std::uint32_t>(static_cast<std::int32_t>(below(2001)) - 1000);
     return static_cast<int>(bits);
 }

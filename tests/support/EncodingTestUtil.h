@@ -8,20 +8,17 @@
 
 #include "messages/ListCodec.h"
 #include "messages/ListEncoding.h"
+#include "support/MessageTestSupport.h"
 
-// Helpers for the field-encoding tests: packed buffers written as text, the
-// text of a packed buffer, and random values.
+// Helpers for the field-encoding tests: packed buffers written as text, and
+// random values.
 
 typedef std::vector<unsigned char> Bytes;
 
 // The packed form of chars: one wchar_t per character, host order, no prefix.
 Bytes packedChars(const std::wstring& chars);
-// The characters of a packed buffer as text (bytes / 4 characters).
-std::wstring wireText(const unsigned char* buffer, unsigned long bytes);
-inline std::wstring wireText(const Bytes& b) {
-    return wireText(b.data(), b.size());
-}
-// The wire text of the given fields: each is "%05d" of its length and itself.
+// The wire text of the given fields: each is "%05d" of its length and itself
+// (the text of a packed buffer is payloadText).
 std::wstring fieldsText(const std::vector<std::wstring>& fields);
 
 // Random texts (empty to maxLength characters, ASCII, Latin-1 and other BMP

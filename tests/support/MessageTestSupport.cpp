@@ -1,11 +1,6 @@
 #include "support/MessageTestSupport.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cwchar>
 #include <type_traits>
 
 #include "messages/ListCodec.h"
@@ -130,6 +125,7 @@ std::string diffMessages(const XQLogMessage& a, const XQLogMessage& b) {
 }
 
 XQSTRING MessageRandom::text() {
+    if (counting_) return L"v" + std::to_wstring(++count_);
     unsigned len = rng_() % (maxText_ + 1);
     XQSTRING s;
     s.reserve(len);
@@ -144,6 +140,7 @@ XQSTRING MessageRandom::text() {
 }
 
 int32_t MessageRandom::number() {
+    if (counting_) return ++count_;
     switch (rng_() % 4) {
         case 0: return static_cast<int32_t>(rng_() % 10);
         case 1: return -static_cast<int32_t>(rng_() % 1000);
@@ -244,38 +241,3 @@ XQSTRING fieldText(const XQSTRING& s) {
 }
 
 XQSTRING fieldNumber(long v) { return fieldText(std::to_wstring(static_cast<int32_t>(v))); }
-
-TempCwd::TempCwd() {
-    char tmpl[] = "/tmp/tcore-msg-XXXXXX";
-    path_ = mkdtemp(tmpl);
-    char cwd[4096];
-    old_ = getcwd(cwd, sizeof cwd) ? cwd : "/tmp";
-    if (chdir(path_.c_str()) != 0) abort();
-}
-
-TempCwd::~TempCwd() {
-    if (chdir(old_.c_str()) != 0) abort();
-    std::string cmd = "rm -rf '" + path_ + "'";
-    if (system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", path_.c_str());
-}
-
-std::string TempCwd::read(const std::string& name) const {
-    std::ifstream in(path_ + "/" + name, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string::size_type start = 0;
-    for (;;) {
-        std::string::size_type nl = text.find('\n', start);
-        if (nl == std::string::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, nl - start));
-        start = nl + 1;
-    }
-}

@@ -42,12 +42,17 @@ public:
     XQSTRING text();
     int32_t number();
     std::mt19937& rng() { return rng_; }
+    // Texts "v1", "v2", ... and numbers counting on from there instead: every
+    // member distinct and readable (printouts); list sizes stay random.
+    void countUp() { counting_ = true; }
 
 private:
     std::mt19937 rng_;
     bool ascii_;
     unsigned maxText_;
     unsigned maxList_;
+    bool counting_ = false;
+    int32_t count_ = 0;
 };
 
 // A packed message: the bytes, the sizes the message computed, and how many
@@ -73,23 +78,5 @@ XQSTRING payloadText(const std::vector<unsigned char>& bytes);
 // Expected wire text of fields: "%05d" prefix and the characters.
 XQSTRING fieldText(const XQSTRING& s);
 XQSTRING fieldNumber(long v);
-
-// A fresh directory under /tmp, removed by the destructor; the current
-// directory moves there for the object's life (dumps land in the current
-// directory).
-class TempCwd {
-public:
-    TempCwd();
-    ~TempCwd();
-    const std::string& path() const { return path_; }
-    std::string read(const std::string& name) const;
-
-private:
-    std::string path_;
-    std::string old_;
-};
-
-// Splits text at line feeds (the last line may be empty).
-std::vector<std::string> splitLines(const std::string& text);
 
 #endif
