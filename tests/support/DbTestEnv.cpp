@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sql.h>
+#include <sqlext.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,9 +11,6 @@
 
 #include <cstdlib>
 #include <fstream>
-
-#include <sql.h>
-#include <sqlext.h>
 
 #include "db/XQOdbcCursor.h"
 
@@ -32,7 +31,9 @@ std::string gWorkDir;
 const char* const kInheritedVar = "TCORE_DB_TEST_DIR";
 const char* const kPgUpVar = "TCORE_DB_TEST_PG";
 
-std::string script() { return std::string(TCORE_TEST_SOURCE_DIR) + "/tests/support/pg_cluster.sh"; }
+std::string script() {
+    return std::string(TCORE_TEST_SOURCE_DIR) + "/tests/support/pg_cluster.sh";
+}
 
 int runShell(const std::string& command) {
     int status = std::system(command.c_str());
@@ -56,9 +57,12 @@ int freeLoopbackPort() {
     return port;
 }
 
-bool DbTestEnvironment::postgresUp() { return gPostgresUp; }
-const std::string& DbTestEnvironment::postgresProblem() { return gProblem; }
-std::string DbTestEnvironment::workDir() { return gWorkDir; }
+bool DbTestEnvironment::postgresUp() {
+    return gPostgresUp;
+}
+const std::string& DbTestEnvironment::postgresProblem() {
+    return gProblem;
+}
 
 void DbTestEnvironment::SetUp() {
     if (const char* inherited = std::getenv(kInheritedVar)) {
@@ -79,8 +83,8 @@ void DbTestEnvironment::SetUp() {
     for (int attempt = 0; attempt < 3 && !gPostgresUp; ++attempt) {
         port = freeLoopbackPort();
         ASSERT_GT(port, 0);
-        int rc = runShell("'" + script() + "' start '" + gWorkDir + "' " + std::to_string(port) + " " +
-                          std::to_string(getpid()));
+        int rc = runShell("'" + script() + "' start '" + gWorkDir + "' " + std::to_string(port) +
+                          " " + std::to_string(getpid()));
         gPostgresUp = rc == 0;
         if (!gPostgresUp) gProblem = "pg_cluster.sh start exited with " + std::to_string(rc);
     }
@@ -114,9 +118,9 @@ void DbTestEnvironment::TearDown() {
 
 ::testing::AssertionResult succeeded(const XQRC& rc) {
     if (rc.code == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "code " << rc.code << ": "
-                                         << xqToMultibyte(rc.systemMessage) << " "
-                                         << xqToMultibyte(rc.comment);
+    return ::testing::AssertionFailure()
+           << "code " << rc.code << ": " << xqToMultibyte(rc.systemMessage) << " "
+           << xqToMultibyte(rc.comment);
 }
 
 std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query) {
@@ -143,17 +147,18 @@ std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query)
         L"CREATE TABLE " + table +
             L" (component CHAR(10) NOT NULL, name VARCHAR(20) NOT NULL, type CHAR(1) NOT NULL,"
             L" value_int INTEGER, value_char VARCHAR(199), short_name VARCHAR(19),"
-            L" PRIMARY KEY (component, name)" + extra + L")",
+            L" PRIMARY KEY (component, name)" +
+            extra + L")",
         0));
     for (size_t i = 0; ok && i < rows.size(); ++i)
-        ok = succeeded(conn.executeStmt(L"INSERT INTO " + table + L" VALUES (" + rows[i] + L")",
-                                        0));
+        ok =
+            succeeded(conn.executeStmt(L"INSERT INTO " + table + L" VALUES (" + rows[i] + L")", 0));
     return ok;
 }
 
 void useSqliteDataSource(const std::string& dir, const std::string& dsn) {
-    std::ofstream(dir + "/odbc.ini") << "[" << dsn << "]\nDriver = SQLite3\nDatabase = " << dir
-                                     << "/control.db\n";
+    std::ofstream(dir + "/odbc.ini")
+        << "[" << dsn << "]\nDriver = SQLite3\nDatabase = " << dir << "/control.db\n";
     setenv("ODBCSYSINI", (std::string(TCORE_TEST_SOURCE_DIR) + "/etc").c_str(), 1);
     setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
 }

@@ -17,14 +17,13 @@
 // A child process started by a test inherits the set-up (environment
 // variables) and starts nothing of its own.
 class DbTestEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override;
     void TearDown() override;
 
     // Whether the PostgreSQL cluster runs; when not, why.
     static bool postgresUp();
     static const std::string& postgresProblem();
-    static std::string workDir();
 };
 
 // The backends the behaviour tests run against.
@@ -53,9 +52,9 @@ extern const wchar_t* const kPgUser;
 extern const wchar_t* const kPgPassword;
 
 // Fails the current test when the backend is PostgreSQL and it is not up.
-#define TCORE_REQUIRE_BACKEND(Backend)                                                         \
-    do {                                                                                       \
-        if (Backend::isPostgres() && !DbTestEnvironment::postgresUp())                         \
+#define TCORE_REQUIRE_BACKEND(Backend)                                                            \
+    do {                                                                                          \
+        if (Backend::isPostgres() && !DbTestEnvironment::postgresUp())                            \
             FAIL() << "PostgreSQL cluster not running: " << DbTestEnvironment::postgresProblem(); \
     } while (0)
 
