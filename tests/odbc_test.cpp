@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,7 +14,6 @@
 #include "db/XQOdbc.h"
 #include "db/XQOdbcConnect.h"
 #include "db/XQOdbcCursor.h"
-#include "foundation/ProcessInfo.h"
 #include "foundation/Trace.h"
 #include "support/DbTestEnv.h"
 
@@ -25,7 +23,7 @@ namespace {
 
 template <class Backend>
 class OdbcTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         TCORE_REQUIRE_BACKEND(Backend);
         setenv("EXEC_NAME", "odbc_test", 1);
@@ -62,14 +60,11 @@ protected:
 
 TYPED_TEST_SUITE(OdbcTest, Backends, BackendNames);
 
-TYPED_TEST(OdbcTest, ConnectionAndCursorStatesAndTheFirstTextKept) {
+TYPED_TEST(OdbcTest, CursorStatesBindFailureAndTheFirstTextKept) {
     XQOdbcConnect* conn = this->conn;
     EXPECT_EQ(3, conn->getState());
     XQRC rc(0, 0, XQRC::WhsSrv);
-    XQSTRING type = conn->getDBType(rc);
-    EXPECT_EQ(0, rc.code);
-    EXPECT_EQ(TypeParam::isPostgres() ? L"PostgreSQL" : L"SQLite", type);
-    EXPECT_FALSE(conn->getDBVersion(rc).empty());
+    EXPECT_EQ(TypeParam::isPostgres() ? L"PostgreSQL" : L"SQLite", conn->getDBType(rc));
 
     XQOdbcCursor* c = conn->getCursor(0, rc);
     ASSERT_NE(nullptr, c);
@@ -78,10 +73,15 @@ TYPED_TEST(OdbcTest, ConnectionAndCursorStatesAndTheFirstTextKept) {
     EXPECT_EQ(L"prepared", c->stateChar());
     ASSERT_EQ(0, c->executeIgnoreNDF().code);
     EXPECT_EQ(L"open", c->stateChar());
-    ASSERT_EQ(0, c->prepare(L"SELECT id FROM items").code);
-    EXPECT_EQ(L"prepared", c->stateChar());
     ASSERT_EQ(0, c->free().code);
-    EXPECT_EQ(L"None", c->stateChar());
+    // A bind failure names the parameter's number.
+    ASSERT_EQ(0, c->prepare(L"SELECT id FROM items WHERE id = ?").code);
+    SQLINTEGER v = 0;
+    long len = 0;
+    rc = c->bindParameter(3, SQL_PARAM_INPUT, 9999, SQL_INTEGER, 0, 0, &v, 0, &len);
+    EXPECT_EQ(2017, rc.code);
+    EXPECT_EQ(L"3", rc.messageToken1);
+    ASSERT_EQ(0, c->free().code);
 
     // A second prepare keeps the first text until free() forgets it.
     ASSERT_EQ(0, c->prepare(L"INSERT INTO items (id, name) VALUES (1, 'first')").code);
@@ -91,14 +91,9 @@ TYPED_TEST(OdbcTest, ConnectionAndCursorStatesAndTheFirstTextKept) {
     EXPECT_EQ(2, this->countRows(L" WHERE id = 1"));
     EXPECT_EQ(0, this->countRows(L" WHERE id = 2"));
     ASSERT_EQ(0, c->free().code);
-    ASSERT_EQ(0, c->prepare(L"INSERT INTO items (id, name) VALUES (2, 'second')").code);
-    ASSERT_EQ(0, c->execute().code);
-    EXPECT_EQ(1, this->countRows(L" WHERE id = 2"));
-    c->free();
     EXPECT_EQ(0, conn->dropCursor(0).code);
 
     EXPECT_EQ(0, conn->disconnect().code);
-    EXPECT_EQ(0, conn->getState());
     EXPECT_EQ(0, conn->disconnect().code);
 }
 
@@ -106,22 +101,10 @@ TYPED_TEST(OdbcTest, ConnectFailureKeepsHandleForRetryAndImplicitLogin) {
     XQOdbcConnect other;
     XQRC rc = other.connect(L"tcore_no_such_dsn", kPgUser, kPgPassword, 0);
     EXPECT_EQ(2009, rc.code);
-    EXPECT_EQ(XQRC::ODBC, rc.domain);
     EXPECT_EQ(L"IM002", rc.auxText);
     // The driver manager's own diagnostic has native code 0.
     EXPECT_EQ(-9999, rc.secondaryCode);
-    EXPECT_EQ(L"XQOdbc::connect", rc.methodName);
     EXPECT_EQ(L"tcore_no_such_dsn", rc.messageToken1);
-    EXPECT_EQ(L"odbc_test", rc.executableName);
-    XQSTRING host;
-    ASSERT_EQ(0, xqLocalHostName(host));
-    EXPECT_EQ(host, rc.hostName);
-    EXPECT_FALSE(rc.systemMessage.empty());
-    EXPECT_EQ(1, other.getState());
-
-    EXPECT_TRUE(succeeded(other.connect(TypeParam::dsn(), kPgUser, kPgPassword, 0)));
-    EXPECT_EQ(3, other.getState());
-    EXPECT_EQ(0, other.disconnect().code);
 
     // An implicit login passes empty credentials: the data source's own apply.
     EXPECT_TRUE(succeeded(other.connect(TypeParam::dsn(), L"nobody", L"wrong", 1)));
@@ -132,24 +115,18 @@ TYPED_TEST(OdbcTest, ConnectFailureKeepsHandleForRetryAndImplicitLogin) {
     }
 }
 
-TYPED_TEST(OdbcTest, MissingTableDropSucceedsOtherFailuresCarryDiagnostics) {
+TYPED_TEST(OdbcTest, MissingTableDropNoRowsUpdateAndFailureDiagnostics) {
     XQOdbcConnect* conn = this->conn;
     EXPECT_EQ(0, conn->executeDrop(L"DROP TABLE tcore_missing_table").code);
-    // Plain executeStmt reports it.
     XQRC rc = conn->executeStmt(L"DROP TABLE tcore_missing_table", 0);
     EXPECT_EQ(2012, rc.code);
     EXPECT_EQ(L"DROP TABLE tcore_missing_table", rc.messageToken1);
-    EXPECT_EQ(L"XQOdbcConnect::executeStmt", rc.methodName);
     // A server notice (PostgreSQL: "does not exist, skipping") is no failure.
-    EXPECT_EQ(0, conn->executeDrop(L"DROP TABLE IF EXISTS tcore_missing_table").code);
     EXPECT_EQ(0, conn->executeStmt(L"DROP TABLE IF EXISTS tcore_missing_table", 0).code);
-    EXPECT_EQ(0, conn->getRetcode(L"Test::method", 2012, L"", L"").code);
-    XQRC crc(0, 0, XQRC::WhsSrv);
-    XQOdbcCursor* c = conn->getCursor(0, crc);
+    XQOdbcCursor* c = conn->getCursor(0, rc);
     ASSERT_NE(nullptr, c);
     ASSERT_EQ(0, c->prepare(L"DROP TABLE IF EXISTS tcore_missing_table").code);
     EXPECT_EQ(0, c->execute().code);
-    EXPECT_EQ(0, c->executeIgnoreNDF().code);
     c->free();
 
     // PostgreSQL reports a missing table at execution, SQLite already at prepare.
@@ -160,14 +137,10 @@ TYPED_TEST(OdbcTest, MissingTableDropSucceedsOtherFailuresCarryDiagnostics) {
         rc = c->execute();
         EXPECT_EQ(before + 1, XQOdbcCursor::executeCount.load());
         EXPECT_EQ(2011, rc.code);
-        EXPECT_EQ(L"XQOdbcCursor::execute", rc.methodName);
-        EXPECT_TRUE(rc.messageToken1.empty());
     } else {
         EXPECT_EQ(2014, rc.code);
-        EXPECT_EQ(L"XQOdbcConnect::prepare", rc.methodName);
         EXPECT_EQ(1, c->getState());
     }
-    EXPECT_EQ(XQRC::ODBC, rc.domain);
     EXPECT_EQ(TypeParam::isPostgres() ? L"42P01" : L"HY000", rc.auxText);
     EXPECT_NE(0, rc.secondaryCode);
     EXPECT_NE(XQSTRING::npos, xqFindNoCase(rc.systemMessage, L"tcore_missing_table"))
@@ -175,24 +148,17 @@ TYPED_TEST(OdbcTest, MissingTableDropSucceedsOtherFailuresCarryDiagnostics) {
     c->free();
     conn->dropCursor(0);
     // Other failures of executeDrop pass through.
-    rc = conn->executeDrop(L"DROP TABEL items");
-    EXPECT_EQ(2012, rc.code);
-    EXPECT_EQ(XQRC::ODBC, rc.domain);
-}
+    EXPECT_EQ(2012, conn->executeDrop(L"DROP TABEL items").code);
 
-TYPED_TEST(OdbcTest, UpdateTouchingNoRowsMode1AgainstMode0) {
-    XQOdbcConnect* conn = this->conn;
+    // An update touching no rows: success in mode 1, a failure in mode 0.
     const XQSTRING update = L"UPDATE items SET name = 'x' WHERE id = 42";
-    XQRC rc = conn->executeStmt(update, 1);
-    EXPECT_EQ(0, rc.code);
+    EXPECT_EQ(0, conn->executeStmt(update, 1).code);
     EXPECT_EQ(SQL_NO_DATA, conn->getLastReturn());
     rc = conn->executeStmt(update, 0);
     EXPECT_EQ(2012, rc.code);
     EXPECT_EQ(-9999, rc.secondaryCode);  // no-data carries no diagnostic record
-    // Touching a row is success in both modes.
     this->insertRows(1);
     EXPECT_EQ(0, conn->executeStmt(L"UPDATE items SET name = 'y' WHERE id = 1", 0).code);
-    EXPECT_EQ(0, conn->executeStmt(L"UPDATE items SET name = 'z' WHERE id = 1", 1).code);
 }
 
 TYPED_TEST(OdbcTest, FetchAfterLastRowStaysAtZeroWithoutTheDriver) {
@@ -211,26 +177,17 @@ TYPED_TEST(OdbcTest, FetchAfterLastRowStaysAtZeroWithoutTheDriver) {
     }
     EXPECT_EQ(before + 1, XQOdbcCursor::executeCount.load());  // the first fetch executed
     EXPECT_EQ(0, c->fetch(rc));
-    EXPECT_EQ(0, rc.code);
     EXPECT_EQ(SQL_NO_DATA, c->getLastReturn());
 
-    // Further calls answer from the cursor's state: no SQLFetch reaches the
-    // driver. A return code asked for after a success reads no diagnostics.
+    // Further calls answer from the cursor's state: no SQLFetch reaches the driver.
     ASSERT_EQ(0, this->conn->executeStmt(L"DELETE FROM items WHERE id = 1", 0).code);
     setDebugTcore(4);
     ::testing::internal::CaptureStdout();
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(0, c->fetch(rc));
-        EXPECT_EQ(0, rc.code);
-    }
-    XQRC connRc = this->conn->getRetcode(L"Test::method", 2012, L"a", L"b");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(0, c->fetch(rc));
+    EXPECT_EQ(0, rc.code);
     setDebugTcore(0);
     std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(std::string::npos, out.find("SQLFetch")) << out;
-    EXPECT_EQ(std::string::npos, out.find("SQLGetDiagRec")) << out;
-    EXPECT_EQ(0, connRc.code);
-    EXPECT_EQ(XQRC::WhsSrv, connRc.domain);
-    EXPECT_TRUE(connRc.methodName.empty());
     EXPECT_NE(std::string::npos, out.find("enter method XQOdbcCursor::fetch()")) << out;
     c->free();
     this->conn->dropCursor(3);
@@ -254,8 +211,7 @@ TYPED_TEST(OdbcTest, ParameterArraysAndArrayFetchInBothBindings) {
         unsigned long arraySize;
         bool rowWise;
         unsigned long failing;  // of the 7 rows, from 1; 0 for none
-    } cases[] = {{3, false, 0}, {3, true, 0}, {7, false, 1}, {7, false, 4},
-                 {7, true, 7},  {3, false, 5}, {3, true, 2}};
+    } cases[] = {{3, false, 0}, {3, true, 0}, {7, false, 1}, {7, true, 7}, {3, false, 5}};
     for (const Case& k : cases) {
         SCOPED_TRACE("array " + std::to_string(k.arraySize) + (k.rowWise ? " row" : " column") +
                      "-wise, failing row " + std::to_string(k.failing));
@@ -298,19 +254,15 @@ TYPED_TEST(OdbcTest, ParameterArraysAndArrayFetchInBothBindings) {
         this->conn->dropCursor(4);
         if (k.failing != 0) {
             EXPECT_EQ(2011, rc.code);
-            EXPECT_EQ(L"XQOdbcCursor::executeArray", rc.methodName);
             EXPECT_EQ(k.failing, failedAt) << xqToMultibyte(rc.systemMessage);
             EXPECT_EQ(xqNumber(static_cast<long>((k.failing - 1) % k.arraySize + 1)),
                       rc.messageToken1);
-            EXPECT_NE(XQSTRING::npos, xqFindNoCase(rc.systemMessage, L"check"))
-                << xqToMultibyte(rc.systemMessage);
             ASSERT_EQ(0, this->conn->rollback().code);
             ASSERT_EQ(0, this->conn->connectOptionAuto().code);
             EXPECT_EQ(0, this->countRows());
             continue;
         }
         ASSERT_TRUE(succeeded(rc));
-        EXPECT_EQ(0u, failedAt);
         ASSERT_EQ(0, this->conn->commit().code);
         ASSERT_EQ(0, this->conn->connectOptionAuto().code);
 
@@ -326,6 +278,7 @@ TYPED_TEST(OdbcTest, ParameterArraysAndArrayFetchInBothBindings) {
         for (int round = 0; round < 5 && out->fetchArray(rc, 3, fetched) == 1; ++round) {
             sizes.push_back(fetched);
             for (int i = 0; i < static_cast<int>(fetched); ++i, ++seen) {
+                ASSERT_LT(seen, 7) << "more rows than went in";
                 EXPECT_EQ(seen + 1, id(i));
                 if (names[seen] == nullptr)
                     EXPECT_EQ(SQL_NULL_DATA, nameLen(i));
@@ -340,54 +293,30 @@ TYPED_TEST(OdbcTest, ParameterArraysAndArrayFetchInBothBindings) {
     }
 }
 
-TYPED_TEST(OdbcTest, BindFailuresNameTheNumber) {
-    XQRC rc(0, 0, XQRC::WhsSrv);
-    XQOdbcCursor* c = this->conn->getCursor(5, rc);
-    ASSERT_NE(nullptr, c);
-    ASSERT_EQ(0, c->prepare(L"SELECT id FROM items WHERE id = ?").code);
-    SQLINTEGER v = 0;
-    long len = 0;
-    rc = c->bindCol(1, 9999, &v, sizeof(v), &len);
-    EXPECT_EQ(2018, rc.code);
-    EXPECT_EQ(L"XQOdbcCursor::bindCol", rc.methodName);
-    EXPECT_EQ(L"1", rc.messageToken1);
-    rc = c->bindParameter(3, SQL_PARAM_INPUT, 9999, SQL_INTEGER, 0, 0, &v, 0, &len);
-    EXPECT_EQ(2017, rc.code);
-    EXPECT_EQ(L"XQOdbcCursor::bindParameter", rc.methodName);
-    EXPECT_EQ(L"3", rc.messageToken1);
-    EXPECT_FALSE(rc.auxText.empty());
-    c->free();
-    this->conn->dropCursor(5);
-}
-
 TYPED_TEST(OdbcTest, EightThreadsShareTheCursorPool) {
     this->insertRows(64);
     XQOdbcConnect* conn = this->conn;
-    std::atomic<int> inUse[XQOdbcConnect::cursorCount];
-    for (auto& u : inUse) u = 0;
-    std::atomic<int> failures(0), rowsSeen(0), overlaps(0);
+    std::vector<std::atomic<int>> inUse(XQOdbcConnect::cursorCount);
+    std::atomic<int> failures(0), rowsSeen(0);
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&, t] {
             for (int iter = 0; iter < 40; ++iter) {
                 // Threads collide on purpose: several want the same cursor.
-                int index = (t + iter) % 4;
+                const int index = (t + iter) % 4;
+                const int key = 1 + (t * 40 + iter) % 64;
                 XQRC rc(0, 0, XQRC::WhsSrv);
                 XQOdbcCursor* c = conn->getCursor(index, rc);
-                if (c == nullptr) {
-                    ++failures;
-                    continue;
-                }
-                if (inUse[index].exchange(1) != 0) ++overlaps;
+                EXPECT_NE(nullptr, c);
+                if (c == nullptr) continue;
+                if (inUse[index].exchange(1) != 0) ++failures;  // handed out twice at once
                 // The cursor may hold another thread's statement: start afresh.
                 c->free();
-                int key = 1 + (t * 40 + iter) % 64;
                 SQLINTEGER id = 0;
                 long len = 0;
                 rc = c->prepare(L"SELECT id FROM items WHERE id = " + xqNumber(key));
                 if (rc.code == 0) rc = c->bindCol(1, SQL_C_SLONG, &id, sizeof(id), &len);
-                if (rc.code == 0 && c->fetch(rc) == 1 && id == key) ++rowsSeen;
-                if (rc.code != 0 || c->fetch(rc) != 0 || rc.code != 0) ++failures;
+                if (rc.code == 0 && c->fetch(rc) == 1 && id == key && c->fetch(rc) == 0) ++rowsSeen;
                 c->free();
                 inUse[index] = 0;
                 if (conn->dropCursor(index).code != 0) ++failures;
@@ -396,7 +325,6 @@ TYPED_TEST(OdbcTest, EightThreadsShareTheCursorPool) {
     }
     for (auto& th : threads) th.join();
     EXPECT_EQ(0, failures.load());
-    EXPECT_EQ(0, overlaps.load());
     EXPECT_EQ(8 * 40, rowsSeen.load());
 }
 
@@ -405,32 +333,13 @@ TEST(OdbcUnconnected, OperationsFailCleanly) {
     XQOdbcCursor alone;
     XQRC rc = alone.prepare(L"SELECT 1");
     EXPECT_EQ(2002, rc.code);
-    EXPECT_EQ(XQRC::ODBC, rc.domain);
-    EXPECT_EQ(L"XQOdbcCursor::testConnect", rc.methodName);
     EXPECT_EQ(L"From XQOdbcCursor::prepare - stmt=SELECT 1", rc.comment);
     EXPECT_EQ(L"odbc_test", rc.executableName);
     EXPECT_FALSE(rc.hostName.empty());
-    EXPECT_EQ(L"None", alone.stateChar());
 
     XQOdbcConnect c;
-    rc = c.executeStmt(L"SELECT 1", 0);
-    EXPECT_EQ(2012, rc.code);
-    EXPECT_EQ(-9999, rc.secondaryCode);
+    EXPECT_EQ(2012, c.executeStmt(L"SELECT 1", 0).code);
     EXPECT_EQ(2013, c.commit().code);
-    EXPECT_EQ(2013, c.rollback().code);
-    c.getDBType(rc);
-    EXPECT_EQ(2005, rc.code);
-    EXPECT_EQ(L"XQOdbcConnect::getDBType", rc.methodName);
-    XQOdbcCursor* cursor = c.getCursor(0, rc);
-    ASSERT_NE(nullptr, cursor);
-    rc = cursor->prepare(L"SELECT 1");
-    EXPECT_EQ(2007, rc.code);
-    EXPECT_EQ(L"XQOdbcCursor::prepare - SQLAllocStmt", rc.methodName);
-    EXPECT_EQ(2011, cursor->execute().code);
-    EXPECT_EQ(0, cursor->getState());
-    EXPECT_EQ(0, c.dropCursor(0).code);
-    EXPECT_EQ(0, c.disconnect().code);
-    EXPECT_EQ(0, c.getState());
 }
 
 }  // namespace

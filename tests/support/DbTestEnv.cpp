@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sql.h>
+#include <sqlext.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,9 +11,6 @@
 
 #include <cstdlib>
 #include <fstream>
-
-#include <sql.h>
-#include <sqlext.h>
 
 #include "db/XQOdbcCursor.h"
 
@@ -22,21 +21,26 @@
 const wchar_t* const kPgUser = L"tcore";
 const wchar_t* const kPgPassword = L"tcore-pw";
 
+bool DbTestEnvironment::postgresUp = false;
+std::string DbTestEnvironment::postgresProblem = "not started";
+
 namespace {
 
-bool gPostgresUp = false;
-bool gStartedHere = false;
-std::string gProblem = "not started";
 std::string gWorkDir;
 
-const char* const kInheritedVar = "TCORE_DB_TEST_DIR";
-const char* const kPgUpVar = "TCORE_DB_TEST_PG";
-
-std::string script() { return std::string(TCORE_TEST_SOURCE_DIR) + "/tests/support/pg_cluster.sh"; }
+std::string script() {
+    return std::string(TCORE_TEST_SOURCE_DIR) + "/tests/support/pg_cluster.sh";
+}
 
 int runShell(const std::string& command) {
     int status = std::system(command.c_str());
     return (status != -1 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+}
+
+// Before any ODBC call: the project's drivers, and the data sources of path.
+void useOdbcIni(const std::string& path) {
+    setenv("ODBCSYSINI", (std::string(TCORE_TEST_SOURCE_DIR) + "/etc").c_str(), 1);
+    setenv("ODBCINI", path.c_str(), 1);
 }
 
 }  // namespace
@@ -56,67 +60,41 @@ int freeLoopbackPort() {
     return port;
 }
 
-bool DbTestEnvironment::postgresUp() { return gPostgresUp; }
-const std::string& DbTestEnvironment::postgresProblem() { return gProblem; }
-std::string DbTestEnvironment::workDir() { return gWorkDir; }
-
 void DbTestEnvironment::SetUp() {
-    if (const char* inherited = std::getenv(kInheritedVar)) {
-        gWorkDir = inherited;
-        const char* up = std::getenv(kPgUpVar);
-        gPostgresUp = up != nullptr && std::string(up) == "1";
-        if (!gPostgresUp) gProblem = "not running in the parent test program";
-        return;
-    }
     char tmpl[] = "/tmp/tcore-db-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     gWorkDir = tmpl;
-    gStartedHere = true;
     // The server runs as another user and must reach its directory inside.
     chmod(gWorkDir.c_str(), 0711);
 
     int port = -1;
-    for (int attempt = 0; attempt < 3 && !gPostgresUp; ++attempt) {
+    for (int attempt = 0; attempt < 3 && !postgresUp; ++attempt) {
         port = freeLoopbackPort();
         ASSERT_GT(port, 0);
-        int rc = runShell("'" + script() + "' start '" + gWorkDir + "' " + std::to_string(port) + " " +
-                          std::to_string(getpid()));
-        gPostgresUp = rc == 0;
-        if (!gPostgresUp) gProblem = "pg_cluster.sh start exited with " + std::to_string(rc);
+        int rc = runShell("'" + script() + "' start '" + gWorkDir + "' " + std::to_string(port) +
+                          " " + std::to_string(getpid()));
+        postgresUp = rc == 0;
+        if (!postgresUp) postgresProblem = "pg_cluster.sh start exited with " + std::to_string(rc);
     }
-
-    std::ofstream ini(gWorkDir + "/odbc.ini");
-    ini << "[tcore_sqlite]\n"
-        << "Driver = SQLite3\n"
-        << "Database = " << gWorkDir << "/tcore.db\n"
-        << "Timeout = 10000\n\n"
-        << "[tcore_pg]\n"
-        << "Driver = PostgreSQL Unicode\n"
-        << "Servername = 127.0.0.1\n"
-        << "Port = " << port << "\n"
-        << "Database = tcore\n"
-        << "Username = tcore\n"
-        << "Password = tcore-pw\n\n";
-    ini.close();
-    ASSERT_TRUE(ini.good());
-    setenv("ODBCSYSINI", (std::string(TCORE_TEST_SOURCE_DIR) + "/etc").c_str(), 1);
-    setenv("ODBCINI", (gWorkDir + "/odbc.ini").c_str(), 1);
-    setenv(kInheritedVar, gWorkDir.c_str(), 1);
-    setenv(kPgUpVar, gPostgresUp ? "1" : "0", 1);
+    std::ofstream(gWorkDir + "/odbc.ini")
+        << "[tcore_sqlite]\nDriver = SQLite3\nDatabase = " << gWorkDir << "/tcore.db\n"
+        << "Timeout = 10000\n\n[tcore_pg]\nDriver = PostgreSQL Unicode\n"
+        << "Servername = 127.0.0.1\nPort = " << port << "\nDatabase = tcore\n"
+        << "Username = tcore\nPassword = tcore-pw\n\n";
+    useOdbcIni(gWorkDir + "/odbc.ini");
     // Loud, not silent: every PostgreSQL test fails with this reason.
-    EXPECT_TRUE(gPostgresUp) << "PostgreSQL cluster could not be started: " << gProblem;
+    EXPECT_TRUE(postgresUp) << "PostgreSQL cluster could not be started: " << postgresProblem;
 }
 
 void DbTestEnvironment::TearDown() {
-    if (!gStartedHere) return;
-    runShell("'" + script() + "' stop '" + gWorkDir + "'");
+    if (!gWorkDir.empty()) runShell("'" + script() + "' stop '" + gWorkDir + "'");
 }
 
 ::testing::AssertionResult succeeded(const XQRC& rc) {
     if (rc.code == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "code " << rc.code << ": "
-                                         << xqToMultibyte(rc.systemMessage) << " "
-                                         << xqToMultibyte(rc.comment);
+    return ::testing::AssertionFailure()
+           << "code " << rc.code << ": " << xqToMultibyte(rc.systemMessage) << " "
+           << xqToMultibyte(rc.comment);
 }
 
 std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query) {
@@ -143,19 +121,19 @@ std::vector<std::string> selectTexts(XQOdbcConnect& conn, const XQSTRING& query)
         L"CREATE TABLE " + table +
             L" (component CHAR(10) NOT NULL, name VARCHAR(20) NOT NULL, type CHAR(1) NOT NULL,"
             L" value_int INTEGER, value_char VARCHAR(199), short_name VARCHAR(19),"
-            L" PRIMARY KEY (component, name)" + extra + L")",
+            L" PRIMARY KEY (component, name)" +
+            extra + L")",
         0));
     for (size_t i = 0; ok && i < rows.size(); ++i)
-        ok = succeeded(conn.executeStmt(L"INSERT INTO " + table + L" VALUES (" + rows[i] + L")",
-                                        0));
+        ok =
+            succeeded(conn.executeStmt(L"INSERT INTO " + table + L" VALUES (" + rows[i] + L")", 0));
     return ok;
 }
 
 void useSqliteDataSource(const std::string& dir, const std::string& dsn) {
-    std::ofstream(dir + "/odbc.ini") << "[" << dsn << "]\nDriver = SQLite3\nDatabase = " << dir
-                                     << "/control.db\n";
-    setenv("ODBCSYSINI", (std::string(TCORE_TEST_SOURCE_DIR) + "/etc").c_str(), 1);
-    setenv("ODBCINI", (dir + "/odbc.ini").c_str(), 1);
+    std::ofstream(dir + "/odbc.ini")
+        << "[" << dsn << "]\nDriver = SQLite3\nDatabase = " << dir << "/control.db\n";
+    useOdbcIni(dir + "/odbc.ini");
 }
 
 // Allocations the database drivers and the driver manager's ini code keep

@@ -13,18 +13,14 @@
 // watchdog when the program dies) and a SQLite file, both reachable through
 // an odbc.ini written into the same temporary directory. ODBCSYSINI points
 // at the project's etc/ and ODBCINI at that file, before any ODBC call.
-//
-// A child process started by a test inherits the set-up (environment
-// variables) and starts nothing of its own.
 class DbTestEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override;
     void TearDown() override;
 
     // Whether the PostgreSQL cluster runs; when not, why.
-    static bool postgresUp();
-    static const std::string& postgresProblem();
-    static std::string workDir();
+    static bool postgresUp;
+    static std::string postgresProblem;
 };
 
 // The backends the behaviour tests run against.
@@ -53,10 +49,10 @@ extern const wchar_t* const kPgUser;
 extern const wchar_t* const kPgPassword;
 
 // Fails the current test when the backend is PostgreSQL and it is not up.
-#define TCORE_REQUIRE_BACKEND(Backend)                                                         \
-    do {                                                                                       \
-        if (Backend::isPostgres() && !DbTestEnvironment::postgresUp())                         \
-            FAIL() << "PostgreSQL cluster not running: " << DbTestEnvironment::postgresProblem(); \
+#define TCORE_REQUIRE_BACKEND(Backend)                                                          \
+    do {                                                                                        \
+        if (Backend::isPostgres() && !DbTestEnvironment::postgresUp)                            \
+            FAIL() << "PostgreSQL cluster not running: " << DbTestEnvironment::postgresProblem; \
     } while (0)
 
 // A TCP port of 127.0.0.1 that is free at the time of the call.
