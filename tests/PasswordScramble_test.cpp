@@ -40,19 +40,6 @@ std::vector<unsigned char> expectedScramble(const XQSTRING& password) {
 
 }  // namespace
 
-TEST(PasswordScramble, PreprocessGivesLittleEndianUcs2) {
-    wchar_t buf[5] = {L'a', L'b', L'c', L'\0', L'\0'};
-    unsigned long length = 16;
-    ASSERT_EQ(preprocessencstring(&length, reinterpret_cast<char*>(buf)).code, 0);
-    EXPECT_EQ(length, 8ul) << "3 characters and the terminator: one DES block";
-    EXPECT_EQ(std::memcmp(buf, "a\0b\0c\0\0\0", 8), 0);
-
-    unsigned long back = length;
-    ASSERT_EQ(postprocessencstring(&back, reinterpret_cast<char*>(buf)).code, 0);
-    EXPECT_EQ(back, 16ul);
-    EXPECT_EQ(std::wstring(buf), L"abc");
-}
-
 // Whole blocks, partial ones, a lone partial one; the letters of the eye
 // catcher the converter looks for.
 TEST(PasswordScramble, SameBytesOnEveryHostAndRoundTrips) {

@@ -76,16 +76,14 @@ TEST_F(TraceTest, DumpRowsRemainderAndHeaders) {
         {bytes(17), 0, "Title", "Sub",
          "Title: \nSub\n00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n" + caution +
              "00000010 51" + std::string(30, ' ') + "  - Q\n"},
-        // 16 bytes: only the remainder form.
-        {bytes(16), 0, nullptr, nullptr, caution + "00000000 41424344 45464748 494A4B4C 4D4E4F50   - ABCDEFGHIJKLMNOP\n"},
-        // 32 bytes end with a 16-byte remainder; a process id heads the dump.
-        {bytes(32), 4711, nullptr, "T",
-         "--------------------- From Process id 4711---------------------\nT\n"
+        // 32 bytes end with a 16-byte remainder.
+        {bytes(32), 0, nullptr, nullptr,
          "00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n" + caution +
              "00000010 51525354 55565758 595A4142 43444546   - QRSTUVWXYZABCDEF\n"},
-        // Control and high bytes show as dots.
-        {std::string(odd, 6), 0, nullptr, nullptr,
-         caution + "00000000 610980FF 207E" + std::string(20, ' ') + "  - a... ~\n"},
+        // Control and high bytes show as dots; a process id heads the dump.
+        {std::string(odd, 6), 4711, nullptr, "T",
+         "--------------------- From Process id 4711---------------------\nT\n" + caution +
+             "00000000 610980FF 207E" + std::string(20, ' ') + "  - a... ~\n"},
     };
     for (const Case& c : cases) {
         CaptureStdout();
@@ -97,22 +95,11 @@ TEST_F(TraceTest, DumpRowsRemainderAndHeaders) {
     }
 }
 
-TEST_F(TraceTest, HexTraceHeadersAndEmptyBuffer) {
+// The rows are those of the dump above; an empty buffer has none.
+TEST_F(TraceTest, HexTraceHeader) {
     CaptureStdout();
-    hexTrace("", 0, "Title", "Sub");
-    std::string out = GetCapturedStdout();
-    EXPECT_TRUE(std::regex_match(
-        out, std::regex("tcore: tid=\\d+: enter method vmglobal::hexTrace\\(\\): Title: \nSub\nBuffer length = 0\n")))
-        << out;
-
-    std::string buf = bytes(4);
-    CaptureStdout();
-    hexTrace(buf.data(), 4, 321, "Dump");
-    EXPECT_EQ(GetCapturedStdout(),
-              "tcore: tid=321: enter method vmglobal::hexTrace():Dump\n"
-              "Buffer length = 4\n"
-              "Caution: the following is dumped character by character, in OS byte order\n"
-              "00000000 41424344 " + std::string(24, ' ') + "  - ABCD\n");
+    hexTrace("", 0, 321, "Dump");
+    EXPECT_EQ(GetCapturedStdout(), "tcore: tid=321: enter method vmglobal::hexTrace():Dump\nBuffer length = 0\n");
 }
 
 TEST_F(TraceTest, XqdFamily) {
@@ -160,22 +147,16 @@ TEST_F(TraceTest, ConnectStringMasking) {
     const struct {
         const wchar_t* in;
         const char* out;
-    } cases[] = {
+    } cases[] = {  // the fuzz target checks every reading masks; these pin what stays
         {L"DSN=ctl;pwd=Secret9;UID=me", "DSN=ctl;pwd=XxxxxxN;UID=me"},
         {L"DSN=a;UID=b;PWD=tail9", "DSN=a;UID=b;PWD=xxxxN"},
         {L"PASSWD=aa;PWD=bb;passwd=CC;pwd=dd", "PASSWD=xx;PWD=xx;passwd=XX;pwd=xx"},  // every one, any order
-        {L"PWD=;DSN=a", "PWD=;DSN=a"},
-        {L"DSN=a", "DSN=a"},
-        {L"", ""},
         // Braces quote a value holding ";" ("}}" is a brace inside it).
         {L"PWD={pa;ss};UID=u", "PWD={xx-xx};UID=u"},
         {L"PWD={a}}b;c};UID=u", "PWD={x--x-x};UID=u"},
-        {L"PWD={open;to the end", "PWD={xxxx-xx-xxx-xxx"},
         {L"PWD=\"q;w\";UID=u", "PWD=\"x-x\";UID=u"},
         {L"PWD=\"ab\" x;UID=u", "PWD=\"xx\"-x;UID=u"},  // and what follows the quote up to ";"
         {L"PWD=ab cd", "PWD=xx-xx"},                       // a blank belongs to the value
-        {L"Pwd = {s;t}", "Pwd =-{x-x}"},
-        {L"PWD\t\n=a b", "PWD\t\n=x-x"},
         {L"DSN={PWD=a;b};PWD=c", "DSN={PWD=x;b};PWD=x"},   // a keyword inside a value counts too
     };
     for (const auto& c : cases) EXPECT_EQ(printConnectStr(c.in), c.out) << xqToMultibyte(c.in);
@@ -195,15 +176,6 @@ TEST_F(TraceTest, LogDirectoryChoice) {
     XQSTRING fallback = setupLogDir();
     EXPECT_TRUE(fallback == L"/var/ORV/" || fallback == L"/tmp/");
     unsetenv("XQS_LOGGING");
-}
-
-TEST_F(TraceTest, ThreadHelpers) {
-    CaptureStdout();
-    tracesub1();
-    std::string out = GetCapturedStdout();
-    EXPECT_TRUE(std::regex_match(out, std::regex("trsub1: process id=\\d+; thread id= \\d+\n"))) << out;
-    XQSTRING t = tracesub2();
-    EXPECT_EQ(t.rfind(L": tid=", 0), 0u);
 }
 
 TEST_F(TraceTest, LinesFromManyThreadsStayWhole) {
