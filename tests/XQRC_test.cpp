@@ -50,7 +50,8 @@ TEST(XQRC, AddCommentJoinsWithLineFeed) {
 }
 
 TEST(XQRC, DomainTexts) {
-    const wchar_t* const texts[] = {L"Windows", L"ODBC", L"WhsDDD", L"WhsSrv", L"WhsClnt", L"Sockets"};
+    const wchar_t* const texts[] = {L"Windows", L"ODBC",    L"WhsDDD",
+                                    L"WhsSrv",  L"WhsClnt", L"Sockets"};
     for (int d = 0; d < 6; ++d) {
         auto dt = static_cast<XQRC::domainType>(d);
         EXPECT_EQ(XQRC::domainTypeToString(dt), texts[d]);
