@@ -28,12 +28,6 @@ protected:
     void TearDown() override { setDebugTcore(0); }
 };
 
-std::string bytes(int n) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += static_cast<char>('A' + i % 26);
-    return s;
-}
-
 void tracedMethod() { XQ_TRACE_METHOD("XQTest::Method()"); }
 
 // A line shows from its level up; method lines from level 4; unconditional
@@ -65,7 +59,8 @@ TEST_F(TraceTest, DumpRowsRemainderAndHeaders) {
     const std::string caution =
         "Caution: the following is dumped character by character, in OS byte order\n";
     // 32 bytes: one full row in words, then a 16-byte remainder.
-    const std::string text = bytes(32);
+    std::string text;
+    for (int i = 0; i < 32; ++i) text += static_cast<char>('A' + i % 26);
     CaptureStdout();
     trace(text.data(), 32, "Title", "Sub");
     EXPECT_EQ(GetCapturedStdout(),
@@ -117,14 +112,6 @@ TEST_F(TraceTest, NameValueLines) {
     trace("count", -5L, "size", 7UL);
     trace(nullptr, 1, nullptr, 2);
     EXPECT_EQ(GetCapturedStdout(), "count: 5\ncount: -5, size: 7\n0: 1, 0: 2\n");
-}
-
-TEST_F(TraceTest, MaskaStringKeepsLengthAndClasses) {
-    char text[] = "aZ9_ é";
-    MaskaString(text);
-    EXPECT_EQ(std::string(text), "xXN----");  // é is two bytes in UTF-8 source
-    char empty[] = "";
-    EXPECT_EQ(MaskaString(empty), empty);
 }
 
 TEST_F(TraceTest, ConnectStringMasking) {

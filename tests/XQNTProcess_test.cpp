@@ -207,23 +207,21 @@ TEST(XQNTProcess, StartsAsTheUserOrEndsTheChildWithTheCause) {
 // Made by the factory, as the library makes its processes.
 TEST(XQNTProcess, SecondStartIs9004AndTerminateReapsOrIs9005) {
     Installation inst;
-    struct passwd* self = getpwuid(geteuid());
-    ASSERT_NE(self, nullptr);
+    const XQSTRING self = xqFromMultibyte(getpwuid(geteuid())->pw_name);
     std::unique_ptr<XQabsProcess> made(
         XQabsFactory::Instance()->CreateProcess(L"sleeper", L"", L"", 7));
     XQNTProcess& p = dynamic_cast<XQNTProcess&>(*made);
     EXPECT_EQ(p.MakeCommandLine(), L"sleeper ");
     EXPECT_EQ(XQNTProcess(L"a", L"agents/", L"-x", 0).MakeCommandLine(), L"agents/a -x");
     EXPECT_EQ(p.TerminateProcess().code, 9005) << "never started";
-    ASSERT_EQ(p.StartProcess(xqFromMultibyte(self->pw_name), L"").code, 0);
-    XQRC again = p.StartProcess(xqFromMultibyte(self->pw_name), L"");
+    ASSERT_EQ(p.StartProcess(self, L"").code, 0);
+    XQRC again = p.StartProcess(self, L"");
     EXPECT_EQ(again.code, 9004);
     EXPECT_EQ(again.comment, L"Process active!");
     int pid = p.processId;
     EXPECT_EQ(p.TerminateProcess().code, 0);
     EXPECT_EQ(p.active, 0);
-    int status;
-    EXPECT_EQ(waitpid(pid, &status, WNOHANG), -1) << "the killed child was reaped";
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1) << "the killed child was reaped";
     EXPECT_EQ(errno, ECHILD);
     EXPECT_EQ(p.TerminateProcess().code, 9005);
 }
