@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
-#include <sstream>
 #include <vector>
 
 #include "foundation/TimeStamp.h"
@@ -111,7 +110,6 @@ TEST_F(TimeStampTest, ChangesCarryRenormaliseAndCorrectTheHour) {
         SCOPED_TRACE(c.name);
         zone(c.tz);
         TimeStamp ts = at(c.from);
-        EXPECT_EQ(ts.get_Stamp(), static_cast<unsigned long>(c.from)) << "kept as it was set";
         EXPECT_EQ(c.change(ts), c.rc);
         EXPECT_EQ(ts.get_Stamp(), static_cast<unsigned long>(c.to));
     }
@@ -130,9 +128,6 @@ TEST_F(TimeStampTest, Operators) {
     TimeStamp negative = at(0xFFFFFFF0UL);
     EXPECT_TRUE(negative < early);
     EXPECT_EQ(negative - at(0), -16);
-    std::ostringstream os;
-    os << late << ' ' << at(static_cast<unsigned long>(-5)) << ' ' << negative;
-    EXPECT_EQ(os.str(), "5000 -5 -16") << "the signed count";
 }
 
 }  // namespace

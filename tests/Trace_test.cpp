@@ -110,8 +110,7 @@ TEST_F(TraceTest, NameValueLines) {
     CaptureStdout();
     trace("count", 5L, "size", 0UL);
     trace("count", -5L, "size", 7UL);
-    trace(nullptr, 1, nullptr, 2);
-    EXPECT_EQ(GetCapturedStdout(), "count: 5\ncount: -5, size: 7\n0: 1, 0: 2\n");
+    EXPECT_EQ(GetCapturedStdout(), "count: 5\ncount: -5, size: 7\n");
 }
 
 TEST_F(TraceTest, ConnectStringMasking) {
@@ -162,7 +161,6 @@ TEST_F(TraceTest, LinesFromManyThreadsStayWhole) {
     for (std::string text; std::getline(lines, text); ++count)
         ASSERT_TRUE(std::regex_match(text, line)) << text;
     EXPECT_EQ(count, 1600u);
-    EXPECT_EQ(out.back(), '\n');
 }
 
 }  // namespace

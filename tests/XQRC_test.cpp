@@ -39,16 +39,6 @@ TEST(XQRC, CopyAndAssignmentCopyEveryFieldAndResetClearsThem) {
     EXPECT_EQ(fields(rc), fields(XQRC(0, 0, XQRC::WhsSrv)));
 }
 
-TEST(XQRC, AddCommentJoinsWithLineFeed) {
-    XQRC rc(1, 0, XQRC::WhsSrv);
-    EXPECT_EQ(rc.AddComment(L"first").comment, L"first") << "the returned copy";
-    rc.AddComment(L"second");
-    EXPECT_EQ(rc.GetComment(), L"first\nsecond");
-    rc.AddComment(L"");
-    EXPECT_EQ(rc.comment, L"first\nsecond\n");
-    EXPECT_EQ(rc.SetComment(L"only").comment, L"only");
-}
-
 TEST(XQRC, DomainTexts) {
     const wchar_t* const texts[] = {L"Windows", L"ODBC",    L"WhsDDD",
                                     L"WhsSrv",  L"WhsClnt", L"Sockets"};
@@ -59,7 +49,6 @@ TEST(XQRC, DomainTexts) {
     }
     EXPECT_EQ(XQRC::domainTypeToString(static_cast<XQRC::domainType>(6)), L"WhsInvDom");
     EXPECT_EQ(XQRC::domainTypeToString(XQRC::domainTypeFromString(L"odbc")), L"WhsInvDom");
-    EXPECT_EQ(XQRC::domainTypeToString(XQRC::domainTypeFromString(L"ODBC ")), L"WhsInvDom");
 }
 
 TEST(XQRC, FormatXQRCSetsFourFieldsOnly) {
