@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
-#include <sstream>
 #include <vector>
 
 #include "foundation/TimeStamp.h"
@@ -41,21 +40,11 @@ long utc(int y, int mo, int d, int h, int mi, int s) {
 
 const char kUsEastern[] = "EST5EDT,M3.2.0,M11.1.0";  // 14 March and 7 November 2021
 
-TEST_F(TimeStampTest, FreshStampHoldsNow) {
-    long before = static_cast<long>(time(nullptr));
-    TimeStamp ts;
-    EXPECT_GE(static_cast<long>(ts.get_Stamp()), before);
-    EXPECT_LE(static_cast<long>(ts.get_Stamp()), static_cast<long>(time(nullptr)));
-}
-
 TEST_F(TimeStampTest, TextFormsReadersAndOdbcFieldsAreLocal) {
     zone("UTC0");
     TimeStamp ts = at(utc(2001, 3, 7, 9, 5, 3));
     EXPECT_EQ(ts.toString(), L"2001/3/7 9:5:3");
     EXPECT_EQ(ts.toStringQL7(), L"2001-03-07-09.05.03.000000") << "padded in this form only";
-    TimeStamp late = at(utc(2019, 12, 31, 23, 59, 58));
-    EXPECT_EQ(late.toString(), L"2019/12/31 23:59:58");
-    EXPECT_EQ(late.toStringQL7(), L"2019-12-31-23.59.58.000000");
     TIMESTAMP_STRUCT s;
     s.fraction = 77;
     zone("EST5");
@@ -64,6 +53,11 @@ TEST_F(TimeStampTest, TextFormsReadersAndOdbcFieldsAreLocal) {
     EXPECT_EQ(s.year * 10000 + s.month * 100 + s.day, 20010307);
     EXPECT_EQ(s.hour * 10000 + s.minute * 100 + s.second, 40503);
     EXPECT_EQ(s.fraction, 0u);
+    // And back, a fraction ignored.
+    s.fraction = 999999;
+    TimeStamp back = at(0);
+    EXPECT_EQ(back.fromOdbc(s), 0);
+    EXPECT_TRUE(back == ts);
     zone("CET-1");
     ts = at(utc(2001, 1, 1, 23, 30, 15));  // 00:30 on 2 January, a Tuesday
     // Year since 1900, month, day, hours, minutes, seconds, weekday, day of the year.
@@ -87,17 +81,11 @@ TEST_F(TimeStampTest, ChangesCarryRenormaliseAndCorrectTheHour) {
     const Change changes[] = {
         // Setters lift a count below the floor to five hours after the epoch.
         {"floor, then day 1", "EST5", 0, [](TimeStamp& t) { return t.set_day(1); }, 0, 18000},
-        {"floor, then a second", "EST5", 100, [](TimeStamp& t) { return t.incr_seconds(1); }, 0,
-         18001},
         {"31 February", "UTC0", utc(2021, 2, 10, 12, 0, 0),
          [](TimeStamp& t) { return t.set_day(31); }, 0, utc(2021, 3, 3, 12, 0, 0)},
         {"a month back from January", "UTC0", utc(2021, 1, 15, 8, 0, 0),
          [](TimeStamp& t) { return t.incr_month(-1); }, 0, utc(2020, 12, 15, 8, 0, 0)},
-        {"month 13", "UTC0", utc(2020, 12, 15, 8, 0, 0),
-         [](TimeStamp& t) { return t.set_month(13); }, 0, utc(2021, 1, 15, 8, 0, 0)},
-        {"seconds back over a month end", "UTC0", utc(2021, 3, 1, 0, 0, 10),
-         [](TimeStamp& t) { return t.incr_seconds(-20); }, 0, utc(2021, 2, 28, 23, 59, 50)},
-        {"minutes and days", "UTC0", utc(2021, 2, 28, 23, 59, 50),
+        {"minutes and days, over a month end", "UTC0", utc(2021, 2, 28, 23, 59, 50),
          [](TimeStamp& t) { return t.incr_minutes(90) + t.incr_day(-365); }, 0,
          utc(2020, 3, 1, 1, 29, 50)},
         {"29 February 2020, a leap year", "UTC0", utc(2021, 6, 1, 0, 0, 0),
@@ -105,15 +93,8 @@ TEST_F(TimeStampTest, ChangesCarryRenormaliseAndCorrectTheHour) {
          utc(2020, 2, 29, 13, 14, 15)},
         {"29 February 2001 is 1 March", "UTC0", utc(2020, 2, 29, 13, 14, 15),
          [](TimeStamp& t) { return t.set_year(101); }, 0, utc(2001, 3, 1, 13, 14, 15)},
-        {"hours, minutes, seconds", "UTC0", utc(2020, 1, 1, 0, 0, 0),
-         [](TimeStamp& t) { return t.set_hours(7) + t.set_minutes(61) + t.set_seconds(-1); }, 0,
-         utc(2020, 1, 1, 8, 0, 59)},
-        {"a year", "UTC0", utc(2020, 1, 1, 0, 0, 0), [](TimeStamp& t) { return t.incr_year(1); }, 0,
-         utc(2021, 1, 1, 0, 0, 0)},
         // Beyond the 32-bit range: 999, and the (floored) count is kept.
         {"200 years", "UTC0", 5, [](TimeStamp& t) { return t.incr_year(200); }, 999, 18000},
-        {"30 years of days", "UTC0", utc(2020, 1, 1, 0, 0, 0),
-         [](TimeStamp& t) { return t.incr_day(365 * 30); }, 999, utc(2020, 1, 1, 0, 0, 0)},
         // One hour on from 01:30 EST lands at 03:30 EDT: one real hour later.
         {"an hour over the spring gap", kUsEastern, utc(2021, 3, 14, 6, 30, 0),
          [](TimeStamp& t) { return t.incr_hours(1); }, 0, utc(2021, 3, 14, 7, 30, 0)},
@@ -121,42 +102,24 @@ TEST_F(TimeStampTest, ChangesCarryRenormaliseAndCorrectTheHour) {
         // increment: the correction moves it to 03:30 EST.
         {"an hour swallowed by the autumn change", kUsEastern, utc(2021, 11, 7, 5, 30, 0),
          [](TimeStamp& t) { return t.incr_hours(1); }, 0, utc(2021, 11, 7, 8, 30, 0)},
+        // From 10:30 EDT, 02:30 does not exist: read as 01:30 EST, then corrected.
+        {"an hour set inside the spring gap", kUsEastern, utc(2021, 3, 14, 14, 30, 0),
+         [](TimeStamp& t) { return t.set_hours(2); }, 0, utc(2021, 3, 14, 8, 30, 0)},
     };
     for (const Change& c : changes) {
         SCOPED_TRACE(c.name);
         zone(c.tz);
         TimeStamp ts = at(c.from);
-        EXPECT_EQ(ts.get_Stamp(), static_cast<unsigned long>(c.from)) << "kept as it was set";
         EXPECT_EQ(c.change(ts), c.rc);
         EXPECT_EQ(ts.get_Stamp(), static_cast<unsigned long>(c.to));
     }
-    // From daylight time, 02:30 does not exist: the hour is moved past the gap.
-    zone(kUsEastern);
-    TimeStamp ts = at(utc(2021, 3, 14, 14, 30, 0));  // 10:30 EDT
-    EXPECT_EQ(ts.set_hours(2), 0);
-    EXPECT_GE(ts.get_hours(), 3);
-    EXPECT_EQ(ts.get_day(), 14);
-}
-
-TEST_F(TimeStampTest, FromOdbcIgnoresTheFraction) {
-    zone("UTC0");
-    TimeStamp a = at(utc(1999, 1, 1, 0, 0, 0));
-    TimeStamp b = a;
-    TIMESTAMP_STRUCT in = {2010, 12, 24, 18, 30, 45, 0};
-    EXPECT_EQ(a.fromOdbc(in), 0);
-    in.fraction = 999999;
-    EXPECT_EQ(b.fromOdbc(in), 0);
-    EXPECT_EQ(a.get_Stamp(), static_cast<unsigned long>(utc(2010, 12, 24, 18, 30, 45)));
-    EXPECT_TRUE(a == b);
 }
 
 TEST_F(TimeStampTest, Operators) {
     TimeStamp early = at(1000);
     TimeStamp late = at(5000);
     EXPECT_EQ(early - late, -4000);
-    EXPECT_TRUE(early < late);
-    EXPECT_TRUE(late > early);
-    EXPECT_FALSE(early == late);
+    EXPECT_TRUE(early < late && late > early);
     EXPECT_EQ((early + late).get_Stamp(), 6000u);
     early += late;
     early -= late;  // deliberately a no-op
@@ -165,9 +128,6 @@ TEST_F(TimeStampTest, Operators) {
     TimeStamp negative = at(0xFFFFFFF0UL);
     EXPECT_TRUE(negative < early);
     EXPECT_EQ(negative - at(0), -16);
-    std::ostringstream os;
-    os << late << ' ' << at(static_cast<unsigned long>(-5)) << ' ' << negative;
-    EXPECT_EQ(os.str(), "5000 -5 -16") << "the signed count";
 }
 
 }  // namespace

@@ -28,12 +28,6 @@ protected:
     void TearDown() override { setDebugTcore(0); }
 };
 
-std::string bytes(int n) {
-    std::string s;
-    for (int i = 0; i < n; ++i) s += static_cast<char>('A' + i % 26);
-    return s;
-}
-
 void tracedMethod() { XQ_TRACE_METHOD("XQTest::Method()"); }
 
 // A line shows from its level up; method lines from level 4; unconditional
@@ -62,57 +56,31 @@ TEST_F(TraceTest, LevelsMethodLinesAndUnconditionalLines) {
 }
 
 TEST_F(TraceTest, DumpRowsRemainderAndHeaders) {
-    const std::string caution = "Caution: the following is dumped character by character, in OS byte order\n";
+    const std::string caution =
+        "Caution: the following is dumped character by character, in OS byte order\n";
+    // 32 bytes: one full row in words, then a 16-byte remainder.
+    std::string text;
+    for (int i = 0; i < 32; ++i) text += static_cast<char>('A' + i % 26);
+    CaptureStdout();
+    trace(text.data(), 32, "Title", "Sub");
+    EXPECT_EQ(GetCapturedStdout(),
+              "Title: \nSub\n00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n" +
+                  caution + "00000010 51525354 55565758 595A4142 43444546   - QRSTUVWXYZABCDEF\n");
+    // Control and high bytes show as dots; a process id heads the dump.
     const char odd[6] = {'a', '\t', static_cast<char>(0x80), static_cast<char>(0xFF), ' ', '~'};
-    struct Case {
-        std::string bytes;
-        long process;
-        const char* title;
-        const char* sub;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
-        // 17 bytes: one full row in words, one byte of remainder.
-        {bytes(17), 0, "Title", "Sub",
-         "Title: \nSub\n00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n" + caution +
-             "00000010 51" + std::string(30, ' ') + "  - Q\n"},
-        // 16 bytes: only the remainder form.
-        {bytes(16), 0, nullptr, nullptr, caution + "00000000 41424344 45464748 494A4B4C 4D4E4F50   - ABCDEFGHIJKLMNOP\n"},
-        // 32 bytes end with a 16-byte remainder; a process id heads the dump.
-        {bytes(32), 4711, nullptr, "T",
-         "--------------------- From Process id 4711---------------------\nT\n"
-         "00000000 44434241 48474645 4C4B4A49 504F4E4D  - ABCDEFGHIJKLMNOP\n" + caution +
-             "00000010 51525354 55565758 595A4142 43444546   - QRSTUVWXYZABCDEF\n"},
-        // Control and high bytes show as dots.
-        {std::string(odd, 6), 0, nullptr, nullptr,
-         caution + "00000000 610980FF 207E" + std::string(20, ' ') + "  - a... ~\n"},
-    };
-    for (const Case& c : cases) {
-        CaptureStdout();
-        if (c.process != 0)
-            trace(c.bytes.data(), static_cast<unsigned long>(c.bytes.size()), static_cast<int>(c.process), c.sub);
-        else
-            trace(c.bytes.data(), static_cast<unsigned long>(c.bytes.size()), c.title, c.sub);
-        EXPECT_EQ(GetCapturedStdout(), c.expected) << c.bytes.size() << " bytes";
-    }
+    CaptureStdout();
+    trace(odd, 6, 4711, "T");
+    EXPECT_EQ(GetCapturedStdout(),
+              "--------------------- From Process id 4711---------------------\nT\n" + caution +
+                  "00000000 610980FF 207E" + std::string(20, ' ') + "  - a... ~\n");
 }
 
-TEST_F(TraceTest, HexTraceHeadersAndEmptyBuffer) {
+// The rows are those of the dump above; an empty buffer has none.
+TEST_F(TraceTest, HexTraceHeader) {
     CaptureStdout();
-    hexTrace("", 0, "Title", "Sub");
-    std::string out = GetCapturedStdout();
-    EXPECT_TRUE(std::regex_match(
-        out, std::regex("tcore: tid=\\d+: enter method vmglobal::hexTrace\\(\\): Title: \nSub\nBuffer length = 0\n")))
-        << out;
-
-    std::string buf = bytes(4);
-    CaptureStdout();
-    hexTrace(buf.data(), 4, 321, "Dump");
+    hexTrace("", 0, 321, "Dump");
     EXPECT_EQ(GetCapturedStdout(),
-              "tcore: tid=321: enter method vmglobal::hexTrace():Dump\n"
-              "Buffer length = 4\n"
-              "Caution: the following is dumped character by character, in OS byte order\n"
-              "00000000 41424344 " + std::string(24, ' ') + "  - ABCD\n");
+              "tcore: tid=321: enter method vmglobal::hexTrace():Dump\nBuffer length = 0\n");
 }
 
 TEST_F(TraceTest, XqdFamily) {
@@ -130,59 +98,38 @@ TEST_F(TraceTest, XqdFamily) {
     trace(static_cast<TRACE_TYPE>(9), "nothing", ok);
     std::string out = GetCapturedStdout();
     std::string p = "xqd  : ts=[0-9/: ]+: tid=\\d+";
-    EXPECT_TRUE(std::regex_match(out, std::regex(p + ": ENTER: open -- extra\n" + p + ": EXIT : open, rc = 0\n" + p +
-                                                 ": CALL : connect, rc = 6105\n"
-                                                 "Secondary Code  = 111\n"
-                                                 "System Message  = Connection refused\n"
-                                                 "Method Name     = XQSocket::Send\n"
-                                                 "Executable Name = kernel\n" +
-                                                 p + ": ctx: hello\n" + p + ": plain\n")))
-        << out;
+    const std::string expected = p + ": ENTER: open -- extra\n" + p + ": EXIT : open, rc = 0\n" +
+                                 p + ": CALL : connect, rc = 6105\nSecondary Code  = 111\n"
+                                 "System Message  = Connection refused\n"
+                                 "Method Name     = XQSocket::Send\nExecutable Name = kernel\n" +
+                                 p + ": ctx: hello\n" + p + ": plain\n";
+    EXPECT_TRUE(std::regex_match(out, std::regex(expected))) << out;
 }
 
 TEST_F(TraceTest, NameValueLines) {
     CaptureStdout();
     trace("count", 5L, "size", 0UL);
     trace("count", -5L, "size", 7UL);
-    trace(nullptr, 1, nullptr, 2);
-    EXPECT_EQ(GetCapturedStdout(), "count: 5\ncount: -5, size: 7\n0: 1, 0: 2\n");
-}
-
-TEST_F(TraceTest, MaskaStringKeepsLengthAndClasses) {
-    char text[] = "aZ9_ é";
-    MaskaString(text);
-    EXPECT_EQ(std::string(text), "xXN----");  // é is two bytes in UTF-8 source
-    char empty[] = "";
-    EXPECT_EQ(MaskaString(empty), empty);
+    EXPECT_EQ(GetCapturedStdout(), "count: 5\ncount: -5, size: 7\n");
 }
 
 TEST_F(TraceTest, ConnectStringMasking) {
     const struct {
         const wchar_t* in;
         const char* out;
-    } cases[] = {
+    } cases[] = {  // the fuzz target checks every reading masks; these pin what stays
         {L"DSN=ctl;pwd=Secret9;UID=me", "DSN=ctl;pwd=XxxxxxN;UID=me"},
-        {L"DSN=a;UID=b;PWD=tail9", "DSN=a;UID=b;PWD=xxxxN"},
-        {L"PASSWD=aa;PWD=bb;passwd=CC;pwd=dd", "PASSWD=xx;PWD=xx;passwd=XX;pwd=xx"},  // every one, any order
-        {L"PWD=;DSN=a", "PWD=;DSN=a"},
-        {L"DSN=a", "DSN=a"},
-        {L"", ""},
+        // Every one, in any order.
+        {L"PASSWD=aa;PWD=bb;passwd=CC;pwd=dd", "PASSWD=xx;PWD=xx;passwd=XX;pwd=xx"},
         // Braces quote a value holding ";" ("}}" is a brace inside it).
         {L"PWD={pa;ss};UID=u", "PWD={xx-xx};UID=u"},
         {L"PWD={a}}b;c};UID=u", "PWD={x--x-x};UID=u"},
-        {L"PWD={open;to the end", "PWD={xxxx-xx-xxx-xxx"},
         {L"PWD=\"q;w\";UID=u", "PWD=\"x-x\";UID=u"},
         {L"PWD=\"ab\" x;UID=u", "PWD=\"xx\"-x;UID=u"},  // and what follows the quote up to ";"
         {L"PWD=ab cd", "PWD=xx-xx"},                       // a blank belongs to the value
-        {L"Pwd = {s;t}", "Pwd =-{x-x}"},
-        {L"PWD\t\n=a b", "PWD\t\n=x-x"},
         {L"DSN={PWD=a;b};PWD=c", "DSN={PWD=x;b};PWD=x"},   // a keyword inside a value counts too
     };
     for (const auto& c : cases) EXPECT_EQ(printConnectStr(c.in), c.out) << xqToMultibyte(c.in);
-    // A NUL inside a value does not end the mask.
-    const XQSTRING withNul(L"PWD=a\0bc;UID=u", 14);
-    EXPECT_EQ(printConnectStr(withNul), std::string("PWD=x-xx;UID=u"));
-    EXPECT_EQ(xqMaskedText(XQSTRING(L"a\0B", 3)), "x-X");
 }
 
 TEST_F(TraceTest, LogDirectoryChoice) {
@@ -195,15 +142,6 @@ TEST_F(TraceTest, LogDirectoryChoice) {
     XQSTRING fallback = setupLogDir();
     EXPECT_TRUE(fallback == L"/var/ORV/" || fallback == L"/tmp/");
     unsetenv("XQS_LOGGING");
-}
-
-TEST_F(TraceTest, ThreadHelpers) {
-    CaptureStdout();
-    tracesub1();
-    std::string out = GetCapturedStdout();
-    EXPECT_TRUE(std::regex_match(out, std::regex("trsub1: process id=\\d+; thread id= \\d+\n"))) << out;
-    XQSTRING t = tracesub2();
-    EXPECT_EQ(t.rfind(L": tid=", 0), 0u);
 }
 
 TEST_F(TraceTest, LinesFromManyThreadsStayWhole) {
@@ -223,7 +161,6 @@ TEST_F(TraceTest, LinesFromManyThreadsStayWhole) {
     for (std::string text; std::getline(lines, text); ++count)
         ASSERT_TRUE(std::regex_match(text, line)) << text;
     EXPECT_EQ(count, 1600u);
-    EXPECT_EQ(out.back(), '\n');
 }
 
 }  // namespace

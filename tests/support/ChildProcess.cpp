@@ -11,23 +11,20 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 extern char** environ;
 
-namespace {
 using Clock = std::chrono::steady_clock;
-}
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base ? base : "/tmp") + "/tcore-test-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
+    std::string pattern =
+        std::string(base != nullptr && *base ? base : "/tmp") + "/tcore-test-XXXXXX";
+    if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -37,9 +34,7 @@ TempDir::~TempDir() {
 
 std::string readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void writeFile(const std::string& path, const std::string& text, unsigned int mode) {
@@ -61,8 +56,9 @@ ToolRun runTool(const std::string& dir, const std::string& name,
     return ToolRun{code, child.out(), child.err()};
 }
 
-ChildProcess::ChildProcess(const std::string& dir, const std::string& program, const std::vector<std::string>& args,
-                           const std::string& input, const std::map<std::string, std::string>& env) {
+ChildProcess::ChildProcess(const std::string& dir, const std::string& program,
+                           const std::vector<std::string>& args, const std::string& input,
+                           const std::map<std::string, std::string>& env) {
     static int serial = 0;
     const std::string stem = dir + "/run" + std::to_string(++serial);
     outPath_ = stem + ".out";
@@ -70,8 +66,7 @@ ChildProcess::ChildProcess(const std::string& dir, const std::string& program, c
     const std::string inPath = stem + ".in";
     std::ofstream(inPath, std::ios::binary) << input;
 
-    std::vector<std::string> argStrings;
-    argStrings.push_back(program);
+    std::vector<std::string> argStrings{program};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<std::string> envStrings;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -98,9 +93,8 @@ ChildProcess::ChildProcess(const std::string& dir, const std::string& program, c
             _exit(127);
         }
     }
-    if (in >= 0) close(in);
-    if (out >= 0) close(out);
-    if (err >= 0) close(err);
+    for (int fd : {in, out, err})
+        if (fd >= 0) close(fd);
 }
 
 ChildProcess::~ChildProcess() {
@@ -111,9 +105,9 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::ended(double seconds) {
-    if (pid_ <= 0) return true;
-    if (status_ >= 0) return true;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+    if (pid_ <= 0 || status_ >= 0) return true;
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
     for (;;) {
         int status = 0;
         pid_t r = waitpid(pid_, &status, WNOHANG);
@@ -121,8 +115,7 @@ bool ChildProcess::ended(double seconds) {
             status_ = status;
             return true;
         }
-        if (r < 0 && errno != EINTR) return false;
-        if (Clock::now() >= deadline) return false;
+        if ((r < 0 && errno != EINTR) || Clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
@@ -131,9 +124,7 @@ int ChildProcess::wait(double seconds) {
     if (pid_ <= 0) return -1;
     if (!ended(seconds)) {
         kill(pid_, SIGKILL);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        status_ = status;
+        waitpid(pid_, &status_, 0);
         ADD_FAILURE() << "child did not end within " << seconds << " s; killed";
         return -1;
     }
@@ -148,7 +139,8 @@ unsigned int waitForPortFile(const std::string& path, ChildProcess& child) {
     const auto deadline = Clock::now() + std::chrono::seconds(15);
     while (Clock::now() < deadline) {
         std::string text = readWholeFile(path);
-        if (!text.empty() && text.back() == '\n') return static_cast<unsigned int>(std::stoul(text));
+        if (!text.empty() && text.back() == '\n')
+            return static_cast<unsigned int>(std::stoul(text));
         if (child.ended(0)) return 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

@@ -33,8 +33,9 @@ std::string toolPath(const std::string& name);
 // Everything is prepared before fork: the test may run threads.
 class ChildProcess {
 public:
-    ChildProcess(const std::string& dir, const std::string& program, const std::vector<std::string>& args,
-                 const std::string& input = "", const std::map<std::string, std::string>& env = {});
+    ChildProcess(const std::string& dir, const std::string& program,
+                 const std::vector<std::string>& args, const std::string& input = "",
+                 const std::map<std::string, std::string>& env = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
