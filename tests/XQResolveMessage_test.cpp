@@ -8,6 +8,10 @@
 #include <atomic>
 #include <clocale>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -53,6 +57,38 @@ TEST_F(Catalogue, EveryLibraryCodeHasAText) {
     XQSTRING none = L"x";
     EXPECT_EQ(r.ResolveEvent(1, none).code, 0);
     EXPECT_EQ(none, L"") << "a code without a text gives an empty text";
+}
+
+// The README's table of return codes lists every code the library defines,
+// each with its catalogue text, and nothing else.
+TEST_F(Catalogue, ReadmeTableMatchesTheCatalogue) {
+    const char* source = std::getenv("TCORE_SOURCE_DIR");
+    if (source == nullptr) GTEST_SKIP() << "TCORE_SOURCE_DIR not set";
+    // The rows of a file, or of its section that starts with `from` and
+    // ends at the next heading.
+    auto rows = [](const std::string& path, const std::regex& row, const std::string& from) {
+        std::map<int, std::string> found;
+        std::ifstream in(path);
+        std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!from.empty()) {
+            const std::string::size_type start = all.find(from);
+            if (start == std::string::npos) return found;
+            all = all.substr(start, all.find("\n#", start + from.size()) - start);
+        }
+        for (std::sregex_iterator it(all.begin(), all.end(), row), end; it != end; ++it)
+            found[std::stoi((*it)[1])] = (*it)[2];
+        return found;
+    };
+    const auto catalogue = rows(std::string(source) + "/catalogue/ql7orx.po",
+                                std::regex("msgid \"([0-9]+)\"\nmsgstr \"([^\n]*)\"\n"), "");
+    const auto readme = rows(std::string(source) + "/README.md",
+                             std::regex("\n\\| ([0-9]+) \\| ([^\n]*) \\|(?=\n)"), "\n## Return codes\n");
+    std::map<int, std::string> expected;
+    for (int code : xqLibraryCodes()) {
+        ASSERT_EQ(catalogue.count(code), 1u) << code;
+        expected[code] = std::regex_replace(catalogue.at(code), std::regex("\\\\\""), "\"");
+    }
+    EXPECT_EQ(readme, expected);
 }
 
 // Inserts 1-7 are the tokens, 8 the extra text, 9 the number, 10-12 the
