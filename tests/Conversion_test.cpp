@@ -83,7 +83,7 @@ WideResult toUnicode(std::vector<wchar_t> in, unsigned int length, bool fast) {
 // function's contract says (the sanitizer builds see any mismatch).
 WideResult toWide(const std::vector<unsigned char>& in, int length, bool fast) {
     unsigned char* buf = static_cast<unsigned char*>(std::malloc(in.size() + 1));
-    std::memcpy(buf, in.data(), in.size());
+    if (!in.empty()) std::memcpy(buf, in.data(), in.size());
     unsigned char* const original = buf;
     int len = length;
     xqSetConversionFastPath(fast);
