@@ -44,6 +44,13 @@ inline void storePair(unsigned char* p, std::uint32_t pair) {
 
 // The five prefix digits of length (at most 99999).
 inline void storePrefix(unsigned char* p, std::uint32_t length) {
+    if (length < 100) {
+        // Nearly every field: "000" and one digit pair, no division.
+        static constexpr wchar_t kZeros[3] = {L'0', L'0', L'0'};
+        std::memcpy(p, kZeros, sizeof kZeros);
+        storePair(p + 12, length);
+        return;
+    }
     const std::uint32_t high = length / 100;
     storeChar(p, static_cast<wchar_t>(L'0' + high / 100));
     storePair(p + 4, high % 100);
@@ -74,6 +81,7 @@ inline std::uint32_t magnitude(std::int32_t v) {
 // Characters of the "%ld" text of the 32-bit value.
 inline unsigned long numberTextLength(long value) {
     const std::int32_t v = toInt32(value);
+    if (static_cast<std::uint32_t>(v) < 10) return 1;
     return digitCount(magnitude(v)) + (v < 0 ? 1 : 0);
 }
 
@@ -110,6 +118,15 @@ inline void storeText(unsigned char* p, const wchar_t* text, unsigned long chars
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(block, zero)) != 0) break;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * i), block);
     }
+    if (i < chars && i == (chars & ~3UL) && chars >= 4) {
+        // The last one to three characters: the last four again, overlapping
+        // the block before, when none of them is a NUL.
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + chars - 4));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(block, zero)) == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * (chars - 4)), block);
+            return;
+        }
+    }
 #endif
     for (; i < chars; ++i) {
         if (text[i] == L'\0') {
@@ -131,6 +148,22 @@ inline void writeTextField(unsigned char* buffer, unsigned long& cursor, const w
 
 inline void writeNumberField(unsigned char* buffer, unsigned long& cursor, long value) {
     unsigned char* p = buffer + cursor;
+    const std::uint32_t small = static_cast<std::uint32_t>(toInt32(value));
+    if (small < 100) {
+        // Most numbers (flags, types, counts): a fixed prefix and one or two digits.
+        static constexpr wchar_t kOneDigit[5] = {L'0', L'0', L'0', L'0', L'1'};
+        static constexpr wchar_t kTwoDigits[5] = {L'0', L'0', L'0', L'0', L'2'};
+        if (small < 10) {
+            std::memcpy(p, kOneDigit, sizeof kOneDigit);
+            storeChar(p + XQ_FIELD_PREFIX_BYTES, static_cast<wchar_t>(L'0' + small));
+            cursor += XQ_FIELD_PREFIX_BYTES + 4;
+        } else {
+            std::memcpy(p, kTwoDigits, sizeof kTwoDigits);
+            storePair(p + XQ_FIELD_PREFIX_BYTES, small);
+            cursor += XQ_FIELD_PREFIX_BYTES + 8;
+        }
+        return;
+    }
     const unsigned long len = storeNumberText(p + XQ_FIELD_PREFIX_BYTES, value);
     storePrefix(p, static_cast<std::uint32_t>(len));
     cursor += XQ_FIELD_PREFIX_BYTES + 4 * len;
