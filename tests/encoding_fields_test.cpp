@@ -87,27 +87,31 @@ TEST(FieldEncoding, FieldsOf99999CharactersAreWholeAndLongerOnesCutWithTwoWarnin
 }
 
 TEST(FieldEncoding, NulAtEveryPositionOfALongerField) {
-    for (unsigned pos = 0; pos < 13; ++pos) {
-        std::wstring text = L"0123456789abc";
-        text[pos] = L'\0';
-        Bytes b(4 + StringFieldSize(text) + NumberFieldSize(5));
-        unsigned long cursor = 0;
-        CopyStringFieldToBuffer(b.data() + 4, &cursor, text);  // any alignment of the target
-        CopyNumberFieldToBuffer(b.data() + 4, &cursor, 5);
-        EXPECT_EQ(payloadText(Bytes(b.begin() + 4, b.begin() + 4 + 20 + 52)),
-                  L"00013" + text.substr(0, pos) + std::wstring(13 - pos, L'\0'));
-        unsigned long rc = 0;
-        XQSTRING out;
-        GetStringDataFromBuffer(b.data() + 4, &rc, out);
-        EXPECT_EQ(out, text.substr(0, pos));
-        EXPECT_EQ(rc, StringFieldSize(text));
-        EXPECT_EQ(GetStringData(b.data() + 24, 13), text.substr(0, pos));
-        for (unsigned shift : {0u, 1u, 3u}) {
-            Bytes copy(b.begin() + 4 - shift, b.begin() + 4 + cursor);
-            XQFieldReader r(copy.data() + shift, cursor);
-            EXPECT_EQ(r.ReadString(), text.substr(0, pos)) << pos;
-            EXPECT_EQ(r.ReadNumberLong(), 5) << pos;
-            EXPECT_FALSE(r.Overrun());
+    // Lengths past whole blocks of four by one, two and three characters.
+    for (unsigned n : {13u, 14u, 15u}) {
+        for (unsigned pos = 0; pos < n; ++pos) {
+            std::wstring text = std::wstring(L"0123456789abcde").substr(0, n);
+            text[pos] = L'\0';
+            Bytes b(4 + StringFieldSize(text) + NumberFieldSize(5));
+            unsigned long cursor = 0;
+            CopyStringFieldToBuffer(b.data() + 4, &cursor, text);  // any alignment of the target
+            CopyNumberFieldToBuffer(b.data() + 4, &cursor, 5);
+            EXPECT_EQ(
+                payloadText(Bytes(b.begin() + 4, b.begin() + 4 + 20 + 4 * n)),
+                L"000" + std::to_wstring(n) + text.substr(0, pos) + std::wstring(n - pos, L'\0'));
+            unsigned long rc = 0;
+            XQSTRING out;
+            GetStringDataFromBuffer(b.data() + 4, &rc, out);
+            EXPECT_EQ(out, text.substr(0, pos));
+            EXPECT_EQ(rc, StringFieldSize(text));
+            EXPECT_EQ(GetStringData(b.data() + 24, n), text.substr(0, pos));
+            for (unsigned shift : {0u, 1u, 3u}) {
+                Bytes copy(b.begin() + 4 - shift, b.begin() + 4 + cursor);
+                XQFieldReader r(copy.data() + shift, cursor);
+                EXPECT_EQ(r.ReadString(), text.substr(0, pos)) << pos;
+                EXPECT_EQ(r.ReadNumberLong(), 5) << pos;
+                EXPECT_FALSE(r.Overrun());
+            }
         }
     }
 }
