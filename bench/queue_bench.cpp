@@ -1,12 +1,14 @@
 // Message queue throughput and latency, each against a plain-socket baseline
 // measured in the same run:
 //  - one-way: messages from a sender thread through Send into a queue and out
-//    through Receive, against a plain connect/write/close loop and against
-//    one that also waits for the receiver's close (as a confirmed Send
-//    must); also with 100 idle connections held open on the queue's port;
+//    through Receive, against a plain connect/write/close loop, one that
+//    also waits for the receiver's close (as a confirmed Send must), and one
+//    that waits and carries the same typed message packed and unpacked;
+//    also with 100 idle connections held open on the queue's port;
 //  - round trip: request and reply between two queues, against a plain
 //    two-socket request/reply loop (a new connection each way), with and
-//    without each sender waiting for the receiver's close;
+//    without each sender waiting for the receiver's close, and waiting for
+//    it with both sides packing and unpacking the same typed message;
 //  - wake-up: from a frame's arrival to the return of a reader blocked in
 //    Receive, against a condition-variable wake-up between two threads;
 //  - the one-way and round-trip cases again inside TLS, and one TLS send with
@@ -29,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/Conversion.h"
 #include "messages/XQBaseMessage.h"
 #include "support/TestCerts.h"
 #include "transport/XQMessageQ.h"
@@ -133,6 +136,29 @@ bool readFrame(int listenFd, std::vector<unsigned char>& payload) {
     return ok;
 }
 
+// What every hop through a queue does besides the socket work: the sender
+// packs the message and converts it to the wire's characters, the receiver
+// converts it back and unpacks it. The plain loops below do it too when they
+// carry a typed message; what is left between them and the queue is the
+// queue's own work.
+std::vector<unsigned char> packFrame(XQBaseMessage& m) {
+    const unsigned int size = m.CalculateSize();
+    std::vector<unsigned char> payload(size);
+    m.PackMessage(payload.data(), size);
+    ConvertWideToUnicode(reinterpret_cast<wchar_t*>(payload.data()), size);
+    return payload;
+}
+
+bool unpackFrame(const std::vector<unsigned char>& payload, XQBaseMessage& m) {
+    int length = static_cast<int>(payload.size());
+    unsigned char* wide = static_cast<unsigned char*>(std::malloc(payload.size()));
+    std::memcpy(wide, payload.data(), payload.size());
+    const bool ok = ConvertUnicodeToWide(wide, length).code == 0 &&
+                    m.UnpackMessageBounded(wide, static_cast<unsigned long>(length)).code == 0;
+    std::free(wide);
+    return ok;
+}
+
 void plainOneWay(benchmark::State& state, void (*write)(unsigned int, const std::vector<unsigned char>&)) {
     unsigned int port = 0;
     const int listenFd = listenOn(port);
@@ -157,6 +183,32 @@ void BM_PlainOneWay(benchmark::State& state) { plainOneWay(state, writeFrame); }
 BENCHMARK(BM_PlainOneWay)->Iterations(kIterations)->UseRealTime();
 void BM_PlainOneWayConfirmed(benchmark::State& state) { plainOneWay(state, writeFrameConfirmed); }
 BENCHMARK(BM_PlainOneWayConfirmed)->Iterations(kIterations)->UseRealTime();
+
+// The confirmed loop carrying a typed message: packed for every send,
+// unpacked by the reader.
+void BM_PlainOneWayConfirmedTyped(benchmark::State& state) {
+    unsigned int port = 0;
+    const int listenFd = listenOn(port);
+    std::atomic<long> received{0};
+    std::thread reader([&] {
+        std::vector<unsigned char> payload;
+        XQBaseMessage m;
+        while (readFrame(listenFd, payload) && unpackFrame(payload, m)) received.fetch_add(1);
+    });
+    long sent = 0;
+    for (auto _ : state) {
+        XQBaseMessage m;
+        fill(m, port, 1);
+        writeFrameConfirmed(port, packFrame(m));
+        ++sent;
+    }
+    while (received.load() < sent) std::this_thread::yield();
+    shutdown(listenFd, SHUT_RDWR);
+    reader.join();
+    close(listenFd);
+    state.SetItemsProcessed(sent);
+}
+BENCHMARK(BM_PlainOneWayConfirmedTyped)->Iterations(kIterations)->UseRealTime();
 
 // One sender into a queue; with idle > 0 that many peers hold connections
 // open without sending, as idle or stalled agents would.
@@ -288,6 +340,37 @@ void BM_PlainRequestReplyConfirmed(benchmark::State& state) {
     plainRequestReply(state, writeFrameConfirmed);
 }
 BENCHMARK(BM_PlainRequestReplyConfirmed)->Iterations(kIterations)->UseRealTime();
+
+void BM_PlainRequestReplyConfirmedTyped(benchmark::State& state) {
+    unsigned int serverPort = 0;
+    unsigned int clientPort = 0;
+    const int serverFd = listenOn(serverPort);
+    const int clientFd = listenOn(clientPort);
+    std::thread server([&] {
+        std::vector<unsigned char> payload;
+        XQBaseMessage work;
+        while (readFrame(serverFd, payload) && unpackFrame(payload, work)) {
+            work.SetIsRequest(0);
+            writeFrameConfirmed(clientPort, packFrame(work));
+        }
+    });
+    long answered = 0;
+    std::vector<unsigned char> payload;
+    for (auto _ : state) {
+        XQBaseMessage request;
+        fill(request, serverPort, 1);
+        writeFrameConfirmed(serverPort, packFrame(request));
+        XQBaseMessage reply;
+        if (readFrame(clientFd, payload) && unpackFrame(payload, reply)) ++answered;
+    }
+    shutdown(serverFd, SHUT_RDWR);
+    server.join();
+    close(serverFd);
+    close(clientFd);
+    state.SetItemsProcessed(answered);
+    if (answered != static_cast<long>(state.iterations())) state.SkipWithError("replies lost");
+}
+BENCHMARK(BM_PlainRequestReplyConfirmedTyped)->Iterations(kIterations)->UseRealTime();
 
 void queueRequestReply(benchmark::State& state) {
     XQMessageQ a;

@@ -84,9 +84,12 @@ def main():
 
     speed("one-way, one sender", "BM_QueueOneWay", "BM_PlainOneWay", ">= 0.8x")
     speed("  (against a sender that waits for the close)", "BM_QueueOneWay", "BM_PlainOneWayConfirmed", "")
+    speed("  (the same, carrying the typed message)", "BM_QueueOneWay", "BM_PlainOneWayConfirmedTyped", "")
     slowdown("request/reply", "BM_QueueRequestReply", "BM_PlainRequestReply", "<= 1.15x")
     slowdown("  (against senders that wait for the close)", "BM_QueueRequestReply",
              "BM_PlainRequestReplyConfirmed", "")
+    slowdown("  (the same, carrying the typed message)", "BM_QueueRequestReply",
+             "BM_PlainRequestReplyConfirmedTyped", "")
     slowdown("reader wake-up", "BM_QueueWakeUp", "BM_ConditionVariableWakeUp", "<= 2x")
     speed("one-way, 8 senders", "BM_QueueOneWay8Senders", "BM_PlainOneWay8Senders", ">= 1.0x")
 
