@@ -1,5 +1,7 @@
 #include "foundation/XQRC.h"
 
+#include <utility>
+
 XQRC::XQRC(int c, int secondary, XQRC::domainType d)
     : code(c), secondaryCode(secondary), isWarningFlag(0), domain(d) {}
 
@@ -17,6 +19,15 @@ inline void copyText(XQSTRING& to, const XQSTRING& from) {
         to.clear();
     else
         to = from;
+}
+
+// Moves likewise touch only the texts that hold something, and leave the
+// moved-from texts empty.
+inline void moveText(XQSTRING& to, XQSTRING& from) {
+    if (!from.empty())
+        to = std::move(from);
+    else if (!to.empty())
+        to.clear();
 }
 
 }  // namespace
@@ -38,6 +49,26 @@ XQRC& XQRC::operator=(const XQRC& other) {
 #define XQRC_ASSIGN(f) copyText(f, other.f);
     XQRC_TEXT_FIELDS(XQRC_ASSIGN)
 #undef XQRC_ASSIGN
+    return *this;
+}
+
+XQRC::XQRC(XQRC&& other) noexcept
+    : code(other.code), secondaryCode(other.secondaryCode), isWarningFlag(other.isWarningFlag), domain(other.domain) {
+#define XQRC_MOVE(f) \
+    if (!other.f.empty()) f = std::move(other.f);
+    XQRC_TEXT_FIELDS(XQRC_MOVE)
+#undef XQRC_MOVE
+}
+
+XQRC& XQRC::operator=(XQRC&& other) noexcept {
+    if (this == &other) return *this;
+    code = other.code;
+    secondaryCode = other.secondaryCode;
+    isWarningFlag = other.isWarningFlag;
+    domain = other.domain;
+#define XQRC_MOVE_ASSIGN(f) moveText(f, other.f);
+    XQRC_TEXT_FIELDS(XQRC_MOVE_ASSIGN)
+#undef XQRC_MOVE_ASSIGN
     return *this;
 }
 

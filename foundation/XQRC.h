@@ -14,9 +14,9 @@ public:
 
     XQRC(int code, int secondaryCode, XQRC::domainType domain);
     XQRC(const XQRC& other);
-    XQRC(XQRC&&) noexcept = default;
+    XQRC(XQRC&& other) noexcept;
     XQRC& operator=(const XQRC& other);
-    XQRC& operator=(XQRC&&) noexcept = default;
+    XQRC& operator=(XQRC&& other) noexcept;
     ~XQRC() = default;
 
     void Reset();
