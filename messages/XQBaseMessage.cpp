@@ -323,10 +323,9 @@ int XQBaseMessage::PackMessage(unsigned char* buffer, unsigned long size) const 
 
     if (DebugFlags >= 3) DumpToLogFile(">>>>>> Dumping base message after pack:\n");
 
-    // The size as written, read back: a writer that ran past it has
-    // overwritten memory that is not the message's.
-    unsigned long sizePos = kEyeCatcherBytes + 4 * code.size();
-    long written = ConvertStringToNumber(buffer + sizePos, 10);
+    // A writer that ran past the size written in the head has overwritten
+    // memory that is not the message's.
+    const long written = static_cast<int>(size);
     const unsigned char* lastWritten = buffer + cursor - 1;
     const unsigned char* lastOfMessage = buffer + written - 1;
     if (lastWritten > lastOfMessage) {
@@ -343,7 +342,7 @@ unsigned long XQBaseMessage::GetAnnouncedSize(const unsigned char* buffer, unsig
     unsigned long pos = found < 0 ? 0 : static_cast<unsigned long>(found);
     unsigned long sizePos = pos + kEyeCatcherBytes + 4;
     if (bytes < sizePos || bytes - sizePos < kSizeBytes) return 0;
-    long size = ConvertStringToNumber(buffer + sizePos, 10);
+    long size = xqfield::parseNumber(buffer + sizePos, kSizeBytes / 4);
     return size < 0 ? 0 : static_cast<unsigned long>(size);
 }
 

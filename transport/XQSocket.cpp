@@ -476,7 +476,10 @@ XQRC XQSocket::Send(const XQSTRING& host, const unsigned int port) {
             FormatXQRC(rc, kSend, errno, 6102);
             return rc;
         }
-        in_addr_t address = inet_addr(hostText.c_str());
+        // A dotted quad needs no look-up; the resolver reads the other
+        // numeric forms ("127.1", hexadecimal) as inet_aton does.
+        in_addr parsed{};
+        in_addr_t address = inet_pton(AF_INET, hostText.c_str(), &parsed) == 1 ? parsed.s_addr : INADDR_NONE;
         XQ_TRACE(4, "vsbase::Send Converted Inet Address = " << static_cast<unsigned long>(address));
         if (address == INADDR_NONE) {
             in_addr resolved{};
