@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "foundation/XQRC.h"
 
 namespace {
@@ -17,7 +19,7 @@ XQSTRING fields(const XQRC& r) {
     return all;
 }
 
-TEST(XQRC, CopyAndAssignmentCopyEveryFieldAndResetClearsThem) {
+TEST(XQRC, CopiesAndMovesCarryEveryFieldAndResetClearsThem) {
     XQRC rc(2005, -1, XQRC::ODBC);
     rc.isWarningFlag = 1;
     rc.methodName = L"m";
@@ -35,6 +37,18 @@ TEST(XQRC, CopyAndAssignmentCopyEveryFieldAndResetClearsThem) {
     assigned.comment = L"stale";
     assigned = rc;
     EXPECT_EQ(fields(assigned), fields(rc));
+    // Moves likewise, long texts (on the heap) included; the moved-from
+    // texts are left empty.
+    rc.systemMessage = XQSTRING(100, L'x');
+    const XQSTRING expected = fields(rc);
+    XQRC moved(std::move(rc));
+    EXPECT_EQ(fields(moved), expected);
+    EXPECT_EQ(rc.systemMessage + rc.methodName + rc.messageToken10, L"");
+    XQRC target(6105, 111, XQRC::Windows);
+    target.SetXQMessage(L"a", L"b", L"c", L"d", L"e", L"f", L"g", L"h", L"i", L"j");
+    target = std::move(moved);
+    EXPECT_EQ(fields(target), expected);
+    rc = std::move(target);
     rc.Reset();
     EXPECT_EQ(fields(rc), fields(XQRC(0, 0, XQRC::WhsSrv)));
 }
