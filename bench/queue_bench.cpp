@@ -159,18 +159,28 @@ bool unpackFrame(const std::vector<unsigned char>& payload, XQBaseMessage& m) {
     return ok;
 }
 
-void plainOneWay(benchmark::State& state, void (*write)(unsigned int, const std::vector<unsigned char>&)) {
+// A typed plain sender packs a new message for every frame; its reader
+// unpacks every frame it reads.
+std::vector<unsigned char> typedFrame(unsigned int port) {
+    XQBaseMessage m;
+    fill(m, port, 1);
+    return packFrame(m);
+}
+
+void plainOneWay(benchmark::State& state, void (*write)(unsigned int, const std::vector<unsigned char>&),
+                 bool typed) {
     unsigned int port = 0;
     const int listenFd = listenOn(port);
     std::atomic<long> received{0};
     std::thread reader([&] {
         std::vector<unsigned char> payload;
-        while (readFrame(listenFd, payload)) received.fetch_add(1);
+        XQBaseMessage m;
+        while (readFrame(listenFd, payload) && (!typed || unpackFrame(payload, m))) received.fetch_add(1);
     });
     const std::vector<unsigned char> payload(frameBytes(), 'x');
     long sent = 0;
     for (auto _ : state) {
-        write(port, payload);
+        write(port, typed ? typedFrame(port) : payload);
         ++sent;
     }
     while (received.load() < sent) std::this_thread::yield();
@@ -179,35 +189,11 @@ void plainOneWay(benchmark::State& state, void (*write)(unsigned int, const std:
     close(listenFd);
     state.SetItemsProcessed(sent);
 }
-void BM_PlainOneWay(benchmark::State& state) { plainOneWay(state, writeFrame); }
+void BM_PlainOneWay(benchmark::State& state) { plainOneWay(state, writeFrame, false); }
 BENCHMARK(BM_PlainOneWay)->Iterations(kIterations)->UseRealTime();
-void BM_PlainOneWayConfirmed(benchmark::State& state) { plainOneWay(state, writeFrameConfirmed); }
+void BM_PlainOneWayConfirmed(benchmark::State& state) { plainOneWay(state, writeFrameConfirmed, false); }
 BENCHMARK(BM_PlainOneWayConfirmed)->Iterations(kIterations)->UseRealTime();
-
-// The confirmed loop carrying a typed message: packed for every send,
-// unpacked by the reader.
-void BM_PlainOneWayConfirmedTyped(benchmark::State& state) {
-    unsigned int port = 0;
-    const int listenFd = listenOn(port);
-    std::atomic<long> received{0};
-    std::thread reader([&] {
-        std::vector<unsigned char> payload;
-        XQBaseMessage m;
-        while (readFrame(listenFd, payload) && unpackFrame(payload, m)) received.fetch_add(1);
-    });
-    long sent = 0;
-    for (auto _ : state) {
-        XQBaseMessage m;
-        fill(m, port, 1);
-        writeFrameConfirmed(port, packFrame(m));
-        ++sent;
-    }
-    while (received.load() < sent) std::this_thread::yield();
-    shutdown(listenFd, SHUT_RDWR);
-    reader.join();
-    close(listenFd);
-    state.SetItemsProcessed(sent);
-}
+void BM_PlainOneWayConfirmedTyped(benchmark::State& state) { plainOneWay(state, writeFrameConfirmed, true); }
 BENCHMARK(BM_PlainOneWayConfirmedTyped)->Iterations(kIterations)->UseRealTime();
 
 // One sender into a queue; with idle > 0 that many peers hold connections
@@ -313,35 +299,7 @@ void BM_QueueOneWay8Senders(benchmark::State& state) {
 BENCHMARK(BM_QueueOneWay8Senders)->Iterations(1)->UseRealTime();
 
 void plainRequestReply(benchmark::State& state,
-                       void (*write)(unsigned int, const std::vector<unsigned char>&)) {
-    unsigned int serverPort = 0;
-    unsigned int clientPort = 0;
-    const int serverFd = listenOn(serverPort);
-    const int clientFd = listenOn(clientPort);
-    std::thread server([&] {
-        std::vector<unsigned char> payload;
-        while (readFrame(serverFd, payload)) write(clientPort, payload);
-    });
-    const std::vector<unsigned char> payload(frameBytes(), 'x');
-    std::vector<unsigned char> reply;
-    for (auto _ : state) {
-        write(serverPort, payload);
-        readFrame(clientFd, reply);
-    }
-    shutdown(serverFd, SHUT_RDWR);
-    server.join();
-    close(serverFd);
-    close(clientFd);
-    state.SetItemsProcessed(state.iterations());
-}
-void BM_PlainRequestReply(benchmark::State& state) { plainRequestReply(state, writeFrame); }
-BENCHMARK(BM_PlainRequestReply)->Iterations(kIterations)->UseRealTime();
-void BM_PlainRequestReplyConfirmed(benchmark::State& state) {
-    plainRequestReply(state, writeFrameConfirmed);
-}
-BENCHMARK(BM_PlainRequestReplyConfirmed)->Iterations(kIterations)->UseRealTime();
-
-void BM_PlainRequestReplyConfirmedTyped(benchmark::State& state) {
+                       void (*write)(unsigned int, const std::vector<unsigned char>&), bool typed) {
     unsigned int serverPort = 0;
     unsigned int clientPort = 0;
     const int serverFd = listenOn(serverPort);
@@ -349,19 +307,18 @@ void BM_PlainRequestReplyConfirmedTyped(benchmark::State& state) {
     std::thread server([&] {
         std::vector<unsigned char> payload;
         XQBaseMessage work;
-        while (readFrame(serverFd, payload) && unpackFrame(payload, work)) {
-            work.SetIsRequest(0);
-            writeFrameConfirmed(clientPort, packFrame(work));
+        while (readFrame(serverFd, payload) && (!typed || unpackFrame(payload, work))) {
+            if (typed) work.SetIsRequest(0);
+            write(clientPort, typed ? packFrame(work) : payload);
         }
     });
+    const std::vector<unsigned char> payload(frameBytes(), 'x');
+    std::vector<unsigned char> reply;
     long answered = 0;
-    std::vector<unsigned char> payload;
     for (auto _ : state) {
-        XQBaseMessage request;
-        fill(request, serverPort, 1);
-        writeFrameConfirmed(serverPort, packFrame(request));
-        XQBaseMessage reply;
-        if (readFrame(clientFd, payload) && unpackFrame(payload, reply)) ++answered;
+        write(serverPort, typed ? typedFrame(serverPort) : payload);
+        XQBaseMessage m;
+        if (readFrame(clientFd, reply) && (!typed || unpackFrame(reply, m))) ++answered;
     }
     shutdown(serverFd, SHUT_RDWR);
     server.join();
@@ -369,6 +326,15 @@ void BM_PlainRequestReplyConfirmedTyped(benchmark::State& state) {
     close(clientFd);
     state.SetItemsProcessed(answered);
     if (answered != static_cast<long>(state.iterations())) state.SkipWithError("replies lost");
+}
+void BM_PlainRequestReply(benchmark::State& state) { plainRequestReply(state, writeFrame, false); }
+BENCHMARK(BM_PlainRequestReply)->Iterations(kIterations)->UseRealTime();
+void BM_PlainRequestReplyConfirmed(benchmark::State& state) {
+    plainRequestReply(state, writeFrameConfirmed, false);
+}
+BENCHMARK(BM_PlainRequestReplyConfirmed)->Iterations(kIterations)->UseRealTime();
+void BM_PlainRequestReplyConfirmedTyped(benchmark::State& state) {
+    plainRequestReply(state, writeFrameConfirmed, true);
 }
 BENCHMARK(BM_PlainRequestReplyConfirmedTyped)->Iterations(kIterations)->UseRealTime();
 

@@ -21,6 +21,13 @@ inline void copyText(XQSTRING& to, const XQSTRING& from) {
         to = from;
 }
 
+void copyCodes(XQRC& to, const XQRC& from) {
+    to.code = from.code;
+    to.secondaryCode = from.secondaryCode;
+    to.isWarningFlag = from.isWarningFlag;
+    to.domain = from.domain;
+}
+
 // Moves likewise touch only the texts that hold something, and leave the
 // moved-from texts empty.
 inline void moveText(XQSTRING& to, XQSTRING& from) {
@@ -42,10 +49,7 @@ XQRC::XQRC(const XQRC& other)
 
 XQRC& XQRC::operator=(const XQRC& other) {
     if (this == &other) return *this;
-    code = other.code;
-    secondaryCode = other.secondaryCode;
-    isWarningFlag = other.isWarningFlag;
-    domain = other.domain;
+    copyCodes(*this, other);
 #define XQRC_ASSIGN(f) copyText(f, other.f);
     XQRC_TEXT_FIELDS(XQRC_ASSIGN)
 #undef XQRC_ASSIGN
@@ -62,10 +66,7 @@ XQRC::XQRC(XQRC&& other) noexcept
 
 XQRC& XQRC::operator=(XQRC&& other) noexcept {
     if (this == &other) return *this;
-    code = other.code;
-    secondaryCode = other.secondaryCode;
-    isWarningFlag = other.isWarningFlag;
-    domain = other.domain;
+    copyCodes(*this, other);
 #define XQRC_MOVE_ASSIGN(f) moveText(f, other.f);
     XQRC_TEXT_FIELDS(XQRC_MOVE_ASSIGN)
 #undef XQRC_MOVE_ASSIGN
