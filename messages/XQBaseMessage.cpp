@@ -9,6 +9,7 @@
 #include "foundation/Trace.h"
 #include "messages/FieldEncoding.h"
 #include "messages/FieldReaderImpl.h"
+#include "messages/FieldWriter.h"
 #include "messages/MessagePrinter.h"
 #include "messages/XQFieldReader.h"
 #include "transport/XQOriginAddress.h"
@@ -23,21 +24,15 @@ inline void putRaw(unsigned char* b, unsigned long* c, const wchar_t* text, unsi
     *c += chars * sizeof(wchar_t);
 }
 
-// The total size as "%10d" prints it (right-aligned in ten characters, blank
-// padded), without the cost of the wide printf on every packed message.
-void formatSize(wchar_t (&out)[16], int size) {
-    wchar_t digits[12];
-    int n = 0;
-    unsigned int u = size < 0 ? 0u - static_cast<unsigned int>(size) : static_cast<unsigned int>(size);
-    do {
-        digits[n++] = static_cast<wchar_t>(L'0' + u % 10);
-        u /= 10;
-    } while (u != 0);
-    if (size < 0) digits[n++] = L'-';
-    int k = 0;
-    for (; k + n < 10; ++k) out[k] = L' ';
-    while (n > 0) out[k++] = digits[--n];
-    out[k] = L'\0';
+// The total size as "%10d" prints it: right-aligned in ten characters,
+// blank padded (the first ten of a longer number), without the wide printf.
+void putSize(unsigned char* b, unsigned long* c, int size) {
+    unsigned char text[4 * 11];
+    const unsigned long chars = xqfield::storeNumberText(text, size);
+    const unsigned long pad = chars < 10 ? 10 - chars : 0;
+    for (unsigned long i = 0; i < pad; ++i) xqfield::storeChar(b + *c + 4 * i, L' ');
+    std::memcpy(b + *c + 4 * pad, text, 4 * (10 - pad));
+    *c += 4 * 10;
 }
 
 }  // namespace
@@ -266,9 +261,7 @@ int XQBaseMessage::PackMessage(unsigned char* buffer, unsigned long size) const 
     putRaw(buffer, &cursor, EyeCatcher, 10);
     XQSTRING code = GetCharacterTypeCode(CharacterType);
     putRaw(buffer, &cursor, code.data(), code.size());
-    wchar_t sizeText[16];
-    formatSize(sizeText, static_cast<int>(size));
-    putRaw(buffer, &cursor, sizeText, 10);
+    putSize(buffer, &cursor, static_cast<int>(size));
 
     const XQRC& rc = ReturnCode;
     putNumber(buffer, &cursor, MessageID);
